@@ -1,0 +1,61 @@
+// Persistent per-user and machine-wide values of both programs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+enum RegistryRoot : int {
+    Machine = 0,
+    User = 1,
+};
+
+enum RegistryValueKind : int {
+    RegistryValueNone = 0,
+    RegistryValueText = 1,
+    RegistryValueNumber = 2,
+    RegistryValueBinary = 5,
+};
+
+inline constexpr const char* kProductKeyPath =
+    "Software\\Corvanta Corporation\\Velmora Desktop Applications\\1.2";
+inline constexpr const char* kWizardSettingsKeyPath =
+    "Software\\Corvanta Corporation\\Velmora Desktop Applications\\1.2\\Camera\\Default";
+
+// The store every registry access of both programs goes through. No operation throws; a failure
+// is the operation's result (false, 0, or the caller's default).
+class CRegistry {
+public:
+    virtual ~CRegistry() = default;
+
+    virtual bool SetString(int root, const std::string& keyPath, const std::string& valueName,
+                           const std::string& text) = 0;
+    virtual bool SetDword(int root, const std::string& keyPath, const std::string& valueName,
+                          uint32_t value) = 0;
+    virtual std::string GetString(int root, const std::string& keyPath,
+                                  const std::string& valueName,
+                                  const std::string& defaultText) = 0;
+    virtual uint32_t GetDword(int root, const std::string& keyPath, const std::string& valueName,
+                              uint32_t defaultValue) = 0;
+    virtual bool ValueExists(int root, const std::string& keyPath,
+                             const std::string& valueName) = 0;
+    virtual bool DeleteValue(int root, const std::string& keyPath,
+                             const std::string& valueName) = 0;
+    virtual uint32_t GetValueSize(int root, const std::string& keyPath,
+                                  const std::string& valueName) = 0;
+    virtual RegistryValueKind GetValueKind(int root, const std::string& keyPath,
+                                           const std::string& valueName) = 0;
+    virtual uint32_t GetValueCount(int root, const std::string& keyPath) = 0;
+    virtual bool EnumValueName(int root, const std::string& keyPath, uint32_t index,
+                               std::string& name) = 0;
+    virtual bool KeyExists(int root, const std::string& keyPath) = 0;
+    virtual bool CreateKey(int root, const std::string& keyPath) = 0;
+    virtual bool DeleteKey(int root, const std::string& keyPath) = 0;
+    virtual uint32_t GetSubKeyCount(int root, const std::string& keyPath) = 0;
+    virtual bool EnumSubKeyName(int root, const std::string& keyPath, uint32_t index,
+                                std::string& name) = 0;
+};
+
+// The process-wide instance, created and destroyed by the program's start-up routine.
+CRegistry* CreateRegistry();
+CRegistry* GetRegistry();
+void DestroyRegistry();

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, only those that are missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang-format
+  libwxgtk3.2-dev libtinyxml2-dev libsmbclient-dev libgphoto2-dev libcurl4-openssl-dev
+  libsecret-1-dev libgtest-dev libgmock-dev
+)
+if [[ "${1:-}" == "--tests" ]]; then
+  packages+=(samba smbclient xvfb xauth xdg-utils gphoto2 iproute2 imagemagick xdotool clang
+             python3 dbus-x11 at-spi2-core)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "Missing packages and not running as root: ${missing[*]}" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every target with warnings as errors and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/deps.sh --tests
+
+build=${VELMORA_BUILD_DIR:-build/test}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=ON
+cmake --build "$build"
+
+bash scripts/check-format.sh
+
+# Tests that need a display find one through tests/support/with-display.sh; none is assumed here.
+unset DISPLAY WAYLAND_DISPLAY
+ctest --test-dir "$build" --output-on-failure --timeout 600 -j2
