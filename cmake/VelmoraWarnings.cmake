@@ -22,3 +22,29 @@ function(velmora_program target)
     file(CREATE_LINK \"../${CMAKE_INSTALL_LIBDIR}/velmora/${target}\"
          \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${target}\" SYMBOLIC)")
 endfunction()
+
+# velmora_add_fuzzer(NAME SOURCES ... LIBS ...): a libFuzzer target, built only with
+# -DVELMORA_FUZZ=ON and clang. scripts/fuzz.sh builds and runs every one of them.
+set_property(GLOBAL PROPERTY VELMORA_FUZZERS "")
+function(velmora_add_fuzzer name)
+  if(NOT VELMORA_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${F_SOURCES})
+  velmora_target_defaults(${name})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  set_property(GLOBAL APPEND PROPERTY VELMORA_FUZZERS ${name})
+endfunction()
+
+if(VELMORA_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "VELMORA_FUZZ needs clang (CC=clang CXX=clang++)")
+  endif()
+  # Every library the fuzzers link is instrumented for coverage and checked by the sanitizers.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
