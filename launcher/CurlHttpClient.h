@@ -1,0 +1,14 @@
+// CAbstractHttpClient on libcurl. The proxy comes from the environment as curl reads it
+// (http_proxy, https_proxy, no_proxy); only http and https are spoken.
+#pragma once
+
+#include "launcher/HttpClient.h"
+
+class CCurlHttpClient : public CAbstractHttpClient {
+public:
+    explicit CCurlHttpClient(HttpLimits limits = {});
+    HttpReply Get(const std::string& address) override;
+
+private:
+    HttpLimits m_limits;
+};

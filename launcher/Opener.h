@@ -1,0 +1,17 @@
+// Hands an address to the desktop, which opens it with the user's chosen program (browser, file
+// manager).
+#pragma once
+
+#include <string>
+
+struct OpenOutcome {
+    bool opened = false;
+    // The opener's exit status (or another number saying why it failed); 0 when opened.
+    int status = 0;
+};
+
+class CAbstractOpener {
+public:
+    virtual ~CAbstractOpener() = default;
+    virtual OpenOutcome Open(const std::string& address) = 0;
+};

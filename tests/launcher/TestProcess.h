@@ -1,0 +1,60 @@
+// Test helpers: temporary folders and child processes that are always cleaned up.
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+class TemporaryFolder {
+public:
+    TemporaryFolder();
+    ~TemporaryFolder();
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+    const std::filesystem::path& Path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+void WriteTextFile(const std::filesystem::path& path, const std::string& text);
+std::string ReadTextFile(const std::filesystem::path& path);
+
+// A child process with its standard output on a pipe; ended with SIGTERM on destruction.
+class ChildProcess {
+public:
+    explicit ChildProcess(const std::vector<std::string>& arguments);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool Started() const { return m_pid > 0; }
+    // The next line of its standard output, or empty after the time-out.
+    std::string ReadLine(std::chrono::milliseconds timeout);
+    // Waits for it to end by itself; its exit status, or -1 after the time-out.
+    int Wait(std::chrono::milliseconds timeout);
+
+private:
+    pid_t m_pid = -1;
+    int m_stdout = -1;
+    std::string m_pending;
+};
+
+// velmora-sim from the source tree, its relay on an ephemeral loopback port.
+class SimulatedServer {
+public:
+    explicit SimulatedServer(const std::vector<std::string>& options);
+    bool Ready() const { return m_relayPort > 0 || m_webPort > 0; }
+    int RelayPort() const { return m_relayPort; }
+    int WebPort() const { return m_webPort; }
+
+private:
+    ChildProcess m_process;
+    int m_relayPort = 0;
+    int m_webPort = 0;
+};
+
+std::string SimulatorPath();
