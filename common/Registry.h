@@ -22,7 +22,14 @@ inline constexpr const char* kWizardSettingsKeyPath =
     "Software\\Corvanta Corporation\\Velmora Desktop Applications\\1.2\\Camera\\Default";
 
 // The store every registry access of both programs goes through. No operation throws; a failure
-// is the operation's result (false, 0, or the caller's default).
+// is the operation's result (false, 0, or the caller's default), so an absent value and an
+// unreadable one look alike to a reader.
+//
+// root is Machine or User; any other value fails. Key paths are relative to the root, with
+// single backslashes between components and none in front (only KeyExists, CreateKey and
+// DeleteKey skip one leading backslash). Key and value names ignore case. Texts are UTF-8.
+// Writes create the whole key path. GetString reads text of at most 255 bytes and numbers (as
+// decimal digits), GetDword values of at most 4 bytes; anything else gives the default.
 class CRegistry {
 public:
     virtual ~CRegistry() = default;
@@ -32,8 +39,7 @@ public:
     virtual bool SetDword(int root, const std::string& keyPath, const std::string& valueName,
                           uint32_t value) = 0;
     virtual std::string GetString(int root, const std::string& keyPath,
-                                  const std::string& valueName,
-                                  const std::string& defaultText) = 0;
+                                  const std::string& valueName, const std::string& defaultText) = 0;
     virtual uint32_t GetDword(int root, const std::string& keyPath, const std::string& valueName,
                               uint32_t defaultValue) = 0;
     virtual bool ValueExists(int root, const std::string& keyPath,
