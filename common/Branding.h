@@ -79,10 +79,13 @@ template <class T> FormatArg MakeFormatArg(const T& value) {
                 0};
     } else if constexpr (std::is_floating_point_v<T>) {
         return {Arg::Kind::Real, 0, 0, {}, static_cast<double>(value)};
-    } else if constexpr (std::is_pointer_v<std::decay_t<T>>) {
-        static_assert(
-            std::is_same_v<std::remove_cv_t<std::remove_pointer_t<std::decay_t<T>>>, char>,
-            "FormatBrandedText takes integers, floating point values and texts");
+    } else if constexpr (std::is_array_v<T>) {
+        static_assert(std::is_same_v<std::remove_cv_t<std::remove_extent_t<T>>, char>,
+                      "FormatBrandedText takes integers, floating point values and texts");
+        return {Arg::Kind::Text, 0, 0, std::string_view(value), 0};
+    } else if constexpr (std::is_pointer_v<T>) {
+        static_assert(std::is_same_v<std::remove_cv_t<std::remove_pointer_t<T>>, char>,
+                      "FormatBrandedText takes integers, floating point values and texts");
         return {Arg::Kind::Text, 0, 0, value != nullptr ? std::string_view(value) : "", 0};
     } else {
         static_assert(std::is_convertible_v<const T&, std::string_view>,
