@@ -528,12 +528,12 @@ std::vector<unsigned char> ResourceBundleWriter::Finish() {
             });
         }
     }
-    for (const auto& [name, png] : m_images) {
+    for (const auto& image : m_images) {
         section(kImage, [&] {
-            out.U8(static_cast<uint8_t>(name.size()));
-            out.Text(name);
-            out.U32(static_cast<uint32_t>(png.size()));
-            out.Bytes(png);
+            out.U8(static_cast<uint8_t>(image.first.size()));
+            out.Text(image.first);
+            out.U32(static_cast<uint32_t>(image.second.size()));
+            out.Bytes(image.second);
         });
     }
     if (out.Size() > kMaxBundleSize) {
