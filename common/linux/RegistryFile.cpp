@@ -198,6 +198,14 @@ bool ReplaceHiveFile(const std::string& path, const std::string& text) {
     return SyncDirectory(directory.empty() ? std::string(".") : directory);
 }
 
+// The name at an enumeration index goes to out whatever the outcome: empty when the index is
+// past the end or the name does not fit the enumeration buffer.
+bool HandOutEnumeratedName(const std::string* found, std::string& out) {
+    const bool fits = found != nullptr && found->size() < kEnumNameLimit;
+    out = fits ? *found : std::string();
+    return fits;
+}
+
 CFileDescriptor LockHive(const std::string& path) {
     const std::string lockPath = path + ".lock";
     int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
@@ -467,12 +475,8 @@ bool CRegistryFile::EnumValueName(int root, const std::string& keyPath, uint32_t
     if (key == nullptr) {
         return false;
     }
-    name.clear();
-    if (index >= key->Values().size() || key->Values()[index].name.size() >= kEnumNameLimit) {
-        return false;
-    }
-    name = key->Values()[index].name;
-    return true;
+    return HandOutEnumeratedName(
+        index < key->Values().size() ? &key->Values()[index].name : nullptr, name);
 }
 
 bool CRegistryFile::KeyExists(int root, const std::string& keyPath) {
@@ -532,10 +536,6 @@ bool CRegistryFile::EnumSubKeyName(int root, const std::string& keyPath, uint32_
     if (key == nullptr) {
         return false;
     }
-    name.clear();
-    if (index >= key->SubKeyCount() || key->SubKey(index).Name().size() >= kEnumNameLimit) {
-        return false;
-    }
-    name = key->SubKey(index).Name();
-    return true;
+    return HandOutEnumeratedName(index < key->SubKeyCount() ? &key->SubKey(index).Name() : nullptr,
+                                 name);
 }
