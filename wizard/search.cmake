@@ -11,7 +11,7 @@ add_library(vm_search STATIC
 velmora_target_defaults(vm_search)
 target_link_libraries(vm_search PUBLIC Threads::Threads)
 
-if(VELMORA_GUI AND EXISTS ${search_dir}/FindFilesDlg_ui.cpp)
+if(VELMORA_GUI)
   find_package(wxWidgets 3.2 REQUIRED COMPONENTS core base adv)
 
   # The dialog's animation is built into the program, so that it never goes missing.
@@ -32,5 +32,5 @@ if(VELMORA_GUI AND EXISTS ${search_dir}/FindFilesDlg_ui.cpp)
   target_include_directories(vm_search_ui SYSTEM PUBLIC ${wxWidgets_INCLUDE_DIRS})
   target_compile_definitions(vm_search_ui PUBLIC ${wxWidgets_DEFINITIONS})
   target_compile_options(vm_search_ui PUBLIC ${wxWidgets_CXX_FLAGS})
-  target_link_libraries(vm_search_ui PUBLIC vm_search ${wxWidgets_LIBRARIES})
+  target_link_libraries(vm_search_ui PUBLIC vm_search vm_resources ${wxWidgets_LIBRARIES})
 endif()
