@@ -322,10 +322,12 @@ bool CRegistryFile::Update(int root, const Mutation& mutation) {
         return change == Change::None;
     }
 
-    std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(*path).parent_path(), error);
-    if (error) {
-        return false;
+    if (const auto directory = std::filesystem::path(*path).parent_path(); !directory.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(directory, error);
+        if (error) {
+            return false;
+        }
     }
     const CFileDescriptor lock = LockHive(*path);
     if (!lock.IsOpen()) {
