@@ -213,6 +213,31 @@ bool CountFits(const ByteReader& reader, uint32_t count, size_t minEntrySize) {
     return count <= reader.Remaining() / minEntrySize;
 }
 
+// One language's texts: the tag, the count, then per entry its key (read by `readKey`) and its
+// text, keys strictly ascending. A language's table may appear once.
+template <class Tables, class ReadKey>
+bool ReadTextTable(ByteReader& section, Tables& tables, size_t minEntrySize, std::string& tag,
+                   ReadKey readKey) {
+    if (!ReadTag(section, tag) || tables.count(tag) != 0) {
+        return false;
+    }
+    const uint32_t count = section.U32();
+    if (!section.Ok() || !CountFits(section, count, minEntrySize)) {
+        return false;
+    }
+    auto& table = tables[tag];
+    for (uint32_t i = 0; i < count; ++i) {
+        const auto key = readKey(section);
+        std::string text;
+        if (!section.Ok() || !ReadCountedText(section, text) ||
+            (!table.empty() && key <= table.rbegin()->first)) {
+            return false;
+        }
+        table.emplace_hint(table.end(), key, std::move(text));
+    }
+    return true;
+}
+
 } // namespace
 
 void ResourceBundle::NoteLanguage(const std::string& tag) {
@@ -251,46 +276,19 @@ std::unique_ptr<ResourceBundle> ResourceBundle::Parse(std::span<const unsigned c
             return nullptr;
         }
         ByteReader section(payload);
-        if (kind == kStringTable) {
+        if (kind == kStringTable || kind == kDialogTexts) {
             std::string tag;
-            if (!ReadTag(section, tag) || bundle->m_strings.count(tag) != 0) {
+            const bool ok =
+                kind == kStringTable
+                    ? ReadTextTable(section, bundle->m_strings, 8, tag,
+                                    [](ByteReader& r) { return unsigned{r.U32()}; })
+                    : ReadTextTable(section, bundle->m_dialogs, 12, tag, [](ByteReader& r) {
+                          const unsigned dialogId = r.U32();
+                          const unsigned controlId = r.U32();
+                          return std::make_pair(dialogId, controlId);
+                      });
+            if (!ok) {
                 return nullptr;
-            }
-            const uint32_t count = section.U32();
-            if (!section.Ok() || !CountFits(section, count, 8)) {
-                return nullptr;
-            }
-            auto& table = bundle->m_strings[tag];
-            for (uint32_t i = 0; i < count; ++i) {
-                const uint32_t id = section.U32();
-                std::string text;
-                if (!section.Ok() || !ReadCountedText(section, text) ||
-                    (!table.empty() && id <= table.rbegin()->first)) {
-                    return nullptr;
-                }
-                table.emplace_hint(table.end(), id, std::move(text));
-            }
-            bundle->NoteLanguage(tag);
-        } else if (kind == kDialogTexts) {
-            std::string tag;
-            if (!ReadTag(section, tag) || bundle->m_dialogs.count(tag) != 0) {
-                return nullptr;
-            }
-            const uint32_t count = section.U32();
-            if (!section.Ok() || !CountFits(section, count, 12)) {
-                return nullptr;
-            }
-            auto& table = bundle->m_dialogs[tag];
-            for (uint32_t i = 0; i < count; ++i) {
-                const uint32_t dialogId = section.U32();
-                const uint32_t controlId = section.U32();
-                std::string text;
-                const std::pair<unsigned, unsigned> key{dialogId, controlId};
-                if (!section.Ok() || !ReadCountedText(section, text) ||
-                    (!table.empty() && key <= table.rbegin()->first)) {
-                    return nullptr;
-                }
-                table.emplace_hint(table.end(), key, std::move(text));
             }
             bundle->NoteLanguage(tag);
         } else if (kind == kImage) {
@@ -501,32 +499,29 @@ std::vector<unsigned char> ResourceBundleWriter::Finish() {
         writePayload();
         out.PatchU32(sizeAt, static_cast<uint32_t>(out.Size() - sizeAt - 4));
     };
+    auto textTable = [&](SectionKind kind, const std::string& language, const auto& table,
+                         auto&& writeKey) {
+        if (table.empty()) {
+            return;
+        }
+        section(kind, [&] {
+            out.U8(static_cast<uint8_t>(language.size()));
+            out.Text(language);
+            out.U32(static_cast<uint32_t>(table.size()));
+            for (const auto& entry : table) {
+                writeKey(entry.first);
+                out.U32(static_cast<uint32_t>(entry.second.size()));
+                out.Text(entry.second);
+            }
+        });
+    };
     for (const auto& language : m_languages) {
-        if (auto it = m_strings.find(language); it != m_strings.end() && !it->second.empty()) {
-            section(kStringTable, [&] {
-                out.U8(static_cast<uint8_t>(language.size()));
-                out.Text(language);
-                out.U32(static_cast<uint32_t>(it->second.size()));
-                for (const auto& [id, text] : it->second) {
-                    out.U32(id);
-                    out.U32(static_cast<uint32_t>(text.size()));
-                    out.Text(text);
-                }
-            });
-        }
-        if (auto it = m_dialogs.find(language); it != m_dialogs.end() && !it->second.empty()) {
-            section(kDialogTexts, [&] {
-                out.U8(static_cast<uint8_t>(language.size()));
-                out.Text(language);
-                out.U32(static_cast<uint32_t>(it->second.size()));
-                for (const auto& [key, text] : it->second) {
-                    out.U32(key.first);
-                    out.U32(key.second);
-                    out.U32(static_cast<uint32_t>(text.size()));
-                    out.Text(text);
-                }
-            });
-        }
+        textTable(kStringTable, language, m_strings[language], [&](unsigned id) { out.U32(id); });
+        textTable(kDialogTexts, language, m_dialogs[language],
+                  [&](const std::pair<unsigned, unsigned>& key) {
+                      out.U32(key.first);
+                      out.U32(key.second);
+                  });
     }
     for (const auto& image : m_images) {
         section(kImage, [&] {
