@@ -255,6 +255,29 @@ bool StartsEntry(std::string_view line) {
                              line.front() == ';');
 }
 
+std::string_view LastLine(std::string_view text) {
+    const auto lastBreak = text.rfind('\n');
+    return TrimSpaces(lastBreak == std::string_view::npos ? text : text.substr(lastBreak + 1));
+}
+
+// A file saved by hand often lacks the final line break. Its last line is trusted only when a
+// cut could not have produced it: a key line or a quoted text closes with a bracket or a quote,
+// and a number has all its eight digits.
+bool EndsCompletely(std::string_view lastLine) {
+    if (lastLine.empty()) {
+        return true;
+    }
+    if (lastLine.back() == ']' || lastLine.back() == '"') {
+        return true;
+    }
+    const auto equals = lastLine.rfind('=');
+    if (equals == std::string_view::npos) {
+        return false;
+    }
+    const auto data = TrimSpaces(lastLine.substr(equals + 1));
+    return StartsWithNoCase(data, "dword:") && data.size() == 6 + 8;
+}
+
 class CHiveParser {
 public:
     CHiveParser(std::string_view text, std::string_view rootName)
@@ -267,7 +290,7 @@ public:
         if (text_.empty()) {
             return std::move(result_);
         }
-        if (text_.back() != '\n') {
+        if (text_.back() != '\n' && !EndsCompletely(LastLine(text_))) {
             result_.whole = false; // cut off in the middle of its last line
         }
         SplitLines();

@@ -157,7 +157,8 @@ TEST(RegistryHiveText, DamageIsReportedWhileTheRestIsRead) {
     const std::string good = "[HKEY_CURRENT_USER\\Good]\n\"kept\"=\"yes\"\n";
     const std::vector<std::string> damaged = {
         good + "[HKEY_CURRENT_USER\\Cut]\n\"name\"=\"val",  // cut off in a line
-        good + "\"after\"=dword:00000001",                  // cut off after a whole entry
+        good + "\"after\"=dword:0000",                      // cut off inside a number
+        good + "\"after\"=hex:01,0",                        // cut off inside hex data
         good + "[HKEY_CURRENT_USER\\K]\n\"x\"=\"no end\n",  // unterminated text
         good + "[HKEY_CURRENT_USER\\K]\n\"x\"=hex:01,zz\n", // not a hex byte
         good + "[HKEY_CURRENT_USER\\K]\n\"x\"=hex:01,\\\n", // continues past the end
@@ -185,6 +186,15 @@ TEST(RegistryHiveText, DamageIsReportedWhileTheRestIsRead) {
     EXPECT_FALSE(Parse(header + "\"x\"=\"before any key\"\n").whole);
     EXPECT_TRUE(Parse(header + good).whole);
     EXPECT_TRUE(Parse("").whole);
+}
+
+TEST(RegistryHiveText, AHandEditedLastLineWithoutLineBreakIsWhole) {
+    const std::string text = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n";
+    for (const std::string last :
+         {"\"x\"=\"typed\"", "\"x\"=dword:0000002a", "[HKEY_CURRENT_USER\\L]"}) {
+        EXPECT_TRUE(Parse(text + last).whole) << last;
+    }
+    EXPECT_EQ(Value(Parse(text + "\"x\"=\"typed\"").root, "K", "x")->data, TextData("typed"));
 }
 
 TEST(RegistryHiveText, ValuesOfAKeyLineAfterADamagedOneAreNotMisplaced) {
