@@ -11,6 +11,10 @@ cmake --build "$build"
 
 bash scripts/check-format.sh
 
+# A short run of every fuzz target catches a parser that crashes on what it was made to survive;
+# scripts/fuzz.sh with a longer time is for real fuzzing.
+bash scripts/fuzz.sh "${VELMORA_FUZZ_SECONDS:-10}"
+
 # Tests that need a display find one through tests/support/with-display.sh; none is assumed here.
 unset DISPLAY WAYLAND_DISPLAY
 ctest --test-dir "$build" --output-on-failure --timeout 600 -j2
