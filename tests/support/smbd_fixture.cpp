@@ -215,6 +215,10 @@ bool SmbdFixture::Start(std::string& why) {
            << "  path = " << guestDirectory << "\n"
            << "  guest ok = yes\n"
            << "  read only = no\n"
+           // Anonymous sessions are not the owner of what they create: only "other" bits let
+           // them write into their own new folders, as on a share open to everybody.
+           << "  directory mask = 0777\n"
+           << "  create mask = 0666\n"
            << "[" << kUserShare << "]\n"
            << "  path = " << userDirectory << "\n"
            << "  valid users = " << account << "\n"
@@ -244,8 +248,7 @@ bool SmbdFixture::StartServer() {
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
                                      O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    std::vector<std::string> arguments = {"/usr/sbin/smbd", "--foreground", "--no-process-group",
-                                          "-s", m_config};
+    std::vector<std::string> arguments = {"/usr/sbin/smbd", "--foreground", "-s", m_config};
     std::vector<char*> argv = ArgumentVector(arguments);
     pid_t pid = -1;
     const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
