@@ -77,30 +77,28 @@ std::optional<LocateStatistics> LocateContext::Statistics() const {
 
 namespace {
 
-// The window counts whole seconds of the wall clock, as the original listeners did, so it lasts
-// from timeout to timeout + 1 seconds. It is measured on the monotonic clock, so that a change of
-// the system time can neither stretch it nor cut it short.
+// The window runs half a second past the timeout: a listener that counts whole seconds of the
+// clock ends between timeout and timeout + 1 seconds, and the middle of that span keeps every
+// search the same length. It is measured on the monotonic clock, so that a change of the system
+// time can neither stretch it nor cut it short.
 class ListeningWindow {
 public:
     ListeningWindow() { Restart(); }
 
-    void Restart() {
-        m_start = std::chrono::steady_clock::now();
-        const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
-        m_phaseMs =
-            std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count() % 1000;
-    }
+    void Restart() { m_start = std::chrono::steady_clock::now(); }
 
-    int64_t ElapsedWholeSeconds() const { return (ElapsedMs() + m_phaseMs) / 1000; }
+    int64_t ElapsedWholeSeconds() const { return ElapsedMs() / 1000; }
 
-    bool IsOpen(int timeoutSeconds) const { return ElapsedWholeSeconds() <= timeoutSeconds; }
+    bool IsOpen(int timeoutSeconds) const { return ElapsedMs() < LengthMs(timeoutSeconds); }
 
     std::chrono::milliseconds UntilEnd(int timeoutSeconds) const {
-        const int64_t left = (int64_t{timeoutSeconds} + 1) * 1000 - m_phaseMs - ElapsedMs();
-        return std::chrono::milliseconds(std::max<int64_t>(left, 1));
+        return std::chrono::milliseconds(
+            std::max<int64_t>(LengthMs(timeoutSeconds) - ElapsedMs(), 1));
     }
 
 private:
+    static int64_t LengthMs(int timeoutSeconds) { return int64_t{timeoutSeconds} * 1000 + 500; }
+
     int64_t ElapsedMs() const {
         return std::chrono::duration_cast<std::chrono::milliseconds>(
                    std::chrono::steady_clock::now() - m_start)
@@ -108,7 +106,6 @@ private:
     }
 
     std::chrono::steady_clock::time_point m_start;
-    int64_t m_phaseMs = 0;
 };
 
 void RecordDatagram(LocateContext& context, const LocateSettings& settings,

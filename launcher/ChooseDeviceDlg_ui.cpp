@@ -37,7 +37,10 @@ kvChooseDeviceDlg::kvChooseDeviceDlg(wxWindow* parent, wxWindowID id, const wxSt
     auto* prompt = new wxStaticText(this, wxID_ANY, Text(chooser_text::kDetectedPrompt),
                                     wxDefaultPosition, kPromptSize);
     prompt->Wrap(kPromptSize.GetWidth());
-    prompt->SetMinSize(kPromptSize);
+    // At least the classic size, more when the font or the translation needs it.
+    wxSize promptSize = prompt->GetBestSize();
+    promptSize.IncTo(kPromptSize);
+    prompt->SetMinSize(promptSize);
     column->Add(prompt, 0, wxEXPAND | wxALL, 10);
 
     m_list = new wxListCtrl(this, kChooseDeviceListId, wxDefaultPosition, kListSize,
