@@ -103,6 +103,7 @@ int RunProgram(const std::vector<std::string>& arguments, const std::string& inp
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[0], STDIN_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
     std::vector<char*> argv = ArgumentVector(arguments);
     pid_t pid = -1;
     const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);

@@ -52,6 +52,6 @@ private:
     std::vector<std::string> m_mounts;
 };
 
-// Runs a program with arguments (no shell), feeding `input` to its standard input; its exit
-// status, or -1 when it could not be run.
+// Runs a program with arguments (no shell), feeding `input` to its standard input and dropping
+// its output; its exit status, or -1 when it could not be run.
 int RunProgram(const std::vector<std::string>& arguments, const std::string& input = {});
