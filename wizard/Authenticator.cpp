@@ -2,12 +2,25 @@
 
 #include "common/Branding.h"
 #include "wizard/SmbSession.h"
+#include "wizard/TransferTexts.h"
 
 #include <algorithm>
 #include <vector>
 
+namespace {
+
+// What the prompt says after the server refused the credentials.
+std::string RefusedText() {
+    std::string text = LoadBrandedText(transfer_text::kRefused);
+    return text.empty() ? "The user name or password was not accepted." : text;
+}
+
+} // namespace
+
 std::string ShareFailureText(const std::string& share, const ShareResult& result) {
-    return "The share " + share + " cannot be used: " + result.Message() + ".";
+    const std::string reason = ShareReasonText(result);
+    std::string text = FormatBrandedText(transfer_text::kShareFailure, share, reason);
+    return text.empty() ? "The share " + share + " cannot be used: " + reason : text;
 }
 
 CDialogAuthenticator::CDialogAuthenticator(std::string serverAddress, uint8_t library)
@@ -72,7 +85,7 @@ bool CDialogAuthenticator::Authenticate() {
         if (!candidate.IsAnonymous()) {
             // Credentials that worked before and no longer do: the user hears why.
             lastTried = candidate;
-            failure = result.Message();
+            failure = RefusedText();
         }
     }
 
@@ -99,6 +112,6 @@ bool CDialogAuthenticator::Authenticate() {
             return false;
         }
         lastTried = credentials;
-        failure = result.Message();
+        failure = RefusedText();
     }
 }

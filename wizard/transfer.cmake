@@ -16,6 +16,7 @@ add_library(vm_transfer STATIC
   ${transfer_dir}/SmbUrl.cpp
   ${transfer_dir}/TransferNaming.cpp
   ${transfer_dir}/TransferRun.cpp
+  ${transfer_dir}/TransferTexts.cpp
   ${transfer_dir}/linux/SecretCredentialStore.cpp
   ${transfer_dir}/linux/SmbSession.cpp)
 velmora_target_defaults(vm_transfer)

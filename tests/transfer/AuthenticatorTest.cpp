@@ -68,7 +68,7 @@ TEST_F(AuthenticatorTest, WrongThenRightCredentialsAskAgainAndRememberWhenAsked)
     EXPECT_TRUE(authenticator.Authenticate());
     ASSERT_EQ(prompt.askedShares.size(), 2u);
     EXPECT_EQ(prompt.shownFailures[0], "");
-    EXPECT_EQ(prompt.shownFailures[1], "access was denied");
+    EXPECT_EQ(prompt.shownFailures[1], "The user name or password was not accepted.");
     EXPECT_EQ(cache->Find("10.0.0.5", "FamilyLibrary"), kRight);
     EXPECT_EQ(store.saved["10.0.0.5"], kRight);
     EXPECT_TRUE(prompt.failures.empty());
@@ -103,7 +103,7 @@ TEST_F(AuthenticatorTest, RememberedCredentialsThatNoLongerWorkAreNamedInTheProm
     prompt.script = {{true, kRight, false}};
     EXPECT_TRUE(authenticator.Authenticate());
     ASSERT_EQ(prompt.shownFailures.size(), 1u);
-    EXPECT_EQ(prompt.shownFailures[0], "access was denied");
+    EXPECT_EQ(prompt.shownFailures[0], "The user name or password was not accepted.");
 }
 
 } // namespace

@@ -333,7 +333,7 @@ TEST_F(SmbAuthenticationTest, WrongThenRightCredentialsOpenThePersonalLibrary) {
     ASSERT_NE(transfer, nullptr);
     ASSERT_EQ(prompt.askedShares.size(), 2u);
     EXPECT_EQ(prompt.askedShares[0], "\\\\" + server->Address() + "\\MyLibrary");
-    EXPECT_EQ(prompt.shownFailures[1], "access was denied");
+    EXPECT_EQ(prompt.shownFailures[1], "The user name or password was not accepted.");
     EXPECT_EQ(store->saved[server->Address()].user, SmbdFixture::kUser);
 
     // The transfer copies with the credentials that worked.
