@@ -24,3 +24,13 @@ target_link_libraries(vm_transfer
   PUBLIC vm_search velmora_common Threads::Threads
   PRIVATE PkgConfig::SMBCLIENT PkgConfig::LIBSECRET)
 
+
+if(VELMORA_GUI)
+  find_package(wxWidgets 3.2 REQUIRED COMPONENTS core base)
+  add_library(vm_transfer_ui STATIC ${transfer_dir}/AuthenticationDialog_ui.cpp)
+  velmora_target_defaults(vm_transfer_ui)
+  target_include_directories(vm_transfer_ui SYSTEM PUBLIC ${wxWidgets_INCLUDE_DIRS})
+  target_compile_definitions(vm_transfer_ui PUBLIC ${wxWidgets_DEFINITIONS})
+  target_compile_options(vm_transfer_ui PUBLIC ${wxWidgets_CXX_FLAGS})
+  target_link_libraries(vm_transfer_ui PUBLIC vm_transfer ${wxWidgets_LIBRARIES})
+endif()
