@@ -72,16 +72,18 @@ void kvChooseDeviceDlg::OnInitialize(wxInitDialogEvent& event) {
     event.Skip();
     // Filled afresh each time the dialog is shown.
     m_list->ClearAll();
-    m_images = std::make_unique<wxImageList>(kIconSize, kIconSize, true, 3);
+    auto images = std::make_unique<wxImageList>(kIconSize, kIconSize, true, 3);
     for (const char* name : {"IDI_NETWORKDRIVE", "IDI_INTERNETDRIVE", "IDI_NODEVICE"}) {
         wxBitmap icon;
         if (!LoadBrandedBitmap(icon, name, kBrandedIconType, kIconSize, kIconSize)) {
             // Keeps the image indices of the icons after it.
             icon = wxBitmap(kIconSize, kIconSize);
         }
-        m_images->Add(icon);
+        images->Add(icon);
     }
-    m_list->SetImageList(m_images.get(), wxIMAGE_LIST_SMALL);
+    // The list lets go of the old images before they are freed.
+    m_list->SetImageList(images.get(), wxIMAGE_LIST_SMALL);
+    m_images = std::move(images);
     m_list->InsertColumn(0, wxString());
 
     const std::vector<ChoiceListItem> items =

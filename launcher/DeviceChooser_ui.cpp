@@ -55,13 +55,18 @@ int ChooseServer(std::string& address, std::size_t maxLength, const LocateSettin
     CLocateDeviceStep step(settings);
     OwnerFrame owner;
 
+    const auto handlePendingEvents = [] {
+        if (wxTheApp) {
+            wxTheApp->Yield(true);
+        }
+    };
     if (ShowBrandedSplash(owner.Get())) {
-        wxTheApp->Yield(true);
+        handlePendingEvents();
     }
 
     // The search blocks this thread; meanwhile its windows are kept painted and their timers
     // run, so the splash closes itself on time.
-    step.SetSynchronousWaitPump([] { wxTheApp->Yield(true); });
+    step.SetSynchronousWaitPump(handlePendingEvents);
     step.SetTimeout(5);
     step.Locate(true, false, nullptr);
 
