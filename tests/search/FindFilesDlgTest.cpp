@@ -129,9 +129,12 @@ void ClickButton(wxWindow* button) {
 
 void PressEscape(CFindFilesDlg* dialog) {
     SettleDisplay();
+    // Without a window manager the keys go to the window the pointer has entered.
     wxUIActionSimulator simulator;
-    simulator.MouseMove(dialog->GetScreenRect().GetPosition() + dialog->GetSize() / 2);
-    dialog->Raise();
+    const wxRect area = dialog->GetScreenRect();
+    simulator.MouseMove(area.GetBottomRight() + wxPoint(40, 40));
+    SettleDisplay();
+    simulator.MouseMove(area.GetPosition() + area.GetSize() / 2);
     dialog->SetFocus();
     SettleDisplay();
     simulator.Char(WXK_ESCAPE);
