@@ -9,7 +9,7 @@
 
 CFileTransferStep::~CFileTransferStep() {
     if (m_worker.joinable()) {
-        if (m_runCallback) {
+        if (IsRunning() && m_runCallback) {
             m_runCallback->Cancel();
             m_runCallback->Resume();
         }

@@ -361,18 +361,4 @@ TEST_F(SmbAuthenticationTest, AServerThatIsGoneIsReportedWithoutAPrompt) {
     EXPECT_NE(prompt.failures[0].find("refused"), std::string::npos) << prompt.failures[0];
 }
 
-TEST(KeyringStore, WithoutASessionBusNothingIsRememberedAndNothingWaits) {
-    const char* saved = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    const std::string previous = saved != nullptr ? saved : "";
-    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    std::unique_ptr<CAbstractCredentialStore> keyring = CreateKeyringCredentialStore();
-    const auto started = std::chrono::steady_clock::now();
-    EXPECT_FALSE(keyring->Save("10.0.0.5", {"anna", "secret", ""}));
-    EXPECT_FALSE(keyring->Find("10.0.0.5").has_value());
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
-    if (saved != nullptr) {
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", previous.c_str(), 1);
-    }
-}
-
 } // namespace

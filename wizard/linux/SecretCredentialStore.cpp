@@ -1,22 +1,25 @@
 // Remembered share credentials in the desktop keyring through libsecret, under the network
 // password schema (protocol "smb", server, user, domain, port), where the desktop's own file
-// manager keeps them too. Without a session bus nothing is asked at all; with one, every call is
-// cancelled after a few seconds, so a bus without a keyring service never holds the wizard up.
+// manager keeps them too. Without a session bus nothing is asked at all; with one, no call is
+// waited for longer than a few seconds, so a bus without a keyring never holds the wizard up.
 #include "wizard/ShareCredentials.h"
 #include "wizard/SmbSession.h"
 
 #include <libsecret/secret.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
+#include <functional>
+#include <future>
+#include <memory>
+#include <optional>
 #include <thread>
 
 namespace {
 
-constexpr auto kKeyringTimeout = std::chrono::seconds(5);
+// Long enough for a keyring service that answers; short enough that a wizard never seems hung.
+constexpr auto kKeyringTimeout = std::chrono::seconds(3);
 constexpr const char* kProtocol = "smb";
 
 bool HasSessionBus() {
@@ -24,44 +27,35 @@ bool HasSessionBus() {
     return address != nullptr && *address != '\0';
 }
 
-// A cancellable that cancels itself when the call it guards runs too long.
-class CDeadline {
-public:
-    CDeadline() : m_cancellable(g_cancellable_new()) {
-        m_watch = std::thread([this] {
-            std::unique_lock lock(m_mutex);
-            if (!m_finished.wait_for(lock, kKeyringTimeout, [this] { return m_done; })) {
-                g_cancellable_cancel(m_cancellable);
-            }
-        });
-    }
-    ~CDeadline() {
-        {
-            std::lock_guard lock(m_mutex);
-            m_done = true;
-        }
-        m_finished.notify_all();
-        m_watch.join();
-        g_object_unref(m_cancellable);
-    }
-    CDeadline(const CDeadline&) = delete;
-    CDeadline& operator=(const CDeadline&) = delete;
-
-    GCancellable* Cancellable() const { return m_cancellable; }
-
-private:
-    GCancellable* m_cancellable;
-    std::mutex m_mutex;
-    std::condition_variable m_finished;
-    bool m_done = false;
-    std::thread m_watch;
-};
-
 void Report(const char* what, GError* error) {
     if (error != nullptr) {
         std::printf("Keyring %s failed: %s\n", what, error->message);
         g_error_free(error);
     }
+}
+
+// Runs a keyring call on a thread of its own and waits for it at most kKeyringTimeout. A call
+// that takes longer is cancelled and left to finish by itself: libsecret does not honour a
+// cancel in every phase (a bus that never answers holds it for the D-Bus time-out of 25 s).
+template <class Result>
+std::optional<Result> WithDeadline(std::function<Result(GCancellable*)> call) {
+    auto promise = std::make_shared<std::promise<Result>>();
+    std::future<Result> future = promise->get_future();
+    GCancellable* cancellable = g_cancellable_new();
+    g_object_ref(cancellable); // one reference for the call's thread
+    std::thread([promise, call = std::move(call), cancellable] {
+        promise->set_value(call(cancellable));
+        g_object_unref(cancellable);
+    }).detach();
+    std::optional<Result> result;
+    if (future.wait_for(kKeyringTimeout) == std::future_status::ready) {
+        result = future.get();
+    } else {
+        std::printf("The keyring did not answer in time\n");
+        g_cancellable_cancel(cancellable);
+    }
+    g_object_unref(cancellable);
+    return result;
 }
 
 class CSecretCredentialStore : public CAbstractCredentialStore {
@@ -71,20 +65,39 @@ public:
         if (!HasSessionBus() || !ParseServerAddress(server, endpoint)) {
             return std::nullopt;
         }
-        CDeadline deadline;
+        auto found = WithDeadline<std::optional<ShareCredentials>>(
+            [endpoint](GCancellable* cancellable) { return Search(endpoint, cancellable); });
+        return found ? *found : std::nullopt;
+    }
+
+    bool Save(const std::string& server, const ShareCredentials& credentials) override {
+        SmbEndpoint endpoint;
+        if (credentials.IsAnonymous() || !HasSessionBus() ||
+            !ParseServerAddress(server, endpoint)) {
+            return false;
+        }
+        const std::string label = "smb://" + credentials.user + "@" + server;
+        return WithDeadline<bool>([endpoint, credentials, label](GCancellable* cancellable) {
+                   return Store(endpoint, credentials, label, cancellable);
+               })
+            .value_or(false);
+    }
+
+private:
+    static std::optional<ShareCredentials> Search(const SmbEndpoint& endpoint,
+                                                  GCancellable* cancellable) {
         GError* error = nullptr;
         GList* items = nullptr;
-        const auto flags =
-            static_cast<SecretSearchFlags>(SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS);
+        // No unlock: a locked keyring would put up a prompt of its own while the wizard waits.
+        const auto flags = SECRET_SEARCH_LOAD_SECRETS;
         if (endpoint.port != 0) {
-            items = secret_password_search_sync(SECRET_SCHEMA_COMPAT_NETWORK, flags,
-                                                deadline.Cancellable(), &error, "protocol",
-                                                kProtocol, "server", endpoint.host.c_str(), "port",
-                                                static_cast<int>(endpoint.port), nullptr);
-        } else {
             items = secret_password_search_sync(
-                SECRET_SCHEMA_COMPAT_NETWORK, flags, deadline.Cancellable(), &error, "protocol",
-                kProtocol, "server", endpoint.host.c_str(), nullptr);
+                SECRET_SCHEMA_COMPAT_NETWORK, flags, cancellable, &error, "protocol", kProtocol,
+                "server", endpoint.host.c_str(), "port", static_cast<int>(endpoint.port), nullptr);
+        } else {
+            items = secret_password_search_sync(SECRET_SCHEMA_COMPAT_NETWORK, flags, cancellable,
+                                                &error, "protocol", kProtocol, "server",
+                                                endpoint.host.c_str(), nullptr);
         }
         Report("search", error);
         std::optional<ShareCredentials> found;
@@ -95,8 +108,8 @@ public:
             const auto* domain =
                 static_cast<const char*>(g_hash_table_lookup(attributes, "domain"));
             GError* retrieveError = nullptr;
-            SecretValue* value = secret_retrievable_retrieve_secret_sync(
-                retrievable, deadline.Cancellable(), &retrieveError);
+            SecretValue* value =
+                secret_retrievable_retrieve_secret_sync(retrievable, cancellable, &retrieveError);
             Report("read", retrieveError);
             if (user != nullptr && *user != '\0' && value != nullptr) {
                 const char* password = secret_value_get_text(value);
@@ -112,29 +125,22 @@ public:
         return found;
     }
 
-    bool Save(const std::string& server, const ShareCredentials& credentials) override {
-        SmbEndpoint endpoint;
-        if (credentials.IsAnonymous() || !HasSessionBus() ||
-            !ParseServerAddress(server, endpoint)) {
-            return false;
-        }
-        const std::string label = "smb://" + credentials.user + "@" + server;
-        CDeadline deadline;
+    static bool Store(const SmbEndpoint& endpoint, const ShareCredentials& credentials,
+                      const std::string& label, GCancellable* cancellable) {
         GError* error = nullptr;
-        const char* domain = credentials.domain.c_str();
         gboolean saved = FALSE;
         if (endpoint.port != 0) {
             saved = secret_password_store_sync(
                 SECRET_SCHEMA_COMPAT_NETWORK, SECRET_COLLECTION_DEFAULT, label.c_str(),
-                credentials.password.c_str(), deadline.Cancellable(), &error, "protocol", kProtocol,
-                "server", endpoint.host.c_str(), "user", credentials.user.c_str(), "domain", domain,
-                "port", static_cast<int>(endpoint.port), nullptr);
+                credentials.password.c_str(), cancellable, &error, "protocol", kProtocol, "server",
+                endpoint.host.c_str(), "user", credentials.user.c_str(), "domain",
+                credentials.domain.c_str(), "port", static_cast<int>(endpoint.port), nullptr);
         } else {
             saved = secret_password_store_sync(
                 SECRET_SCHEMA_COMPAT_NETWORK, SECRET_COLLECTION_DEFAULT, label.c_str(),
-                credentials.password.c_str(), deadline.Cancellable(), &error, "protocol", kProtocol,
-                "server", endpoint.host.c_str(), "user", credentials.user.c_str(), "domain", domain,
-                nullptr);
+                credentials.password.c_str(), cancellable, &error, "protocol", kProtocol, "server",
+                endpoint.host.c_str(), "user", credentials.user.c_str(), "domain",
+                credentials.domain.c_str(), nullptr);
         }
         Report("store", error);
         return saved == TRUE;
