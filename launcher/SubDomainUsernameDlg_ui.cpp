@@ -40,7 +40,9 @@ wxBEGIN_EVENT_TABLE(kvSubDomainUsernameDlg,
     column->Add(5, 5, 0, wxALIGN_CENTER_HORIZONTAL | wxALL, 5);
 
     auto* buttons = new wxStdDialogButtonSizer();
-    buttons->AddButton(new wxButton(this, wxID_OK, BrandedText(launcher_text::kOkButton)));
+    auto* okButton = new wxButton(this, wxID_OK, BrandedText(launcher_text::kOkButton));
+    okButton->SetDefault(); // Return in a field confirms, as OK does
+    buttons->AddButton(okButton);
     buttons->AddButton(new wxButton(this, wxID_CANCEL, BrandedText(launcher_text::kCancelButton)));
     buttons->Realize();
     column->Add(buttons, 0, wxEXPAND | wxALL, 2);

@@ -16,3 +16,11 @@ velmora_add_test(launcher_session_tests
   SOURCES SessionTest_ui.cpp
   LIBS vm_doorlet_ui vm_launcher_wx_test_support vm_launcher_test_support
   DISPLAY LABELS integration TIMEOUT 120)
+
+if(TARGET doorlet)
+  velmora_add_test(launcher_end_to_end_tests
+    SOURCES EndToEndTest.cpp
+    LIBS vm_registry vm_launcher_test_support
+    DISPLAY LABELS integration TIMEOUT 120)
+  add_dependencies(launcher_end_to_end_tests doorlet velmora_bundles)
+endif()
