@@ -21,7 +21,7 @@ public:
             m_listings.push_back(std::make_unique<CFolderListing>());
         }
         CFolderListing& listing = *m_listings[depth];
-        if (!m_lister.List(folder, m_context.stop, listing)) {
+        if (!m_lister.List(folder, depth == 0, m_context.stop, listing)) {
             return; // a folder that cannot be listed holds nothing for us
         }
         const size_t folderLength = folder.size();

@@ -70,13 +70,13 @@ const std::vector<std::string>& WizardExtensions() {
 HookedLister::HookedLister(std::function<void(const std::string&, const std::atomic<int>&)> onList)
     : m_real(CreateFolderLister()), m_onList(std::move(onList)) {}
 
-bool HookedLister::List(const std::string& folder, const std::atomic<int>& stop,
+bool HookedLister::List(const std::string& folder, bool followLink, const std::atomic<int>& stop,
                         CFolderListing& listing) {
     ++m_listed;
     if (m_onList) {
         m_onList(folder, stop);
     }
-    return m_real->List(folder, stop, listing);
+    return m_real->List(folder, followLink, stop, listing);
 }
 
 void WaitForStop(const std::atomic<int>& stop) {

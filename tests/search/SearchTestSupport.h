@@ -42,7 +42,7 @@ const std::vector<std::string>& WizardExtensions();
 class HookedLister final : public CAbstractFolderLister {
 public:
     explicit HookedLister(std::function<void(const std::string&, const std::atomic<int>&)> onList);
-    bool List(const std::string& folder, const std::atomic<int>& stop,
+    bool List(const std::string& folder, bool followLink, const std::atomic<int>& stop,
               CFolderListing& listing) override;
     int ListedCount() const { return m_listed.load(); }
 

@@ -127,6 +127,33 @@ TEST(SearchTree, LinksToFoldersAreNotFollowedAndLinksToFilesAreFiles) {
               (Paths{"a/real.jpg", "alias.jpg"}));
 }
 
+TEST(SearchTree, RootThatIsALinkToAFolderIsSearched) {
+    TempTree tree;
+    tree.AddFile("card/DCIM/1.JPG");
+    tree.AddLink("mounted", "card");
+    for (const std::string& root : {tree.Path("mounted"), tree.Path("mounted/")}) {
+        EXPECT_EQ(Search(root, tree.Root(), WizardExtensions()).paths,
+                  (Paths{"mounted/DCIM/1.JPG"}))
+            << root;
+    }
+}
+
+TEST(SearchTree, FolderThatTurnsIntoALinkIsNotFollowed) {
+    TempTree tree;
+    tree.AddFile("a/1.jpg");
+    tree.AddFile("elsewhere/2.jpg");
+    // After the root was listed, and just before "a" is opened, "a" becomes a link.
+    auto lister =
+        std::make_unique<HookedLister>([&](const std::string& folder, const std::atomic<int>&) {
+            if (folder == tree.Root() + "/a/") {
+                std::filesystem::rename(tree.Path("a"), tree.Path("a.old"));
+                std::filesystem::create_directory_symlink("elsewhere", tree.Path("a"));
+            }
+        });
+    EXPECT_EQ(Search(tree.Root(), tree.Root(), WizardExtensions(), std::move(lister)).paths,
+              (Paths{"elsewhere/2.jpg"}));
+}
+
 TEST(SearchTree, FolderThatCannotBeListedIsSkipped) {
     TempTree tree;
     tree.AddFile("1.jpg");

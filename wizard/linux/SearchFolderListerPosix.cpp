@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string>
+
 namespace {
 
 class DirStream {
@@ -71,11 +73,17 @@ FolderEntryKind KindOfEntry(int dirFd, const dirent& entry) {
 
 class CPosixFolderLister final : public CAbstractFolderLister {
 public:
-    bool List(const std::string& folder, const std::atomic<int>& stop,
+    bool List(const std::string& folder, bool followLink, const std::atomic<int>& stop,
               CFolderListing& listing) override {
         listing.Clear();
-        // O_NOFOLLOW: the folder itself must not have turned into a link since it was listed.
-        const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        // Without its final '/', so that a folder that has turned into a link since its parent
+        // was listed is refused rather than followed.
+        std::string path = folder;
+        while (path.size() > 1 && path.back() == '/') {
+            path.pop_back();
+        }
+        const int fd =
+            open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
         if (fd < 0) {
             return false;
         }
