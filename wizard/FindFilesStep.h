@@ -54,9 +54,9 @@ public:
 
     bool IsRunning() const { return m_running; }
     int Result() const { return m_result; }
-    // The pictures of the last search, in the order of the set. Once a search is complete this
-    // first waits for its worker to let go of the set (a cancelled worker ends at its next entry).
-    // Empty before the first search.
+    // The pictures of the last search, in the order of the set; empty before the first search.
+    // First waits for the search's worker to let go of the set: a cancelled worker ends at its
+    // next entry, while a search that still runs is waited for until its walk ends.
     const FoundSet& Found();
 
 private:
