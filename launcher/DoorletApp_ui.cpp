@@ -7,6 +7,7 @@
 #include "launcher/WebAddresses.h"
 #include "launcher/linux/XdgOpener.h"
 
+#include <chrono>
 #include <cstdio>
 
 static_assert(static_cast<int>(ServerChoice::Cancelled) == ChoiceCancelled);
@@ -21,16 +22,23 @@ namespace {
 class CDoorletServerChooser : public CAbstractServerChooser {
 public:
     ServerChoice Choose(std::string& address) override {
+        const auto start = std::chrono::steady_clock::now();
         std::string chosen;
-        const ServerChoice choice = ServerChoiceFromCase(ChooseServer(chosen, kMaxAddressLength));
+        const int choiceCase = ChooseServer(chosen, kMaxAddressLength);
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        std::printf("Server choice %d after %lld ms\n", choiceCase,
+                    static_cast<long long>(took.count()));
         address = chosen;
-        return choice;
+        return ServerChoiceFromCase(choiceCase);
     }
 };
 
 } // namespace
 
 bool kvDoorletApp::Initialize(int& argCount, wxChar** argVector) {
+    // Diagnostic lines keep their order among those of the programs the launcher starts.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (!wxApp::Initialize(argCount, argVector)) {
         return false;
     }
@@ -49,7 +57,6 @@ bool kvDoorletApp::OnInit() {
     CXdgOpener opener;
     m_exitStatus =
         RunDoorletSession(CommandFromArgument(m_commandArgument), m_programPath, chooser, opener);
-    std::fflush(stdout);
     return true;
 }
 
