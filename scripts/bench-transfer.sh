@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Times the copy engine against smbclient put/mput on a private smbd on loopback (needs root):
-# 1 GiB in 8 files and 1,000 files of 200 KiB, median of RUNS runs (default 3).
+# 1 GiB in 8 files and 1,000 files of 200 KiB, median of RUNS runs (default 5).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,4 +8,4 @@ bash scripts/deps.sh --tests
 build=${VELMORA_BUILD_DIR:-build/bench}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null
 cmake --build "$build" --target transfer_bench
-"$build/bin/transfer_bench" "${1:-3}"
+"$build/bin/transfer_bench" "${1:-5}"
