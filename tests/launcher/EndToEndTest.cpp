@@ -22,8 +22,8 @@ const std::string kRelay = "localhost:8080";
 class EndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (geteuid() != 0) {
-            GTEST_SKIP() << "needs root for a network namespace of its own";
+        if (geteuid() != 0 || ChildProcess({"unshare", "-n", "true"}).Wait(10s) != 0) {
+            GTEST_SKIP() << "needs root and a network namespace of its own";
         }
         for (const char* name :
              {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {

@@ -10,7 +10,7 @@ schemes=("$@")
 ((${#schemes[@]})) || schemes=(http https smb dav davs)
 
 case "$HOME" in
-  "${TMPDIR:-/tmp}"/*) ;;
+  /tmp/* | "${TMPDIR:-/tmp}"/*) ;;
   *) echo "recording-opener.sh: HOME ($HOME) is no temporary folder; nothing changed" >&2; exit 1 ;;
 esac
 
