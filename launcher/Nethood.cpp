@@ -141,27 +141,26 @@ DispatchOutcome CNethood::OpenRemoteFolders(const std::string& serverName,
 
     std::string link;
     RemoteLinkResult result = kRelayUnusable;
-    OpenOutcome opened;
+    std::optional<OpenOutcome> opened; // set when the link was handed to the desktop
     {
         BusyScope busy(m_ui);
         result = LookupRemoteLink(m_http, relayDomain, server, user, link);
         if (result == kLinkFound && IsOpenableWebAddress(link)) {
             opened = OpenWebFolder(link, WebFolderDisplayName(user, server, relayDomain));
+        } else if (result == kLinkFound) {
+            // A relay reply must never make the launcher open a local file or start a program.
+            std::printf("The relay's link is not a web address: %s\n", link.c_str());
+            result = kRelayUnusable;
         }
     }
-    if (result == kLinkFound && IsOpenableWebAddress(link)) {
-        if (opened.opened) {
-            return DispatchOutcome::Done;
-        }
-        return Fail(launcher_text::kCannotOpenFolder, opened.status, MessageIcon::Information);
+    if (!opened) {
+        m_ui.ShowMessage(MessageForLookupResult(result));
+        return DispatchOutcome::Failed;
     }
-    if (result == kLinkFound) {
-        // A relay reply must never make the launcher open a local file or start a program.
-        std::printf("The relay's link is not a web address: %s\n", link.c_str());
-        result = kRelayUnusable;
+    if (!opened->opened) {
+        return Fail(launcher_text::kCannotOpenFolder, opened->status, MessageIcon::Information);
     }
-    m_ui.ShowMessage(MessageForLookupResult(result));
-    return DispatchOutcome::Failed;
+    return DispatchOutcome::Done;
 }
 
 OpenOutcome CNethood::OpenWebFolder(const std::string& link, const std::string& displayName) {
