@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <future>
 
 void CAbstractFileTransferCallback::Cancel() {
     m_cancelled.store(true);
@@ -81,30 +82,10 @@ std::shared_ptr<CAbstractFileTransferCallback> CAbstractFileTransfer::Callback()
 
 namespace {
 
-class CFileDescriptor {
-public:
-    explicit CFileDescriptor(int fd) : m_fd(fd) {}
-    ~CFileDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    CFileDescriptor(const CFileDescriptor&) = delete;
-    CFileDescriptor& operator=(const CFileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
 };
-
-ssize_t ReadSome(int fd, char* buffer, size_t size) {
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, size);
-        if (got >= 0 || errno != EINTR) {
-            return got;
-        }
-    }
-}
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 } // namespace
 
@@ -119,16 +100,17 @@ TransferResult CSambaFileTransfer::Transfer(const std::string& source,
     }
     const std::shared_ptr<CAbstractFileTransferCallback> callback = Callback();
 
-    CFileDescriptor input(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat status {};
-    if (input.get() < 0 || ::fstat(input.get(), &status) != 0) {
-        return {{ShareStatus::SourceUnreadable, errno}, false, 0};
+    std::error_code sizeError;
+    const bool regular = std::filesystem::is_regular_file(source, sizeError);
+    const uintmax_t sourceSize = regular ? std::filesystem::file_size(source, sizeError) : 0;
+    FilePtr input(regular && !sizeError ? std::fopen(source.c_str(), "rb") : nullptr);
+    if (!input) {
+        const int error = sizeError ? sizeError.value() : (regular ? errno : EISDIR);
+        return {{ShareStatus::SourceUnreadable, error}, false, 0};
     }
-    if (!S_ISREG(status.st_mode)) {
-        return {{ShareStatus::SourceUnreadable, EISDIR}, false, 0};
-    }
-    ::posix_fadvise(input.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    const uint64_t totalBytes = static_cast<uint64_t>(status.st_size);
+    // The chunks go straight from our buffer to the server.
+    std::setvbuf(input.get(), nullptr, _IONBF, 0);
+    const uint64_t totalBytes = static_cast<uint64_t>(sourceSize);
     if (callback && callback->OnCopyProgress(totalBytes, 0) != 0) {
         return {{ShareStatus::Cancelled, ECANCELED}, false, 0};
     }
@@ -138,25 +120,44 @@ TransferResult CSambaFileTransfer::Transfer(const std::string& source,
         return {created, false, 0};
     }
 
+    // While one chunk goes to the server, the next one is read: the source's disk and the
+    // network work at the same time.
+    struct Chunk {
+        size_t size = 0;
+        int error = 0;
+    };
+    auto readInto = [&input](std::vector<char>& buffer) {
+        Chunk chunk;
+        chunk.size = std::fread(buffer.data(), 1, buffer.size(), input.get());
+        if (chunk.size == 0 && std::ferror(input.get())) {
+            chunk.error = errno != 0 ? errno : EIO;
+        }
+        return chunk;
+    };
+    std::vector<char>* current = &m_buffer;
+    std::vector<char>* ahead = &m_aheadBuffer;
     ShareResult outcome;
     uint64_t bytesDone = 0;
-    for (;;) {
-        const ssize_t got = ReadSome(input.get(), m_buffer.data(), m_buffer.size());
-        if (got < 0) {
-            outcome = {ShareStatus::SourceUnreadable, errno};
-            break;
+    Chunk chunk = readInto(*current);
+    while (chunk.size > 0) {
+        std::future<Chunk> next;
+        if (chunk.size == current->size()) {
+            ahead->resize(current->size());
+            next = std::async(std::launch::async, readInto, std::ref(*ahead));
         }
-        if (got == 0) {
-            break;
+        if (outcome = output->Write(current->data(), chunk.size); !outcome.ok()) {
+            break; // the read ahead is waited for as `next` goes
         }
-        if (outcome = output->Write(m_buffer.data(), static_cast<size_t>(got)); !outcome.ok()) {
-            break;
-        }
-        bytesDone += static_cast<uint64_t>(got);
+        bytesDone += chunk.size;
         if (callback && callback->OnCopyProgress(totalBytes, bytesDone) != 0) {
             outcome = {ShareStatus::Cancelled, ECANCELED};
             break;
         }
+        chunk = next.valid() ? next.get() : Chunk{};
+        std::swap(current, ahead);
+    }
+    if (outcome.ok() && chunk.error != 0) {
+        outcome = {ShareStatus::SourceUnreadable, chunk.error};
     }
     if (outcome.ok()) {
         outcome = output->Close();

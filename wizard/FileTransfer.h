@@ -120,6 +120,7 @@ public:
 private:
     std::unique_ptr<CAbstractShareSession> m_session;
     std::vector<char> m_buffer;
+    std::vector<char> m_aheadBuffer;
 };
 
 // Servers reached through the relay take no files: every copy fails.

@@ -2,10 +2,8 @@
 
 #include "wizard/TransferNaming.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <unistd.h>
+#include <filesystem>
 
 CFileTransferStep::~CFileTransferStep() {
     if (m_worker.joinable()) {
@@ -121,8 +119,10 @@ int CFileTransferStep::Run(CTransferProperties& properties) {
                 break;
             }
             const std::string source = picture.FullPath();
-            if (::unlink(source.c_str()) != 0) {
-                std::printf("Cannot delete %s: %s\n", source.c_str(), std::strerror(errno));
+            std::error_code error;
+            if (!std::filesystem::remove(source, error)) {
+                std::printf("Cannot delete %s: %s\n", source.c_str(),
+                            error ? error.message().c_str() : "it is gone");
             }
         }
     }

@@ -153,10 +153,11 @@ TEST_F(SmbTransferTest, NumbersCopiesAfterWhatTheFolderHoldsAndNeverOverwrites) 
 
 TEST_F(SmbTransferTest, ANewFolderIsCreatedAndNumberedFromOne) {
     sources.Add("1.jpg");
-    sources.Add("2.jpg");
+    sources.Add("2.jpg", (5 << 20) + 123); // several chunks
     UseGuestTransfer();
     step.Run(properties);
     EXPECT_EQ(FilesOnDisk(), (std::vector<std::string>{"Holiday 1.jpg", "Holiday 2.jpg"}));
+    EXPECT_EQ(ReadFile(OnDisk("Holiday 2.jpg")), sources.Contents("2.jpg"));
 }
 
 TEST_F(SmbTransferTest, AFailedThirdCopyRemovesTheFirstTwo) {

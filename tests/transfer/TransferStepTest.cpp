@@ -371,6 +371,7 @@ TEST_F(TransferStepTest, ReportsProgressAfterEveryChunk) {
     EXPECT_EQ(progress[1]->bytesDone, 1u << 20);
     EXPECT_EQ(progress.back()->bytesDone, (5u << 20) + 10);
     EXPECT_EQ(progress.back()->Percent(), 100);
+    EXPECT_EQ(share->files[Path("Holiday 1.jpg")], sources.Contents("big.jpg"));
 }
 
 } // namespace
