@@ -1,13 +1,12 @@
 // The doorlet program as users start it, under Xvfb, against the simulated server in a network
 // namespace of its own (doorlet-netns.sh), with a recording opener. The dialogs are answered
 // with xdotool as a user would: by keyboard.
+#include "LauncherTestWorld.h"
 #include "TestProcess.h"
 
 #include "common/Registry.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
 
 #include <unistd.h>
 
@@ -25,18 +24,9 @@ protected:
         if (geteuid() != 0 || ChildProcess({"unshare", "-n", "true"}).Wait(10s) != 0) {
             GTEST_SKIP() << "needs root and a network namespace of its own";
         }
-        for (const char* name :
-             {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
-            unsetenv(name);
-        }
+        PrepareLauncherWorld(folder.Path(), "");
         WriteSettings("");
-        setenv("VELMORA_PROGRAM_DIR", (folder.Path() / "program").c_str(), 1);
-        setenv("XDG_CONFIG_DIRS", (folder.Path() / "machine").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (folder.Path() / "user").c_str(), 1);
-        ChildProcess install(
-            {"bash", std::string(VELMORA_SOURCE_DIR) + "/tests/support/recording-opener.sh",
-             (folder.Path() / "opened.log").string()});
-        ASSERT_EQ(install.Wait(20s), 0);
+        ASSERT_TRUE(InstallRecordingOpener(folder.Path()));
     }
 
     void WriteSettings(const std::string& defaultSection) {
@@ -63,28 +53,7 @@ protected:
         return status;
     }
 
-    std::vector<std::string> Opened() {
-        std::vector<std::string> lines;
-        const std::string text = ReadTextFile(folder.Path() / "opened.log");
-        std::size_t start = 0;
-        for (std::size_t end; (end = text.find('\n', start)) != std::string::npos;
-             start = end + 1) {
-            lines.push_back(text.substr(start, end - start));
-        }
-        return lines;
-    }
-
-    static void SetRegistryValue(int root, const char* name, const char* value) {
-        CreateRegistry();
-        ASSERT_TRUE(GetRegistry()->SetString(root, kProductKeyPath, name, value));
-        DestroyRegistry();
-    }
-    static std::string RegistryValue(int root, const char* name) {
-        CreateRegistry();
-        std::string value = GetRegistry()->GetString(root, kProductKeyPath, name, "<none>");
-        DestroyRegistry();
-        return value;
-    }
+    std::vector<std::string> Opened() { return OpenedAddresses(folder.Path()); }
 
     // The visible window of that exact title, waited for; empty when none came.
     static std::string WaitForWindow(const std::string& title, int seconds) {
@@ -108,36 +77,36 @@ protected:
 } // namespace
 
 TEST_F(EndToEndTest, WebOpensTheRememberedServerFoundOnTheNetwork) {
-    SetRegistryValue(Machine, "subdomain", "Home");
+    SetProductValue(Machine, "subdomain", "Home");
     EXPECT_EQ(Run({"--host-name", "home.local"}, {"/Web"}), 0);
     EXPECT_EQ(Opened(), std::vector<std::string>{"http://127.0.0.1/?local=1"});
     EXPECT_GE(took, 5s);
 }
 
 TEST_F(EndToEndTest, WebGoesThroughTheRelayWhenTheServerIsAway) {
-    SetRegistryValue(Machine, "subdomain", "smith");
+    SetProductValue(Machine, "subdomain", "smith");
     EXPECT_EQ(Run({"--host-name", "home.local"}, {"/web"}), 0);
-    SetRegistryValue(Machine, "subdomain", "");
+    SetProductValue(Machine, "subdomain", "");
     EXPECT_EQ(Run({"--no-announce"}, {"/web"}), 0);
     EXPECT_EQ(Opened(), (std::vector<std::string>{"http://www." + kRelay + "/?velname=smith",
                                                   "http://www." + kRelay + "/"}));
 }
 
 TEST_F(EndToEndTest, FolderOpensTheSharesOfTheServerOnTheNetwork) {
-    SetRegistryValue(Machine, "subdomain", "home");
+    SetProductValue(Machine, "subdomain", "home");
     EXPECT_EQ(Run({"--host-name", "home"}, {"/FOLDER"}), 0);
     EXPECT_EQ(Opened(), std::vector<std::string>{"smb://127.0.0.1/"});
 }
 
 TEST_F(EndToEndTest, FolderOpensTheWebFolderOfTheRemoteHome) {
-    SetRegistryValue(Machine, "subdomain", "Smith");
-    SetRegistryValue(User, "username", "Alice");
+    SetProductValue(Machine, "subdomain", "Smith");
+    SetProductValue(User, "username", "Alice");
     EXPECT_EQ(Run({"--no-announce"}, {"/folder"}), 0);
     EXPECT_EQ(Opened(), std::vector<std::string>{"dav://smith." + kRelay + "/webdav/alice/"});
 }
 
 TEST_F(EndToEndTest, AMissingUsernameIsAskedForAndRemembered) {
-    SetRegistryValue(Machine, "subdomain", "smith");
+    SetProductValue(Machine, "subdomain", "smith");
     auto doorlet = Start({"--no-announce"}, {"/folder"});
     const std::string dialog = WaitForWindow("Velmora Tandro", 15);
     ASSERT_FALSE(dialog.empty());
@@ -146,7 +115,7 @@ TEST_F(EndToEndTest, AMissingUsernameIsAskedForAndRemembered) {
     Keyboard(dialog, {"key", "Tab", "type", "Bob"});
     Keyboard(dialog, {"key", "Return"});
     EXPECT_EQ(doorlet->Wait(20s), 0);
-    EXPECT_EQ(RegistryValue(User, "username"), "Bob");
+    EXPECT_EQ(ProductValue(User, "username"), "Bob");
     EXPECT_EQ(Opened(), std::vector<std::string>{"dav://smith." + kRelay + "/webdav/bob/"});
 }
 
@@ -164,12 +133,12 @@ TEST_F(EndToEndTest, TheRelaySiteChosenInTheDialogUsesTheTypedNamesOnce) {
     Keyboard(names, {"key", "Return"});
     EXPECT_EQ(doorlet->Wait(20s), 0);
     EXPECT_EQ(Opened(), std::vector<std::string>{"dav://jones." + kRelay + "/webdav/carol/"});
-    EXPECT_EQ(RegistryValue(User, "username"), "<none>");
+    EXPECT_EQ(ProductValue(User, "username"), "<none>");
 }
 
 TEST_F(EndToEndTest, ALookupErrorIsShownAndNothingOpens) {
-    SetRegistryValue(Machine, "subdomain", "smith");
-    SetRegistryValue(User, "username", "error3");
+    SetProductValue(Machine, "subdomain", "smith");
+    SetProductValue(User, "username", "error3");
     auto doorlet = Start({"--no-announce"}, {"/folder"});
     const std::string box = WaitForWindow("Velmora Tandro", 15);
     ASSERT_FALSE(box.empty());
@@ -190,7 +159,7 @@ TEST_F(EndToEndTest, WithoutAnArgumentOnlyTheUsageIsShown) {
 }
 
 TEST_F(EndToEndTest, AnUnknownCommandSearchesAndOpensNothing) {
-    SetRegistryValue(Machine, "subdomain", "home");
+    SetProductValue(Machine, "subdomain", "home");
     EXPECT_EQ(Run({"--host-name", "home.local"}, {"/help"}), 2);
     EXPECT_GE(took, 5s);
     EXPECT_TRUE(Opened().empty());

@@ -20,11 +20,7 @@ using namespace std::chrono_literals;
 class LookupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // A proxy of the machine must not take the loopback requests.
-        for (const char* name :
-             {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
-            unsetenv(name);
-        }
+        ClearProxyEnvironment();
         ASSERT_TRUE(sim.Ready());
         domain = "localhost:" + std::to_string(sim.RelayPort());
     }

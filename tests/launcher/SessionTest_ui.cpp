@@ -2,6 +2,7 @@
 // settings.ini, the relay lookup against the simulated server on loopback, message boxes and the
 // name dialog, and xdg-open with a recording opener. Only the server choice is given.
 #include "LauncherFakes.h"
+#include "LauncherTestWorld.h"
 #include "TestProcess.h"
 #include "WxTestSupport_ui.h"
 
@@ -12,8 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 namespace {
 
 const char* const kProgram = "/opt/velmora/doorlet";
@@ -21,55 +20,20 @@ const char* const kProgram = "/opt/velmora/doorlet";
 class SessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* name :
-             {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
-            unsetenv(name);
-        }
         ASSERT_TRUE(sim.Ready());
         port = std::to_string(sim.RelayPort());
-        WriteTextFile(folder.Path() / "program" / "settings.ini",
-                      "[Domain]\nDomain=localhost:" + port + "\n");
-        setenv("VELMORA_PROGRAM_DIR", (folder.Path() / "program").c_str(), 1);
-        setenv("XDG_CONFIG_DIRS", (folder.Path() / "machine").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (folder.Path() / "user").c_str(), 1);
+        PrepareLauncherWorld(folder.Path(), "[Domain]\nDomain=localhost:" + port + "\n");
         InstallOpener({});
     }
 
     // Makes the recording opener the default for the schemes (all when none are given).
     void InstallOpener(const std::vector<std::string>& schemes) {
-        std::vector<std::string> command{
-            "bash", std::string(VELMORA_SOURCE_DIR) + "/tests/support/recording-opener.sh",
-            (folder.Path() / "opened.log").string()};
-        command.insert(command.end(), schemes.begin(), schemes.end());
-        ChildProcess install(command);
-        ASSERT_EQ(install.Wait(std::chrono::seconds(20)), 0);
+        ASSERT_TRUE(InstallRecordingOpener(folder.Path(), schemes));
     }
-
-    std::vector<std::string> Opened() {
-        std::vector<std::string> lines;
-        std::string text = ReadTextFile(folder.Path() / "opened.log");
-        std::size_t start = 0;
-        for (std::size_t end; (end = text.find('\n', start)) != std::string::npos;
-             start = end + 1) {
-            lines.push_back(text.substr(start, end - start));
-        }
-        return lines;
-    }
+    std::vector<std::string> Opened() { return OpenedAddresses(folder.Path()); }
 
     int Run(LauncherCommand command) {
         return RunDoorletSession(command, kProgram, chooser, opener);
-    }
-
-    static void SetRegistryValue(int root, const char* name, const char* value) {
-        CreateRegistry();
-        ASSERT_TRUE(GetRegistry()->SetString(root, kProductKeyPath, name, value));
-        DestroyRegistry();
-    }
-    static std::string RegistryValue(int root, const char* name) {
-        CreateRegistry();
-        std::string value = GetRegistry()->GetString(root, kProductKeyPath, name, "<none>");
-        DestroyRegistry();
-        return value;
     }
 
     // Answers the name dialog: checks what it shows, types the names, ends with `button`.
@@ -135,7 +99,7 @@ TEST_F(SessionTest, AnUnknownCommandSearchesAndOpensNothing) {
 }
 
 TEST_F(SessionTest, WebOpensTheLocalServerTheRemoteHomeAndTheRelaySite) {
-    SetRegistryValue(Machine, "subdomain", "smith");
+    SetProductValue(Machine, "subdomain", "smith");
     chooser.choice = ServerChoice::LocalDevice;
     chooser.localAddress = "127.0.0.1";
     EXPECT_EQ(Run(LauncherCommand::Web), kExitDone);
@@ -143,7 +107,7 @@ TEST_F(SessionTest, WebOpensTheLocalServerTheRemoteHomeAndTheRelaySite) {
     EXPECT_EQ(Run(LauncherCommand::Web), kExitDone);
     chooser.choice = ServerChoice::RelaySite;
     EXPECT_EQ(Run(LauncherCommand::Web), kExitDone);
-    SetRegistryValue(Machine, "subdomain", "");
+    SetProductValue(Machine, "subdomain", "");
     chooser.choice = ServerChoice::RemoteHome;
     EXPECT_EQ(Run(LauncherCommand::Web), kExitDone);
     EXPECT_EQ(Opened(), (std::vector<std::string>{
@@ -174,8 +138,8 @@ TEST_F(SessionTest, FolderOpensTheSharesOfALocalServer) {
 }
 
 TEST_F(SessionTest, FolderOnTheRemoteHomeWithStoredNamesOpensTheWebFolder) {
-    SetRegistryValue(Machine, "subdomain", "Smith");
-    SetRegistryValue(User, "username", "Alice");
+    SetProductValue(Machine, "subdomain", "Smith");
+    SetProductValue(User, "username", "Alice");
     chooser.choice = ServerChoice::RemoteHome;
     EXPECT_EQ(Run(LauncherCommand::Folder), kExitDone);
     EXPECT_EQ(namesDialogs, 0);
@@ -186,8 +150,8 @@ TEST_F(SessionTest, FolderOnTheRemoteHomeWithStoredNamesOpensTheWebFolder) {
 
 TEST_F(SessionTest, WithoutAWebFolderHandlerTheBrowserShowsTheFolder) {
     InstallOpener({"http", "https"});
-    SetRegistryValue(Machine, "subdomain", "smith");
-    SetRegistryValue(User, "username", "alice");
+    SetProductValue(Machine, "subdomain", "smith");
+    SetProductValue(User, "username", "alice");
     chooser.choice = ServerChoice::RemoteHome;
     EXPECT_EQ(Run(LauncherCommand::Folder), kExitDone);
     EXPECT_EQ(Opened(),
@@ -199,22 +163,22 @@ TEST_F(SessionTest, WithoutAWebFolderHandlerTheBrowserShowsTheFolder) {
 }
 
 TEST_F(SessionTest, AMissingUsernameIsAskedForAndRememberedOnOk) {
-    SetRegistryValue(Machine, "subdomain", "smith");
+    SetProductValue(Machine, "subdomain", "smith");
     chooser.choice = ServerChoice::RemoteHome;
     AnswerNamesDialog("smith", false, "", "Bob", wxID_OK);
     EXPECT_EQ(Run(LauncherCommand::Folder), kExitDone);
     EXPECT_EQ(namesDialogs, 1);
-    EXPECT_EQ(RegistryValue(User, "username"), "Bob");
+    EXPECT_EQ(ProductValue(User, "username"), "Bob");
     EXPECT_EQ(Opened(), std::vector<std::string>{"dav://smith.localhost:" + port + "/webdav/bob/"});
 }
 
 TEST_F(SessionTest, CancellingTheNameDialogStoresAndOpensNothing) {
-    SetRegistryValue(Machine, "subdomain", "smith");
+    SetProductValue(Machine, "subdomain", "smith");
     chooser.choice = ServerChoice::RemoteHome;
     AnswerNamesDialog("smith", false, "", "Bob", wxID_CANCEL);
     EXPECT_EQ(Run(LauncherCommand::Folder), kExitCancelled);
     EXPECT_EQ(namesDialogs, 1);
-    EXPECT_EQ(RegistryValue(User, "username"), "<none>");
+    EXPECT_EQ(ProductValue(User, "username"), "<none>");
     EXPECT_TRUE(Opened().empty());
     EXPECT_TRUE(hook.messageBoxes.empty());
 }
@@ -223,14 +187,14 @@ TEST_F(SessionTest, TheRelaySiteUsesTheTypedNamesForThisRunOnly) {
     chooser.choice = ServerChoice::RelaySite;
     AnswerNamesDialog("", true, "Jones", "Carol", wxID_OK);
     EXPECT_EQ(Run(LauncherCommand::Folder), kExitDone);
-    EXPECT_EQ(RegistryValue(User, "username"), "<none>");
-    EXPECT_EQ(RegistryValue(Machine, "subdomain"), "<none>");
+    EXPECT_EQ(ProductValue(User, "username"), "<none>");
+    EXPECT_EQ(ProductValue(Machine, "subdomain"), "<none>");
     EXPECT_EQ(Opened(),
               std::vector<std::string>{"dav://jones.localhost:" + port + "/webdav/carol/"});
 }
 
 TEST_F(SessionTest, EveryLookupFailureShowsItsMessageAndOpensNothing) {
-    SetRegistryValue(Machine, "subdomain", "smith");
+    SetProductValue(Machine, "subdomain", "smith");
     chooser.choice = ServerChoice::RemoteHome;
     const std::pair<const char*, const char*> cases[] = {
         {"error1", "Unable to Navigate to your Velmora. (Server Error 1)"},
@@ -247,7 +211,7 @@ TEST_F(SessionTest, EveryLookupFailureShowsItsMessageAndOpensNothing) {
     for (const auto& [user, message] : cases) {
         SCOPED_TRACE(user);
         hook.messageBoxes.clear();
-        SetRegistryValue(User, "username", user);
+        SetProductValue(User, "username", user);
         EXPECT_EQ(Run(LauncherCommand::Folder), kExitFailed);
         ExpectOneBox(message, wxICON_INFORMATION);
     }
@@ -256,8 +220,8 @@ TEST_F(SessionTest, EveryLookupFailureShowsItsMessageAndOpensNothing) {
 
 TEST_F(SessionTest, AnUnreachableRelayIsReported) {
     WriteTextFile(folder.Path() / "program" / "settings.ini", "[Domain]\nDomain=localhost:1\n");
-    SetRegistryValue(Machine, "subdomain", "smith");
-    SetRegistryValue(User, "username", "alice");
+    SetProductValue(Machine, "subdomain", "smith");
+    SetProductValue(User, "username", "alice");
     chooser.choice = ServerChoice::RemoteHome;
     EXPECT_EQ(Run(LauncherCommand::Folder), kExitFailed);
     ExpectOneBox("Unable to Navigate to your Velmora. (5)", wxICON_INFORMATION);

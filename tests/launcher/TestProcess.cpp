@@ -41,6 +41,22 @@ std::string ReadTextFile(const std::filesystem::path& path) {
     return text.str();
 }
 
+std::vector<std::string> ReadLines(const std::filesystem::path& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path, std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+void ClearProxyEnvironment() {
+    for (const char* name :
+         {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
+        unsetenv(name);
+    }
+}
+
 ChildProcess::ChildProcess(const std::vector<std::string>& arguments) {
     int pipeEnds[2];
     if (pipe2(pipeEnds, O_CLOEXEC) != 0) {

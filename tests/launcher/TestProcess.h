@@ -22,6 +22,11 @@ private:
 
 void WriteTextFile(const std::filesystem::path& path, const std::string& text);
 std::string ReadTextFile(const std::filesystem::path& path);
+// The lines of a text file, without their line ends.
+std::vector<std::string> ReadLines(const std::filesystem::path& path);
+
+// Keeps a proxy of the machine from taking the tests' loopback requests.
+void ClearProxyEnvironment();
 
 // A child process with its standard output on a pipe; ended with SIGTERM on destruction.
 class ChildProcess {

@@ -3,6 +3,13 @@ if(NOT TARGET vm_doorlet_ui)
   return()
 endif()
 
+add_library(vm_launcher_world_test_support STATIC LauncherTestWorld.cpp)
+velmora_target_defaults(vm_launcher_world_test_support)
+target_link_libraries(vm_launcher_world_test_support PUBLIC vm_launcher_test_support vm_registry
+                                                            GTest::gtest)
+target_compile_definitions(vm_launcher_world_test_support PRIVATE
+  VELMORA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+
 add_library(vm_launcher_wx_test_support STATIC WxTestSupport_ui.cpp)
 velmora_target_defaults(vm_launcher_wx_test_support)
 target_link_libraries(vm_launcher_wx_test_support PUBLIC vm_doorlet_ui GTest::gtest)
@@ -14,13 +21,13 @@ velmora_add_test(launcher_dialog_tests
 
 velmora_add_test(launcher_session_tests
   SOURCES SessionTest_ui.cpp
-  LIBS vm_doorlet_ui vm_launcher_wx_test_support vm_launcher_test_support
+  LIBS vm_doorlet_ui vm_launcher_wx_test_support vm_launcher_world_test_support
   DISPLAY LABELS integration TIMEOUT 120)
 
 if(TARGET doorlet)
   velmora_add_test(launcher_end_to_end_tests
     SOURCES EndToEndTest.cpp
-    LIBS vm_registry vm_launcher_test_support
+    LIBS vm_launcher_world_test_support
     DISPLAY LABELS integration TIMEOUT 120)
   add_dependencies(launcher_end_to_end_tests doorlet velmora_bundles)
 endif()
