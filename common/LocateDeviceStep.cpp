@@ -77,10 +77,10 @@ std::optional<LocateStatistics> LocateContext::Statistics() const {
 
 namespace {
 
-// The window runs half a second past the timeout: a listener that counts whole seconds of the
-// clock ends between timeout and timeout + 1 seconds, and the middle of that span keeps every
-// search the same length. It is measured on the monotonic clock, so that a change of the system
-// time can neither stretch it nor cut it short.
+// The window lasts exactly the timeout: servers announce themselves often enough to be heard
+// within it, and every moment beyond it is a moment the user waits for nothing. It is measured on
+// the monotonic clock, so that a change of the system time can neither stretch it nor cut it
+// short.
 class ListeningWindow {
 public:
     ListeningWindow() { Restart(); }
@@ -97,7 +97,7 @@ public:
     }
 
 private:
-    static int64_t LengthMs(int timeoutSeconds) { return int64_t{timeoutSeconds} * 1000 + 500; }
+    static int64_t LengthMs(int timeoutSeconds) { return int64_t{timeoutSeconds} * 1000; }
 
     int64_t ElapsedMs() const {
         return std::chrono::duration_cast<std::chrono::milliseconds>(
