@@ -66,84 +66,57 @@ public:
 
     ShareResult List(const std::string& folder, std::vector<ShareEntry>& entries) override {
         entries.clear();
-        if (!IsSoundSharePath(folder)) {
-            return {ShareStatus::InvalidName, EINVAL};
-        }
-        std::lock_guard lock(LibraryMutex());
-        if (ShareResult ready = Ready(); !ready.ok()) {
-            return ready;
-        }
-        SMBCCTX* context = m_context.get();
-        SMBCFILE* directory =
-            smbc_getFunctionOpendir(context)(context, BuildSmbUrl(m_endpoint.host, folder).c_str());
-        if (directory == nullptr) {
-            return Failure(errno);
-        }
-        // The library reads the whole listing when it opens the folder; reading it back from
-        // memory cannot fail half-way.
-        while (const libsmb_file_info* info =
-                   smbc_getFunctionReaddirPlus(context)(context, directory)) {
-            const std::string name = info->name != nullptr ? info->name : "";
-            if (name.empty() || name == "." || name == "..") {
-                continue;
+        return OnPath(folder, 1, [this, &entries](SMBCCTX* context, const std::string& url) {
+            SMBCFILE* directory = smbc_getFunctionOpendir(context)(context, url.c_str());
+            if (directory == nullptr) {
+                return Failure(errno);
             }
-            entries.push_back({name, (info->attrs & kDosAttributeDirectory) != 0, info->size});
-        }
-        smbc_getFunctionClosedir(context)(context, directory);
-        return {};
+            // The library reads the whole listing when it opens the folder; reading it back from
+            // memory cannot fail half-way.
+            while (const libsmb_file_info* info =
+                       smbc_getFunctionReaddirPlus(context)(context, directory)) {
+                const std::string name = info->name != nullptr ? info->name : "";
+                if (name.empty() || name == "." || name == "..") {
+                    continue;
+                }
+                entries.push_back({name, (info->attrs & kDosAttributeDirectory) != 0, info->size});
+            }
+            smbc_getFunctionClosedir(context)(context, directory);
+            return ShareResult{};
+        });
     }
 
     ShareResult MakeFolder(const std::string& folder) override {
-        if (!IsSoundSharePath(folder) || SplitPathParts(folder).size() < 2) {
-            return {ShareStatus::InvalidName, EINVAL};
-        }
-        std::lock_guard lock(LibraryMutex());
-        if (ShareResult ready = Ready(); !ready.ok()) {
-            return ready;
-        }
-        SMBCCTX* context = m_context.get();
-        if (smbc_getFunctionMkdir(context)(context, BuildSmbUrl(m_endpoint.host, folder).c_str(),
-                                           0755) != 0) {
-            return Failure(errno);
-        }
-        return {};
+        return OnPath(folder, 2, [this](SMBCCTX* context, const std::string& url) {
+            if (smbc_getFunctionMkdir(context)(context, url.c_str(), 0755) != 0) {
+                return Failure(errno);
+            }
+            return ShareResult{};
+        });
     }
 
     ShareResult CreateNew(const std::string& path,
                           std::unique_ptr<CAbstractShareFile>& file) override {
         file.reset();
-        if (!IsSoundSharePath(path) || SplitPathParts(path).size() < 2) {
-            return {ShareStatus::InvalidName, EINVAL};
-        }
-        std::lock_guard lock(LibraryMutex());
-        if (ShareResult ready = Ready(); !ready.ok()) {
-            return ready;
-        }
-        SMBCCTX* context = m_context.get();
-        SMBCFILE* handle = smbc_getFunctionOpen(context)(
-            context, BuildSmbUrl(m_endpoint.host, path).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-        if (handle == nullptr) {
-            return Failure(errno);
-        }
-        ++m_openFiles;
-        file = std::make_unique<CSmbShareFile>(*this, context, handle);
-        return {};
+        return OnPath(path, 2, [this, &file](SMBCCTX* context, const std::string& url) {
+            SMBCFILE* handle = smbc_getFunctionOpen(context)(context, url.c_str(),
+                                                             O_WRONLY | O_CREAT | O_EXCL, 0644);
+            if (handle == nullptr) {
+                return Failure(errno);
+            }
+            ++m_openFiles;
+            file = std::make_unique<CSmbShareFile>(*this, context, handle);
+            return ShareResult{};
+        });
     }
 
     ShareResult Remove(const std::string& path) override {
-        if (!IsSoundSharePath(path) || SplitPathParts(path).size() < 2) {
-            return {ShareStatus::InvalidName, EINVAL};
-        }
-        std::lock_guard lock(LibraryMutex());
-        if (ShareResult ready = Ready(); !ready.ok()) {
-            return ready;
-        }
-        SMBCCTX* context = m_context.get();
-        if (smbc_getFunctionUnlink(context)(context, BuildSmbUrl(m_endpoint.host, path).c_str()) !=
-            0) {
-            return Failure(errno);
-        }
-        return {};
+        return OnPath(path, 2, [this](SMBCCTX* context, const std::string& url) {
+            if (smbc_getFunctionUnlink(context)(context, url.c_str()) != 0) {
+                return Failure(errno);
+            }
+            return ShareResult{};
+        });
     }
 
     // Called with the library lock held.
@@ -159,6 +132,20 @@ public:
     void FileClosed() { --m_openFiles; }
 
 private:
+    // Runs `operation` with the library lock held, on a ready context and the address of `path`,
+    // once the path is sound and has at least `minimumParts` parts (the share, then a name).
+    template <class Operation>
+    ShareResult OnPath(const std::string& path, size_t minimumParts, Operation operation) {
+        if (!IsSoundSharePath(path) || SplitPathParts(path).size() < minimumParts) {
+            return {ShareStatus::InvalidName, EINVAL};
+        }
+        std::lock_guard lock(LibraryMutex());
+        if (ShareResult ready = Ready(); !ready.ok()) {
+            return ready;
+        }
+        return operation(m_context.get(), BuildSmbUrl(m_endpoint.host, path));
+    }
+
     // With the library lock held: a context that is ready to use.
     ShareResult Ready() {
         if (m_context && m_reconnect && m_openFiles == 0) {
