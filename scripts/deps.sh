@@ -8,8 +8,9 @@ packages=(
   libsecret-1-dev libgtest-dev libgmock-dev
 )
 if [[ "${1:-}" == "--tests" ]]; then
+  # libclang-rt-14-dev holds the libFuzzer and sanitizer runtimes, which clang only recommends.
   packages+=(samba smbclient xvfb xauth xdg-utils gphoto2 iproute2 imagemagick xdotool clang
-             python3 dbus-x11 at-spi2-core)
+             python3 dbus-x11 at-spi2-core libclang-rt-14-dev)
 fi
 
 missing=()
