@@ -99,6 +99,9 @@ void CFindFilesDlg::OnCancel(wxCommandEvent&) {
 }
 
 CFindFilesStatusWindow::~CFindFilesStatusWindow() {
+    if (m_closing) {
+        m_closing->SetCallback(nullptr);
+    }
     if (m_dialog) {
         m_dialog->SetCallback(nullptr);
         m_dialog->Destroy();
@@ -133,6 +136,7 @@ void CFindFilesStatusWindow::Close() {
     if (m_dialog) {
         CFindFilesDlg* dialog = m_dialog.get();
         m_dialog = nullptr;
+        m_closing = dialog;
         dialog->Destroy();
     } else if (m_callback != nullptr) {
         m_callback->OnComplete(0);
@@ -155,5 +159,8 @@ void CFindFilesStatusWindow::SetCallback(CAbstractProgressCallback* callback) {
     CAbstractStatusWindow::SetCallback(callback);
     if (m_dialog) {
         m_dialog->SetCallback(callback);
+    }
+    if (m_closing) {
+        m_closing->SetCallback(callback);
     }
 }

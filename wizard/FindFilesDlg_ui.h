@@ -64,6 +64,9 @@ public:
 
 private:
     wxWeakRef<CFindFilesDlg> m_dialog;
+    // A closed dialog lives on until the toolkit deletes it at idle time, and then tells its
+    // callback; whoever clears the callback meanwhile must reach it too.
+    wxWeakRef<CFindFilesDlg> m_closing;
 };
 
 // The dialog's caption as the program's resources give it.

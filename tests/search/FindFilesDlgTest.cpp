@@ -147,6 +147,36 @@ void MakeTree(const TempTree& tree) {
     tree.AddFile("DCIM/notes.txt");
 }
 
+struct CompletionRecorder final : CAbstractProgressCallback {
+    int OnComplete(int result) override {
+        results.push_back(result);
+        return 1;
+    }
+    std::vector<int> results;
+};
+
+TEST(FindFilesDialog, AClosedDialogTellsOnlyTheCallbackStillSet) {
+    CompletionRecorder kept;
+    CompletionRecorder dropped;
+    {
+        CFindFilesStatusWindow window;
+        window.SetCallback(&kept);
+        ASSERT_TRUE(window.Show(true, nullptr));
+        window.Close();
+        SettleDisplay();
+        EXPECT_EQ(kept.results, std::vector<int>{0});
+
+        window.SetCallback(&dropped);
+        ASSERT_TRUE(window.Show(true, nullptr));
+        window.Close();
+        // The one who set it goes away before the toolkit deletes the closed dialog.
+        window.SetCallback(nullptr);
+        SettleDisplay();
+    }
+    EXPECT_TRUE(dropped.results.empty());
+    EXPECT_EQ(kept.results.size(), 1u);
+}
+
 TEST(FindFilesDialog, ShowsTheCountAndGoesAwayWhenTheSearchEnds) {
     TempTree tree;
     MakeTree(tree);
