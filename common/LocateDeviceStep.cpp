@@ -223,9 +223,10 @@ CLocateDeviceStep::~CLocateDeviceStep() {
     if (m_timer) {
         m_timer->Stop();
     }
-    // A meter window that outlives the step must not call back into it.
-    if (m_meter && m_meter->Callback() == this) {
-        m_meter->SetCallback(nullptr);
+    // A meter window that outlives a running step must not call back into it. A finished search
+    // has let go of its meter already, which may be gone by now.
+    if (m_running) {
+        ReleaseMeter();
     }
     if (m_context) {
         m_context->RequestStop();
@@ -342,10 +343,17 @@ int CLocateDeviceStep::OnComplete(int /*result*/) {
         m_context->RequestStop();
     }
     m_running = false;
+    ReleaseMeter();
     if (m_notifier) {
         m_notifier->OnLocateDone();
     }
     return 1;
+}
+
+void CLocateDeviceStep::ReleaseMeter() {
+    if (m_meter && m_meter->Callback() == this) {
+        m_meter->SetCallback(nullptr);
+    }
 }
 
 int CLocateDeviceStep::RunChooser(CAbstractDeviceChooser& chooser) {

@@ -164,6 +164,8 @@ private:
     void Tick();
     void ReportNew(bool notify);
     void JoinWorker();
+    // The meter no longer calls this step when its window goes away.
+    void ReleaseMeter();
 
     LocateSettings m_settings;
     std::unique_ptr<CAbstractIntervalTimer> m_timer;
@@ -175,6 +177,7 @@ private:
     std::thread m_worker;
     DeviceTable m_reported;
     int m_timeoutSeconds = 10;
-    CAbstractProgressMeter* m_meter = nullptr;     // not owned
+    // Not owned. Used only while a search runs, so its owner may free it once the search is over.
+    CAbstractProgressMeter* m_meter = nullptr;
     CAbstractLocateNotifier* m_notifier = nullptr; // not owned
 };

@@ -215,6 +215,37 @@ TEST(LocateStep, DestroyingARunningStepStopsItsWorkerWithoutCallbacks) {
     s.meter.Cancel();
 }
 
+TEST(LocateStep, AFinishedSearchLetsGoOfItsMeterWhichMayThenGoFirst) {
+    // The owner may hold the meter beside the step and free it first once the search is over.
+    auto ownedTimer = std::make_unique<ManualTimer>();
+    ManualTimer* timer = ownedTimer.get();
+    auto script = std::make_shared<ReceiverScript>();
+    auto step = std::make_unique<CLocateDeviceStep>(LocateSettings::Wizard(), std::move(ownedTimer),
+                                                    ScriptedReceivers(script));
+    auto meter = std::make_unique<RecordingMeter>();
+    step->SetMeter(meter.get());
+    ASSERT_TRUE(step->Locate(false, true, nullptr));
+    script->Push({ReceiveStatus::Failed, {}, 0});
+    const auto end = Clock::now() + 5s;
+    while (step->IsRunning() && Clock::now() < end) {
+        std::this_thread::sleep_for(20ms);
+        timer->Fire();
+    }
+    ASSERT_FALSE(step->IsRunning());
+    EXPECT_EQ(meter->Callback(), nullptr);
+
+    // The same after the user closed the meter's window during the search.
+    step->SetTimeout(30);
+    ASSERT_TRUE(step->Locate(false, true, nullptr));
+    EXPECT_EQ(meter->Callback(), step.get());
+    meter->Cancel();
+    EXPECT_FALSE(step->IsRunning());
+    EXPECT_EQ(meter->Callback(), nullptr);
+
+    meter.reset();
+    step.reset();
+}
+
 TEST(LocateStep, WizardRetriesABusyPortTwentyTimesThenGivesUp) {
     LocateSettings settings = LocateSettings::Wizard();
     settings.openRetryDelay = 5ms;
