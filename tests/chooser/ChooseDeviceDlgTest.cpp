@@ -1,3 +1,4 @@
+#include "../discovery/LocateTestDoubles.h"
 #include "GuiHelpers.h"
 #include "WxTestEnvironment.h"
 
@@ -13,14 +14,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace testing_support;
-
-DeviceRecord Found(uint32_t address, std::string host) {
-    DeviceRecord record;
-    record.address = address;
-    record.addressText = FormatDeviceAddress(address);
-    record.hostName = std::move(host);
-    return record;
-}
 
 constexpr uint32_t kAt7 = 0xC0A80107u;  // 192.168.1.7
 constexpr uint32_t kAt8 = 0xC0A80108u;  // 192.168.1.8

@@ -1,3 +1,5 @@
+#include "LocateTestDoubles.h"
+
 #include "common/DeviceChoice.h"
 #include "common/ServerName.h"
 
@@ -7,13 +9,7 @@
 
 namespace {
 
-DeviceRecord Found(uint32_t address, std::string host) {
-    DeviceRecord record;
-    record.address = address;
-    record.addressText = FormatDeviceAddress(address);
-    record.hostName = std::move(host);
-    return record;
-}
+using testing_support::Found;
 
 DeviceTable TableOf(std::initializer_list<DeviceRecord> records) {
     DeviceTable table;

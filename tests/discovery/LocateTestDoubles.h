@@ -1,5 +1,6 @@
 // Stand-ins for the locate step's surroundings: a scripted receiver, a timer the test fires by
-// hand (the test's thread plays the UI thread), and a meter and notifier that record their calls.
+// hand (the test's thread plays the UI thread), a meter and notifier that record their calls, and
+// found servers as the step records them.
 #pragma once
 
 #include "common/LocateDeviceStep.h"
@@ -13,6 +14,15 @@
 #include <vector>
 
 namespace testing_support {
+
+// A server found at `address` that announced `host`.
+inline DeviceRecord Found(uint32_t address, std::string host) {
+    DeviceRecord record;
+    record.address = address;
+    record.addressText = FormatDeviceAddress(address);
+    record.hostName = std::move(host);
+    return record;
+}
 
 struct ScriptedDatagram {
     ReceiveStatus status = ReceiveStatus::Received;
