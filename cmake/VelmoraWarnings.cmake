@@ -16,10 +16,10 @@ endif()
 # Places a built program in the program directory, so that it runs beside its bundles.
 function(velmora_program target)
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VELMORA_PROGRAM_DIR})
-  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_LIBDIR}/velmora)
+  install(TARGETS ${target} RUNTIME DESTINATION ${VELMORA_INSTALL_DIR})
   install(CODE "
     file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
-    file(CREATE_LINK \"../${CMAKE_INSTALL_LIBDIR}/velmora/${target}\"
+    file(CREATE_LINK \"../${VELMORA_INSTALL_DIR}/${target}\"
          \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${target}\" SYMBOLIC)")
 endfunction()
 
