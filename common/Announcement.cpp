@@ -53,19 +53,19 @@ public:
                 ++f;
                 continue;
             }
-            const std::string_view spec = format.substr(f);
+            const std::string_view conversion = format.substr(f);
             const ScanTarget target = stored < targetCount ? targets[stored] : ScanTarget{};
             bool ok = false;
-            if (spec.starts_with("%ld")) {
+            if (conversion.starts_with("%ld")) {
                 ok = ScanInteger(target);
                 f += 3;
-            } else if (spec.starts_with("%d")) {
+            } else if (conversion.starts_with("%d")) {
                 ok = ScanInteger(target);
                 f += 2;
-            } else if (spec.starts_with("%s")) {
+            } else if (conversion.starts_with("%s")) {
                 ok = ScanWord(target);
                 f += 2;
-            } else if (spec.starts_with("%[^>]")) {
+            } else if (conversion.starts_with("%[^>]")) {
                 ok = ScanUntil('>', target);
                 f += 5;
             }

@@ -145,29 +145,30 @@ bool IsOneOf(char c, std::string_view set) {
 }
 
 // Reads up to three digits; more is a mismatch.
-bool ReadNumber(std::string_view format, size_t& i, std::string& spec) {
+bool ReadNumber(std::string_view format, size_t& i, std::string& directive) {
     int digits = 0;
     while (i < format.size() && format[i] >= '0' && format[i] <= '9') {
         if (++digits > kMaxFieldDigits) {
             return false;
         }
-        spec.push_back(format[i++]);
+        directive.push_back(format[i++]);
     }
     return true;
 }
 
-template <class Value> void AppendFormatted(std::string& out, const std::string& spec, Value v) {
-    // The conversion was checked against the value's type, and the length modifier in `spec` is
-    // ours, so the format cannot read anything but `v`.
+template <class Value>
+void AppendFormatted(std::string& out, const std::string& directive, Value v) {
+    // The conversion was checked against the value's type, and its length modifier is ours, so
+    // the format cannot read anything but `v`.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    const int length = std::snprintf(nullptr, 0, spec.c_str(), v);
+    const int length = std::snprintf(nullptr, 0, directive.c_str(), v);
     if (length <= 0) {
         return;
     }
     const size_t start = out.size();
     out.resize(start + static_cast<size_t>(length) + 1);
-    std::snprintf(out.data() + start, static_cast<size_t>(length) + 1, spec.c_str(), v);
+    std::snprintf(out.data() + start, static_cast<size_t>(length) + 1, directive.c_str(), v);
 #pragma GCC diagnostic pop
     out.resize(start + static_cast<size_t>(length));
 }
@@ -188,16 +189,16 @@ std::string FormatChecked(std::string_view format, std::span<const FormatArg> ar
             out.push_back('%');
             continue;
         }
-        std::string spec = "%";
+        std::string directive = "%";
         while (i < format.size() && IsOneOf(format[i], "-+ #0")) {
-            spec.push_back(format[i++]);
+            directive.push_back(format[i++]);
         }
-        if (!ReadNumber(format, i, spec)) {
+        if (!ReadNumber(format, i, directive)) {
             return {};
         }
         if (i < format.size() && format[i] == '.') {
-            spec.push_back(format[i++]);
-            if (!ReadNumber(format, i, spec)) {
+            directive.push_back(format[i++]);
+            if (!ReadNumber(format, i, directive)) {
                 return {};
             }
         }
@@ -210,16 +211,16 @@ std::string FormatChecked(std::string_view format, std::span<const FormatArg> ar
         const char conversion = format[i];
         const FormatArg& arg = args[next++];
         if (IsOneOf(conversion, "di") && arg.kind == FormatArg::Kind::Integer) {
-            AppendFormatted(out, spec + "ll" + conversion, arg.asSigned);
+            AppendFormatted(out, directive + "ll" + conversion, arg.asSigned);
         } else if (IsOneOf(conversion, "uoxX") && arg.kind == FormatArg::Kind::Integer) {
-            AppendFormatted(out, spec + "ll" + conversion, arg.asUnsigned);
+            AppendFormatted(out, directive + "ll" + conversion, arg.asUnsigned);
         } else if (conversion == 'c' && arg.kind == FormatArg::Kind::Integer) {
-            AppendFormatted(out, spec + 'c', static_cast<int>(arg.asSigned));
+            AppendFormatted(out, directive + 'c', static_cast<int>(arg.asSigned));
         } else if (conversion == 's' && arg.kind == FormatArg::Kind::Text) {
             const std::string text(arg.text);
-            AppendFormatted(out, spec + 's', text.c_str());
+            AppendFormatted(out, directive + 's', text.c_str());
         } else if (IsOneOf(conversion, "fFeEgGaA") && arg.kind == FormatArg::Kind::Real) {
-            AppendFormatted(out, spec + conversion, arg.real);
+            AppendFormatted(out, directive + conversion, arg.real);
         } else {
             return {};
         }
