@@ -1,6 +1,6 @@
 #include "launcher/BrandedImage_ui.h"
 
-#include "common/ResourceManager.h"
+#include "common/resources/ResourceManager.h"
 
 #include <wx/image.h>
 #include <wx/mstream.h>

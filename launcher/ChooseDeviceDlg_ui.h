@@ -2,8 +2,8 @@
 // server through the relay domain when it was not found, and the relay domain's own site.
 #pragma once
 
-#include "common/DeviceChoice.h"
-#include "common/DeviceRecord.h"
+#include "common/discovery/DeviceChoice.h"
+#include "common/discovery/DeviceRecord.h"
 
 #include <wx/dialog.h>
 #include <wx/imaglist.h>

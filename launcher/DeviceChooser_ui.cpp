@@ -1,7 +1,7 @@
 #include "launcher/DeviceChooser_ui.h"
 
-#include "common/Branding.h"
-#include "common/IntervalTimer_ui.h"
+#include "common/branding/Branding.h"
+#include "common/ui/IntervalTimer_ui.h"
 #include "launcher/BrandedImage_ui.h"
 #include "launcher/ChooseDeviceDlg_ui.h"
 #include "launcher/Splash_ui.h"

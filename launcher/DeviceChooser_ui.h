@@ -2,8 +2,8 @@
 // chosen automatically or the user's pick in the choose-device dialog.
 #pragma once
 
-#include "common/DeviceChoice.h"
-#include "common/LocateDeviceStep.h"
+#include "common/discovery/DeviceChoice.h"
+#include "common/discovery/LocateDeviceStep.h"
 
 #include <cstddef>
 #include <string>

@@ -1,6 +1,6 @@
 #include "launcher/DoorletApp_ui.h"
 
-#include "common/DeviceChoice.h"
+#include "common/discovery/DeviceChoice.h"
 #include "launcher/BrandedImage_ui.h"
 #include "launcher/DeviceChooser_ui.h"
 #include "launcher/DoorletSession_ui.h"

@@ -1,7 +1,7 @@
 #include "launcher/DoorletSession_ui.h"
 
-#include "common/Registry.h"
-#include "common/ResourceManager.h"
+#include "common/registry/Registry.h"
+#include "common/resources/ResourceManager.h"
 #include "launcher/CurlHttpClient.h"
 #include "launcher/LauncherStore.h"
 #include "launcher/LauncherUi_ui.h"

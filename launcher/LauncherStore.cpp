@@ -1,7 +1,7 @@
 #include "launcher/LauncherStore.h"
 
-#include "common/Branding.h"
-#include "common/Registry.h"
+#include "common/branding/Branding.h"
+#include "common/registry/Registry.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "launcher/LauncherUi_ui.h"
 
-#include "common/Branding.h"
+#include "common/branding/Branding.h"
 #include "launcher/LauncherTexts.h"
 #include "launcher/SubDomainUsernameDlg_ui.h"
 

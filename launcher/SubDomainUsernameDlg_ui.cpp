@@ -1,6 +1,6 @@
 #include "launcher/SubDomainUsernameDlg_ui.h"
 
-#include "common/Branding.h"
+#include "common/branding/Branding.h"
 #include "launcher/LauncherTexts.h"
 
 #include <wx/button.h>

@@ -1,8 +1,8 @@
 // Feeds arbitrary datagrams to the announcement reader and the server-name rule. The sanitizers
 // catch any read outside the datagram; the checks catch names longer than a record keeps.
-#include "common/Announcement.h"
-#include "common/DeviceRecord.h"
-#include "common/ServerName.h"
+#include "common/discovery/Announcement.h"
+#include "common/discovery/DeviceRecord.h"
+#include "common/discovery/ServerName.h"
 
 #include <cstddef>
 #include <cstdint>

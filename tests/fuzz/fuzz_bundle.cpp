@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the bundle reader, once as they come and once with the header's size
 // and checksum made to fit, so that the section parsing behind the checksum is reached too. A
 // bundle the reader accepts must also answer lookups.
-#include "common/ResourceBundle.h"
+#include "common/resources/ResourceBundle.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // Feeds arbitrary text to the settings reader and looks up the keys the programs read.
-#include "common/IniFile.h"
+#include "common/branding/IniFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Feeds arbitrary text to the hive parser. Whatever it reads must write back, and what it
 // writes must read back whole and write back unchanged: a hive never loses or alters a value
 // by being rewritten.
-#include "common/RegistryHive.h"
+#include "common/registry/RegistryHive.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,8 +2,8 @@
 #include "TestProcess.h"
 #include "WxTestSupport_ui.h"
 
-#include "common/Branding.h"
-#include "common/ResourceManager.h"
+#include "common/branding/Branding.h"
+#include "common/resources/ResourceManager.h"
 #include "launcher/LauncherTexts.h"
 #include "launcher/SubDomainUsernameDlg_ui.h"
 #include "resources/BuiltinBundles.h"

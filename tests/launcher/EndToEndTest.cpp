@@ -4,7 +4,7 @@
 #include "LauncherTestWorld.h"
 #include "TestProcess.h"
 
-#include "common/Registry.h"
+#include "common/registry/Registry.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include "TestProcess.h"
 
-#include "common/Registry.h"
+#include "common/registry/Registry.h"
 
 #include <gtest/gtest.h>
 

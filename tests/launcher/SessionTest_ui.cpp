@@ -6,7 +6,7 @@
 #include "TestProcess.h"
 #include "WxTestSupport_ui.h"
 
-#include "common/Registry.h"
+#include "common/registry/Registry.h"
 #include "launcher/DoorletSession_ui.h"
 #include "launcher/SubDomainUsernameDlg_ui.h"
 #include "launcher/linux/XdgOpener.h"

@@ -2,7 +2,7 @@
 // writer.
 #pragma once
 
-#include "common/ResourceBundle.h"
+#include "common/resources/ResourceBundle.h"
 
 #include <string>
 #include <string_view>

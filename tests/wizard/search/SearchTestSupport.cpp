@@ -1,0 +1,108 @@
+#include "tests/wizard/search/SearchTestSupport.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+TempTree::TempTree() {
+    std::string pattern = (fs::temp_directory_path() / "velmora-search.XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot make a temporary folder");
+    }
+    m_root = pattern;
+    // Readable by everybody, so that a test may walk it under another user.
+    chmod(m_root.c_str(), 0755);
+}
+
+TempTree::~TempTree() {
+    // Folders a test locked must be opened again before they can be emptied.
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(
+             m_root, fs::directory_options::skip_permission_denied, error);
+         it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (it->is_directory(error) && !it->is_symlink(error)) {
+            chmod(it->path().c_str(), 0755);
+        }
+    }
+    chmod(m_root.c_str(), 0755);
+    fs::remove_all(m_root, error);
+}
+
+void TempTree::AddFile(const std::string& relative) const {
+    const fs::path path = Path(relative);
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << relative;
+}
+
+void TempTree::AddFolder(const std::string& relative) const {
+    fs::create_directories(Path(relative));
+}
+
+void TempTree::AddLink(const std::string& relative, const std::string& target) const {
+    const fs::path path = Path(relative);
+    fs::create_directories(path.parent_path());
+    fs::create_symlink(target, path);
+}
+
+std::vector<std::string> RelativePaths(const FoundSet& found, const std::string& root) {
+    std::vector<std::string> paths;
+    for (const FoundPicture& picture : found) {
+        std::string path = picture.FullPath();
+        if (path.compare(0, root.size() + 1, root + "/") == 0) {
+            path.erase(0, root.size() + 1);
+        }
+        paths.push_back(path);
+    }
+    return paths;
+}
+
+const std::vector<std::string>& WizardExtensions() {
+    static const std::vector<std::string> extensions{".JPG", ".jpg", ".JPEG", ".jpeg", ".GIF",
+                                                     ".gif", ".PNG", ".png",  ".BMP",  ".bmp"};
+    return extensions;
+}
+
+HookedLister::HookedLister(std::function<void(const std::string&, const std::atomic<int>&)> onList)
+    : m_real(CreateFolderLister()), m_onList(std::move(onList)) {}
+
+bool HookedLister::List(const std::string& folder, bool followLink, const std::atomic<int>& stop,
+                        CFolderListing& listing) {
+    ++m_listed;
+    if (m_onList) {
+        m_onList(folder, stop);
+    }
+    return m_real->List(folder, followLink, stop, listing);
+}
+
+void WaitForStop(const std::atomic<int>& stop) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (stop.load() != 1 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+bool RecordingStatusWindow::Show(bool ownerless, wxWindow*) {
+    ++shown;
+    shownOwnerless = ownerless;
+    return showResult;
+}
+
+void RecordingStatusWindow::Close() {
+    ++closed;
+    if (m_callback != nullptr) {
+        m_callback->OnComplete(0);
+    }
+}
+
+void RecordingStatusWindow::SetText(const std::string& text) {
+    texts.push_back(text);
+    if (cancelOnText && m_callback != nullptr) {
+        cancelOnText = false;
+        m_callback->OnComplete(1);
+    }
+}

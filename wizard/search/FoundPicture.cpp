@@ -1,0 +1,81 @@
+#include "wizard/search/FoundPicture.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+namespace {
+
+constexpr std::array<unsigned char, 256> MakeFoldTable() {
+    std::array<unsigned char, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        table[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return table;
+}
+
+constexpr std::array<unsigned char, 256> kFold = MakeFoldTable();
+
+// A full path seen as its pieces (folder, separator, name), so that two pictures can be compared
+// without building their paths.
+class PathPieces {
+public:
+    explicit PathPieces(const FoundPicture& picture)
+        : m_pieces{picture.folder,
+                   !picture.folder.empty() && picture.folder.back() == '/' ? std::string_view{}
+                                                                           : std::string_view{"/"},
+                   picture.name} {}
+
+    // The unread rest of the current piece; empty only at the end of the path.
+    std::string_view Current() {
+        while (m_pieces[m_index].empty() && m_index + 1 < m_pieces.size()) {
+            ++m_index;
+        }
+        return m_pieces[m_index];
+    }
+
+    void Advance(size_t count) { m_pieces[m_index].remove_prefix(count); }
+
+private:
+    std::array<std::string_view, 3> m_pieces;
+    size_t m_index = 0;
+};
+
+int CompareFolded(const FoundPicture& a, const FoundPicture& b) {
+    PathPieces left(a);
+    PathPieces right(b);
+    for (;;) {
+        const std::string_view l = left.Current();
+        const std::string_view r = right.Current();
+        if (l.empty() || r.empty()) {
+            return static_cast<int>(!l.empty()) - static_cast<int>(!r.empty());
+        }
+        const size_t count = std::min(l.size(), r.size());
+        for (size_t i = 0; i < count; ++i) {
+            const unsigned char lc = kFold[static_cast<unsigned char>(l[i])];
+            const unsigned char rc = kFold[static_cast<unsigned char>(r[i])];
+            if (lc != rc) {
+                return lc < rc ? -1 : 1;
+            }
+        }
+        left.Advance(count);
+        right.Advance(count);
+    }
+}
+
+} // namespace
+
+std::string FoundPicture::FullPath() const {
+    std::string path;
+    path.reserve(folder.size() + 1 + name.size());
+    path += folder;
+    if (folder.empty() || folder.back() != '/') {
+        path += '/';
+    }
+    path += name;
+    return path;
+}
+
+bool FoundPictureOrder::operator()(const FoundPicture& a, const FoundPicture& b) const {
+    return CompareFolded(a, b) < 0;
+}

@@ -1,0 +1,89 @@
+#include "wizard/search/SearchContext.h"
+
+#include <chrono>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// How long the worker waits before it looks again whether the UI thread let go of the found set.
+constexpr std::chrono::milliseconds kFoundSetRetry{50};
+
+class SearchWalker {
+public:
+    SearchWalker(SearchContext& context, CAbstractFolderLister& lister)
+        : m_context(context), m_lister(lister) {}
+
+    // folder ends with '/'; it is restored before the call returns.
+    void Walk(std::string& folder, size_t depth) {
+        // One listing per level, kept for the next folder at the same level.
+        if (depth == m_listings.size()) {
+            m_listings.push_back(std::make_unique<CFolderListing>());
+        }
+        CFolderListing& listing = *m_listings[depth];
+        if (!m_lister.List(folder, depth == 0, m_context.stop, listing)) {
+            return; // a folder that cannot be listed holds nothing for us
+        }
+        const size_t folderLength = folder.size();
+        for (size_t i = 0; i < listing.Size(); ++i) {
+            if (m_context.stop.load(std::memory_order_relaxed) == 1) {
+                break;
+            }
+            const std::string_view name = listing.Name(i);
+            if (name == "." || name == "..") {
+                continue;
+            }
+            switch (listing.Kind(i)) {
+            case FolderEntryKind::Folder:
+                if (m_context.recurse) {
+                    folder.append(name);
+                    folder += '/';
+                    Walk(folder, depth + 1);
+                    folder.resize(folderLength);
+                }
+                break;
+            case FolderEntryKind::File:
+                if (m_context.includeFiles && MatchesExtension(m_context.extensions, name)) {
+                    Record(folder, name);
+                }
+                break;
+            case FolderEntryKind::Other:
+                break;
+            }
+        }
+    }
+
+private:
+    void Record(const std::string& folder, std::string_view name) {
+        FoundPicture picture{folder, std::string(name)};
+        m_context.busy.Acquire(kFoundSetRetry);
+        m_context.found.insert(std::move(picture));
+        m_context.busy.Release();
+    }
+
+    SearchContext& m_context;
+    CAbstractFolderLister& m_lister;
+    std::vector<std::unique_ptr<CFolderListing>> m_listings;
+};
+
+} // namespace
+
+bool MatchesExtension(const ExtensionSet& extensions, std::string_view name) {
+    if (extensions.empty()) {
+        return true;
+    }
+    const size_t dot = name.rfind('.');
+    const std::string_view extension =
+        dot == std::string_view::npos ? std::string_view{} : name.substr(dot);
+    return extensions.find(extension) != extensions.end();
+}
+
+void WalkSearchTree(SearchContext& context, CAbstractFolderLister& lister) {
+    std::string folder = context.root;
+    if (!folder.empty() && folder.back() != '/') {
+        folder += '/';
+    }
+    SearchWalker walker(context, lister);
+    walker.Walk(folder, 0);
+    context.stop.store(1, std::memory_order_release);
+}

@@ -1,0 +1,73 @@
+// Makes sure the library share of the chosen server can be used before any picture is copied:
+// with the credentials cached by this process, those remembered in the keyring, or as a guest;
+// otherwise by asking the user until the share opens or the user gives up.
+#pragma once
+
+#include "wizard/transfer/ShareAccess.h"
+#include "wizard/transfer/ShareCredentials.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class CAbstractAuthenticator {
+public:
+    virtual ~CAbstractAuthenticator() = default;
+    // UI thread. True when the share can be used at the end.
+    virtual bool Authenticate() = 0;
+};
+
+// The front end of the credentials prompt: the wizard's modal dialog, or a script in tests.
+class CAbstractCredentialsPrompt {
+public:
+    virtual ~CAbstractCredentialsPrompt() = default;
+    // Asks for the credentials of `share` ("\\server\share"). `failure` says why the last attempt
+    // was refused (empty the first time). `credentials` comes in with the values last tried (no
+    // password) and goes out with the user's. False when the user cancels.
+    virtual bool AskCredentials(const std::string& share, const std::string& failure,
+                                ShareCredentials& credentials, bool& remember) = 0;
+    // A failure that asking again cannot mend.
+    virtual void ShowFailure(const std::string& message) = 0;
+};
+
+// Opens a session with a server, with the credentials of a source.
+using ShareSessionMaker = std::function<std::unique_ptr<CAbstractShareSession>(
+    const std::string& server, std::shared_ptr<CAbstractCredentialSource> credentials)>;
+
+// The message shown when a share cannot be used: the share and the reason.
+std::string ShareFailureText(const std::string& share, const ShareResult& result);
+
+class CDialogAuthenticator : public CAbstractAuthenticator {
+public:
+    // The library share's name is read from the branding settings now.
+    CDialogAuthenticator(std::string serverAddress, uint8_t library);
+
+    // The prompt, owned by the wizard's window; without one nobody is asked.
+    void SetOwner(CAbstractCredentialsPrompt* prompt) { m_prompt = prompt; }
+    // Remembered credentials; null: nothing is remembered.
+    void SetCredentialStore(CAbstractCredentialStore* store) { m_store = store; }
+    // Where working credentials are kept for the sessions of this process.
+    void SetCredentialCache(std::shared_ptr<CCredentialCache> cache) { m_cache = std::move(cache); }
+    void SetSessionMaker(ShareSessionMaker maker) { m_makeSession = std::move(maker); }
+
+    // Tries the cached, the remembered and the guest credentials, then asks. Refused credentials
+    // ask again; any other failure (server gone, share missing) is shown at once and ends it.
+    bool Authenticate() override;
+
+    // "\\server\share", as the user knows it.
+    const std::string& ShareDisplayName() const { return m_shareDisplayName; }
+    const std::string& ShareName() const { return m_shareName; }
+
+private:
+    ShareResult Probe(const ShareCredentials& credentials);
+    void Accept(const ShareCredentials& credentials);
+
+    std::string m_server;
+    std::string m_shareName;
+    std::string m_shareDisplayName;
+    CAbstractCredentialsPrompt* m_prompt = nullptr;
+    CAbstractCredentialStore* m_store = nullptr;
+    std::shared_ptr<CCredentialCache> m_cache;
+    ShareSessionMaker m_makeSession;
+};

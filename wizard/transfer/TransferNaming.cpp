@@ -1,0 +1,103 @@
+#include "wizard/transfer/TransferNaming.h"
+
+#include "common/branding/Branding.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+char FoldAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool StartsWithFolded(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (FoldAscii(text[i]) != FoldAscii(prefix[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool EndsWithFolded(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() &&
+           StartsWithFolded(text.substr(text.size() - suffix.size()), suffix);
+}
+
+constexpr std::string_view kScannedExtension = ".jpg";
+
+// The names the share matches for "<group> *.jpg".
+bool IsGroupJpegName(std::string_view name, std::string_view groupName) {
+    return name.size() >= groupName.size() + 1 + kScannedExtension.size() &&
+           StartsWithFolded(name, groupName) && name[groupName.size()] == ' ' &&
+           EndsWithFolded(name, kScannedExtension);
+}
+
+} // namespace
+
+std::string LibraryShareOf(const CTransferProperties& properties) {
+    return LibraryShareName(properties.library != 0);
+}
+
+std::string DestinationFolder(const CTransferProperties& properties) {
+    return JoinSharePath(LibraryShareOf(properties), properties.location);
+}
+
+std::string_view FileExtension(std::string_view fileName) {
+    const size_t dot = fileName.rfind('.');
+    return dot == std::string_view::npos ? std::string_view() : fileName.substr(dot);
+}
+
+std::string DestinationName(const std::string& groupName, int64_t number,
+                            std::string_view extension) {
+    std::string name = groupName;
+    name += ' ';
+    name += std::to_string(number);
+    name += extension;
+    return name;
+}
+
+std::optional<int> NumberOfGroupName(std::string_view name, std::string_view groupName) {
+    if (!IsGroupJpegName(name, groupName)) {
+        return std::nullopt;
+    }
+    const size_t space = name.rfind(' ');
+    const size_t dot = name.rfind('.');
+    if (space == std::string_view::npos || dot == std::string_view::npos || dot <= space + 1) {
+        return std::nullopt;
+    }
+    const std::string digits(name.substr(space + 1, dot - space - 1));
+    unsigned value = 0;
+    if (std::sscanf(digits.c_str(), "%u", &value) != 1) {
+        return std::nullopt;
+    }
+    return static_cast<int>(value);
+}
+
+int FindLastNumber(CAbstractShareSession* session, const std::string& folder,
+                   const std::string& groupName) {
+    std::vector<ShareEntry> entries;
+    const ShareResult listed = session != nullptr ? session->List(folder, entries)
+                                                  : ShareResult{ShareStatus::NotSupported};
+    if (!listed.ok()) {
+        std::printf("Invalid File Handle. GetLastError reports %d\n", listed.error);
+        return 0;
+    }
+    bool anyOfGroup = false;
+    int best = -1;
+    for (const ShareEntry& entry : entries) {
+        if (!IsGroupJpegName(entry.name, groupName)) {
+            continue;
+        }
+        anyOfGroup = true;
+        if (std::optional<int> number = NumberOfGroupName(entry.name, groupName);
+            number && *number > best) {
+            best = *number;
+        }
+    }
+    return anyOfGroup ? best : 0;
+}

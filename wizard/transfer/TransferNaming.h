@@ -1,0 +1,40 @@
+// Where copies go and what they are called: the destination folder on the library share, the
+// numbered names of a group, and the scan for the highest number already in the folder. Shared by
+// the copy step and the camera step.
+#pragma once
+
+#include "wizard/transfer/ShareAccess.h"
+#include "wizard/transfer/TransferProperties.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The library share of the job: "familylibrary" or "mylibrary" from the branding settings.
+std::string LibraryShareOf(const CTransferProperties& properties);
+
+// The destination folder as a share path: the library share, then the location's parts.
+std::string DestinationFolder(const CTransferProperties& properties);
+
+// The extension of a file name, from its last dot, exactly as written; empty without a dot.
+std::string_view FileExtension(std::string_view fileName);
+
+// "<group> <number>" followed by the extension. Never cut: a cut name would drop the number and
+// make every copy collide; a name the server cannot take fails with its reason instead.
+std::string DestinationName(const std::string& groupName, int64_t number,
+                            std::string_view extension);
+
+// The number a name "<group> <n>.jpg" carries when it belongs to the group's .jpg files (group
+// and extension compared without letter case, as the share compares names): the text between
+// the last space and the last dot read as an unsigned decimal number, as a signed int. Nothing
+// when the name does not belong or carries no number.
+std::optional<int> NumberOfGroupName(std::string_view name, std::string_view groupName);
+
+// The last number used by the group's .jpg files in `folder`, so that the next copy takes the
+// number after it: the highest number found; -1 when such files exist but none carries a number
+// (numbering starts at 0); 0 when there are none or the folder cannot be listed (a diagnostic
+// line goes to standard output then; numbering starts at 1). Without a session (a server that
+// cannot take files) the folder cannot be listed.
+int FindLastNumber(CAbstractShareSession* session, const std::string& folder,
+                   const std::string& groupName);

@@ -1,0 +1,25 @@
+// The copy job: filled by the wizard's pages, read by the copy and camera steps.
+#pragma once
+
+#include "wizard/search/FoundPicture.h"
+
+#include <cstdint>
+#include <string>
+
+struct CTransferProperties {
+    std::string location;      // destination folder below the library share ("MyPhotos\Holiday")
+    std::string groupName;     // the name the user gave the group of pictures
+    std::string serverAddress; // the chosen server's address text ("a.b.c.d")
+    bool deleteAfterCopy = false;
+    const FoundSet* pictures = nullptr; // folder mode: the found pictures, not owned
+    uint8_t library = 0;                // 0: family library, any other value: personal library
+    int32_t number = 0;                 // the last number used in a copy's name
+    uint32_t total = 0;                 // pictures of the run
+    bool cameraMode = false;
+
+    // Kept for the other pages of the wizard.
+    std::string userName;
+    std::string sourceDisplayName;
+    std::string driveText;
+    bool cannotDelete = false;
+};

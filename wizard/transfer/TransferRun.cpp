@@ -1,0 +1,148 @@
+#include "wizard/transfer/TransferRun.h"
+
+#include "wizard/transfer/TransferNaming.h"
+
+#include <climits>
+#include <cstdio>
+#include <map>
+#include <thread>
+
+namespace {
+
+constexpr auto kCleanupRetryPeriod = std::chrono::milliseconds(200);
+
+std::string FileNameOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+CTransferRun::CTransferRun(CAbstractFileTransfer& transfer, CAbstractFileTransferCallback& callback,
+                           CTransferProperties& properties)
+    : m_transfer(transfer), m_callback(callback), m_properties(properties),
+      m_folder(DestinationFolder(properties)) {}
+
+void CTransferRun::Prepare() {
+    m_copies.clear();
+    m_partials.clear();
+    m_failure = {};
+    CAbstractShareSession* session = m_transfer.Session();
+    if (session != nullptr && SplitPathParts(m_folder).size() > 1) {
+        const ShareResult made = session->MakeFolder(m_folder);
+        if (!made.ok() && made.status != ShareStatus::AlreadyExists) {
+            std::printf("Cannot create the folder %s: %s\n", m_folder.c_str(),
+                        made.Message().c_str());
+        }
+    }
+    m_properties.number = FindLastNumber(session, m_folder, m_properties.groupName);
+}
+
+CTransferRun::CopyOutcome CTransferRun::CopyPicture(const std::string& source,
+                                                    std::string_view extension, uint32_t index) {
+    m_callback.WaitForRunGate();
+    for (;;) {
+        if (m_properties.number == INT32_MAX) {
+            // Every number is taken; the name cannot grow without colliding.
+            m_failure = {ShareStatus::AlreadyExists, 0, source, {}, 0};
+            return CopyOutcome::Failed;
+        }
+        const std::string name =
+            DestinationName(m_properties.groupName, int64_t(m_properties.number) + 1, extension);
+        if (m_callback.OnCopyFile(m_properties.total, index, name)) {
+            return CopyOutcome::Stopped;
+        }
+        const std::string path = JoinSharePath(m_folder, name);
+        const TransferResult result = m_transfer.Transfer(source, path);
+        if (result.partialLeft) {
+            m_partials.push_back(path);
+        }
+        ++m_properties.number;
+        if (result.ok()) {
+            m_copies.push_back({path, source, result.bytes});
+            return CopyOutcome::Copied;
+        }
+        if (result.result.status == ShareStatus::AlreadyExists) {
+            continue; // someone else's file: never touched, the next number is tried
+        }
+        --m_properties.number;
+        if (result.result.status == ShareStatus::Cancelled) {
+            return CopyOutcome::Stopped;
+        }
+        std::printf("Copying %s to %s failed: %s\n", source.c_str(), path.c_str(),
+                    result.result.Message().c_str());
+        m_failure = {result.result.status, result.result.error, source, name, 0};
+        return CopyOutcome::Failed;
+    }
+}
+
+bool CTransferRun::VerifyCopies() {
+    if (m_copies.empty()) {
+        return true;
+    }
+    CAbstractShareSession* session = m_transfer.Session();
+    std::vector<ShareEntry> entries;
+    const ShareResult listed = session != nullptr ? session->List(m_folder, entries)
+                                                  : ShareResult{ShareStatus::NotSupported};
+    if (!listed.ok()) {
+        m_failure = {listed.status, listed.error, {}, {}, 0};
+        return false;
+    }
+    std::map<std::string, uint64_t> sizes;
+    for (const ShareEntry& entry : entries) {
+        if (!entry.isFolder) {
+            sizes[entry.name] = entry.size;
+        }
+    }
+    for (const Copy& copy : m_copies) {
+        const std::string name = FileNameOf(copy.path);
+        auto found = sizes.find(name);
+        if (found == sizes.end() || found->second != copy.size) {
+            std::printf("The copy %s does not match %s\n", copy.path.c_str(), copy.source.c_str());
+            m_failure = {ShareStatus::SizeMismatch, 0, copy.source, name, 0};
+            return false;
+        }
+    }
+    return true;
+}
+
+void CTransferRun::DeleteCopies() {
+    std::vector<std::string> pending;
+    for (const Copy& copy : m_copies) {
+        pending.push_back(copy.path);
+    }
+    pending.insert(pending.end(), m_partials.begin(), m_partials.end());
+    m_copies.clear();
+    m_partials.clear();
+
+    CAbstractShareSession* session = m_transfer.Session();
+    const auto deadline = std::chrono::steady_clock::now() + m_patience;
+    while (session != nullptr && !pending.empty()) {
+        std::vector<std::string> retry;
+        for (const std::string& path : pending) {
+            const ShareResult removed = session->Remove(path);
+            if (removed.ok() || removed.status == ShareStatus::NotFound) {
+                continue;
+            }
+            if (IsConnectionFailure(removed.status)) {
+                retry.push_back(path);
+            } else {
+                std::printf("Cannot remove %s: %s\n", path.c_str(), removed.Message().c_str());
+                ++m_failure.leftBehind;
+            }
+        }
+        pending = std::move(retry);
+        if (pending.empty() || std::chrono::steady_clock::now() >= deadline) {
+            break;
+        }
+        std::this_thread::sleep_for(kCleanupRetryPeriod);
+    }
+    for (const std::string& path : pending) {
+        std::printf("Cannot remove %s: the server cannot be reached\n", path.c_str());
+        ++m_failure.leftBehind;
+    }
+    if (m_failure.leftBehind > 0 && !m_failure.Failed()) {
+        // A cancelled run whose copies stay on the server must still say so.
+        m_failure.status = ShareStatus::ConnectionLost;
+    }
+}

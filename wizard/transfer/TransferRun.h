@@ -1,0 +1,63 @@
+// One copy run's bookkeeping, shared by the copy step and the camera step: the destination folder
+// and numbering, copies under the next free name, the list of copies this run made, their
+// verification against the server, and the rollback that removes them.
+#pragma once
+
+#include "wizard/transfer/FileTransfer.h"
+#include "wizard/transfer/TransferProperties.h"
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CTransferRun {
+public:
+    enum class CopyOutcome { Copied, Stopped, Failed };
+
+    struct Copy {
+        std::string path;   // share path of the copy
+        std::string source; // local source file
+        uint64_t size = 0;  // bytes written
+    };
+
+    // How long the rollback keeps trying to remove copies while the server cannot be reached
+    // (a server that restarts comes back within seconds).
+    static constexpr std::chrono::milliseconds kDefaultCleanupPatience{10000};
+
+    CTransferRun(CAbstractFileTransfer& transfer, CAbstractFileTransferCallback& callback,
+                 CTransferProperties& properties);
+
+    // Creates the destination folder when it is missing (a failure shows in the copies) and
+    // sets the properties' number from the pictures already there.
+    void Prepare();
+
+    // Waits at the run gate, announces the picture and copies `source` under the group's next
+    // free name with the source's extension. A taken name moves on to the next number, so no
+    // file is ever overwritten. Stopped: the callback refused or the copy was cancelled.
+    CopyOutcome CopyPicture(const std::string& source, std::string_view extension, uint32_t index);
+
+    // Reads the destination folder back and checks that every copy is there with the size that
+    // was written. False (and the failure set) when one is missing or differs.
+    bool VerifyCopies();
+
+    // Removes every copy of this run and any partial file left by a failed copy. While the server
+    // is unreachable it retries until the patience runs out; what is left is counted in the
+    // failure.
+    void DeleteCopies();
+
+    const std::vector<Copy>& Copies() const { return m_copies; }
+    const TransferFailure& Failure() const { return m_failure; }
+    void SetCleanupPatience(std::chrono::milliseconds patience) { m_patience = patience; }
+
+private:
+    CAbstractFileTransfer& m_transfer;
+    CAbstractFileTransferCallback& m_callback;
+    CTransferProperties& m_properties;
+    std::string m_folder;
+    std::vector<Copy> m_copies;
+    std::vector<std::string> m_partials;
+    TransferFailure m_failure;
+    std::chrono::milliseconds m_patience = kDefaultCleanupPatience;
+};
