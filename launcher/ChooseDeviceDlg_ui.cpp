@@ -1,7 +1,7 @@
 #include "launcher/ChooseDeviceDlg_ui.h"
 
 #include "common/branding/Branding.h"
-#include "common/ui/IntervalTimer_ui.h"
+#include "common/ui/WxText_ui.h"
 #include "launcher/BrandedImage_ui.h"
 
 #include <wx/button.h>

@@ -2,6 +2,7 @@
 
 #include "common/branding/Branding.h"
 #include "common/ui/IntervalTimer_ui.h"
+#include "common/ui/WxText_ui.h"
 #include "launcher/BrandedImage_ui.h"
 #include "launcher/ChooseDeviceDlg_ui.h"
 #include "launcher/Splash_ui.h"

@@ -31,11 +31,3 @@ void CWxIntervalTimer::Stop() {
 std::unique_ptr<CLocateDeviceStep> CreateUiLocateStep(LocateSettings settings) {
     return std::make_unique<CLocateDeviceStep>(settings, std::make_unique<CWxIntervalTimer>());
 }
-
-wxString ToWxText(std::string_view text) {
-    const wxString converted = wxString::FromUTF8(text.data(), text.size());
-    if (converted.empty() && !text.empty()) {
-        return wxString(text.data(), wxConvISO8859_1, text.size());
-    }
-    return converted;
-}
