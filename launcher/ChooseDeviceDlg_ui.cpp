@@ -1,8 +1,8 @@
 #include "launcher/ChooseDeviceDlg_ui.h"
 
 #include "common/branding/Branding.h"
+#include "common/ui/BrandedImage_ui.h"
 #include "common/ui/WxText_ui.h"
-#include "launcher/BrandedImage_ui.h"
 
 #include <wx/button.h>
 #include <wx/msgdlg.h>

@@ -1,9 +1,9 @@
 #include "launcher/DeviceChooser_ui.h"
 
 #include "common/branding/Branding.h"
+#include "common/ui/BrandedImage_ui.h"
 #include "common/ui/IntervalTimer_ui.h"
 #include "common/ui/WxText_ui.h"
-#include "launcher/BrandedImage_ui.h"
 #include "launcher/ChooseDeviceDlg_ui.h"
 #include "launcher/Splash_ui.h"
 

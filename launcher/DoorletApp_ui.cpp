@@ -1,7 +1,7 @@
 #include "launcher/DoorletApp_ui.h"
 
 #include "common/discovery/DeviceChoice.h"
-#include "launcher/BrandedImage_ui.h"
+#include "common/ui/BrandedImage_ui.h"
 #include "launcher/DeviceChooser_ui.h"
 #include "launcher/DoorletSession_ui.h"
 #include "launcher/WebAddresses.h"

@@ -1,6 +1,6 @@
 #include "launcher/Splash_ui.h"
 
-#include "launcher/BrandedImage_ui.h"
+#include "common/ui/BrandedImage_ui.h"
 
 #include <wx/splash.h>
 

@@ -5,7 +5,6 @@ if(NOT TARGET vm_common_ui)
 endif()
 
 add_library(vm_launcher_ui STATIC
-  ${CMAKE_CURRENT_LIST_DIR}/BrandedImage_ui.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Splash_ui.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ChooseDeviceDlg_ui.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DeviceChooser_ui.cpp)

@@ -2,7 +2,7 @@
 #include "WxTestEnvironment.h"
 
 #include "common/resources/ResourceManager.h"
-#include "launcher/BrandedImage_ui.h"
+#include "common/ui/BrandedImage_ui.h"
 #include "launcher/Splash_ui.h"
 
 #include <gtest/gtest.h>

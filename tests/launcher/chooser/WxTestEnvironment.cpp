@@ -2,7 +2,7 @@
 
 #include "common/registry/Registry.h"
 #include "common/resources/ResourceManager.h"
-#include "launcher/BrandedImage_ui.h"
+#include "common/ui/BrandedImage_ui.h"
 #include "resources/BuiltinBundles.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "launcher/BrandedImage_ui.h"
+#include "common/ui/BrandedImage_ui.h"
 
 #include "common/resources/ResourceManager.h"
 

@@ -1,4 +1,4 @@
-// The launcher's image loaders: pictures and icons named like resources, looked up in the
+// The programs' image loaders: pictures and icons named like resources, looked up in the
 // resource bundles and registered with wx's bitmap handlers under type ids of their own.
 #pragma once
 
