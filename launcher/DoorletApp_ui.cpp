@@ -1,11 +1,11 @@
 #include "launcher/DoorletApp_ui.h"
 
+#include "common/desktop/linux/XdgOpener.h"
 #include "common/discovery/DeviceChoice.h"
 #include "common/ui/BrandedImage_ui.h"
 #include "launcher/DeviceChooser_ui.h"
 #include "launcher/DoorletSession_ui.h"
 #include "launcher/WebAddresses.h"
-#include "launcher/linux/XdgOpener.h"
 
 #include <chrono>
 #include <cstdio>

@@ -4,9 +4,9 @@
 // decisions can be followed without a desktop.
 #pragma once
 
+#include "common/desktop/Opener.h"
 #include "launcher/HttpClient.h"
 #include "launcher/LauncherCommand.h"
-#include "launcher/Opener.h"
 #include "launcher/ServerChoice.h"
 
 #include <string>

@@ -1,6 +1,6 @@
 #include "TestProcess.h"
 
-#include "launcher/linux/XdgOpener.h"
+#include "common/desktop/linux/XdgOpener.h"
 
 #include <gtest/gtest.h>
 

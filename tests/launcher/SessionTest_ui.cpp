@@ -6,10 +6,10 @@
 #include "TestProcess.h"
 #include "WxTestSupport_ui.h"
 
+#include "common/desktop/linux/XdgOpener.h"
 #include "common/registry/Registry.h"
 #include "launcher/DoorletSession_ui.h"
 #include "launcher/SubDomainUsernameDlg_ui.h"
-#include "launcher/linux/XdgOpener.h"
 
 #include <gtest/gtest.h>
 

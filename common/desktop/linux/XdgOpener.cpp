@@ -1,4 +1,4 @@
-#include "launcher/linux/XdgOpener.h"
+#include "common/desktop/linux/XdgOpener.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -4,7 +4,7 @@
 // that program and counts as opened.
 #pragma once
 
-#include "launcher/Opener.h"
+#include "common/desktop/Opener.h"
 
 #include <chrono>
 
