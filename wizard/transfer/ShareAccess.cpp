@@ -166,18 +166,19 @@ bool ParseNetworkPath(std::string_view networkPath, std::string& server, std::st
     return true;
 }
 
-void ListSubFolders(CAbstractShareSession& session, const std::string& folder,
-                    std::vector<std::string>& names) {
+ShareResult ListSubFolders(CAbstractShareSession& session, const std::string& folder,
+                           std::vector<std::string>& names) {
     names.clear();
     std::vector<ShareEntry> entries;
     const ShareResult result = session.List(folder, entries);
     if (!result.ok()) {
         std::printf("Invalid File Handle. GetLastError reports %d\n", result.error);
-        return;
+        return result;
     }
     for (ShareEntry& entry : entries) {
         if (entry.isFolder) {
             names.push_back(std::move(entry.name));
         }
     }
+    return result;
 }

@@ -90,6 +90,7 @@ bool IsSoundSharePath(std::string_view path);
 bool ParseNetworkPath(std::string_view networkPath, std::string& server, std::string& sharePath);
 
 // The names of the immediate sub-folders of `folder` (a share path), in listing order. When the
-// folder cannot be listed, the list is empty and a diagnostic line goes to standard output.
-void ListSubFolders(CAbstractShareSession& session, const std::string& folder,
+// folder cannot be listed, the list is empty, a diagnostic line goes to standard output and the
+// result says why.
+ShareResult ListSubFolders(CAbstractShareSession& session, const std::string& folder,
                     std::vector<std::string>& names);
