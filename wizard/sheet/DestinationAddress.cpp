@@ -1,0 +1,17 @@
+#include "wizard/sheet/DestinationAddress.h"
+
+#include "common/branding/Branding.h"
+#include "wizard/transfer/SmbSession.h"
+
+std::string DestinationAddress(const std::string& serverAddress, bool personalLibrary,
+                               const std::string& destination) {
+    SmbEndpoint endpoint;
+    if (!ParseServerAddress(serverAddress, endpoint)) {
+        return {};
+    }
+    std::string host = endpoint.host;
+    if (endpoint.port != 0) {
+        host += ":" + std::to_string(endpoint.port);
+    }
+    return BuildSmbUrl(host, LibraryShareName(personalLibrary) + "/" + destination) + "/";
+}

@@ -1,0 +1,62 @@
+// The destinations the folder page offers: for every folder of the chosen library, four ways of
+// naming the group's folder below it. Texts use '/' between folders, as share paths and smb://
+// addresses do.
+#pragma once
+
+#include "wizard/sheet/WizardSettings.h"
+
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Naming types, for a folder F, a group name N and a date D.
+enum DestinationNaming : int {
+    kNamingFolderAndName = 0,     // "F/N"
+    kNamingFolderDateAndName = 1, // "F/D, N"
+    kNamingFolderAndDate = 2,     // "F/D"
+    kNamingFolderOnly = 3,        // "F"
+};
+
+struct DestinationEntry {
+    std::string text;
+    int type = kNamingFolderAndName;
+
+    bool operator==(const DestinationEntry&) const = default;
+};
+
+// What follows the folder in an entry of `type`: "/N", "/D, N", "/D" or nothing (also for a
+// type that is not a naming type).
+std::string DestinationSuffix(int type, const std::string& groupName, const std::string& date);
+
+// The four entries of every sub-folder, types 0 to 3 each, in listing order, except that the
+// entries of `defaultFolder` come first when it is one of the sub-folders (exact comparison).
+std::vector<DestinationEntry> BuildDestinationEntries(const std::vector<std::string>& subFolders,
+                                                      const std::string& defaultFolder,
+                                                      const std::string& groupName,
+                                                      const std::string& date);
+
+// Filling the folder page's lists: an empty group name becomes the default one, then the entries
+// of the library the settings choose, with its default picture folder (from the branding) first.
+std::vector<DestinationEntry> FillDestinationEntries(WizardSettings& settings,
+                                                     const std::vector<std::string>& subFolders,
+                                                     const std::string& date);
+
+// The library share the lists come from, as ListSubFolders takes it: "//ADDRESS/SHARE".
+std::string LibraryNetworkFolder(const std::string& serverAddress, bool personalLibrary);
+
+// "%Y-%m-%d" of `when` in local time; empty when it cannot be formatted.
+std::string FormatLocalDate(std::time_t when);
+// Today's date, as FormatLocalDate.
+std::string TodayText();
+
+// The folder a destination text lies in: the text up to its first '/', or the whole text when
+// it has none or starts with one.
+std::string FolderNameFromDestination(std::string_view text);
+
+// The characters a group name may not hold, in the order the message lists them.
+inline constexpr const char* kInvalidGroupNameCharacters = "\\/:*?\"<>|!;#";
+// True when no byte of the name is one of kInvalidGroupNameCharacters (an empty name passes).
+bool IsValidGroupName(std::string_view name);
+// What the folder page shows when the group name is refused.
+std::string InvalidGroupNameMessage();
