@@ -93,4 +93,4 @@ bool ParseNetworkPath(std::string_view networkPath, std::string& server, std::st
 // folder cannot be listed, the list is empty, a diagnostic line goes to standard output and the
 // result says why.
 ShareResult ListSubFolders(CAbstractShareSession& session, const std::string& folder,
-                    std::vector<std::string>& names);
+                           std::vector<std::string>& names);

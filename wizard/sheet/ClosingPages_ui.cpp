@@ -1,0 +1,110 @@
+#include "wizard/sheet/ClosingPages_ui.h"
+
+#include "common/branding/Branding.h"
+#include "common/desktop/Opener.h"
+#include "common/ui/WxText_ui.h"
+#include "wizard/sheet/DestinationAddress.h"
+#include "wizard/sheet/PageFlow.h"
+#include "wizard/sheet/SnapferryPropSheet_ui.h"
+#include "wizard/transfer/TransferTexts.h"
+
+#include <wx/hyperlink.h>
+#include <wx/msgdlg.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+
+#include <cstdio>
+
+namespace {
+
+constexpr unsigned kCaption = 116;
+constexpr unsigned kCannotOpen = 135;
+constexpr unsigned kCopiedCount = 139; // "%u picture(s) were copied."
+// The cancel page's line for a run that failed: what went wrong, and that its copies are gone.
+constexpr unsigned kRunFailed = 181;
+constexpr int kTextWidth = 290;
+
+wxStaticText* AddText(wxWindow* parent, wxSizer* column, int id, const wxString& text) {
+    auto* label = new wxStaticText(parent, id, text);
+    label->Wrap(kTextWidth);
+    column->Add(label, 0, wxBOTTOM, 14);
+    return label;
+}
+
+} // namespace
+
+CFinishPage::CFinishPage(CSnapferryPropSheet& sheet, wxWindow* book)
+    : CSheetPage(sheet, {kFinishPage, true, 0, 0, "IDB_FINISH"}) {
+    Create(book);
+    wxSizer* column = BeginFullSizeLayout(WizardDialogText(kFinishPage, 1017));
+    m_count = AddText(this, column, kCountId, wxString());
+    AddText(this, column, 1008, WizardDialogText(kFinishPage, 1008));
+    // Underlined dark blue with the hand cursor, as a link looks on this desktop.
+    m_link = new wxHyperlinkCtrl(this, kLinkId, wxString(" "), wxString(), wxDefaultPosition,
+                                 wxDefaultSize, wxHL_ALIGN_LEFT | wxNO_BORDER);
+    m_link->SetNormalColour(wxColour(0, 0, 192));
+    m_link->SetVisitedColour(wxColour(0, 0, 192));
+    column->Add(m_link, 0, wxBOTTOM, 14);
+    column->AddStretchSpacer();
+    AddText(this, column, 1019, WizardDialogText(kFinishPage, 1019));
+    m_link->Bind(wxEVT_HYPERLINK, &CFinishPage::OnLink, this);
+}
+
+void CFinishPage::OnSetActive() {
+    CSnapferryPropSheet& sheet = Sheet();
+    sheet.ShowBackButton(true);
+    sheet.SetWizardButtons(FixedPageButtons(kFinishPage));
+    m_count->SetLabel(ToWxText(FormatBrandedText(kCopiedCount, sheet.copiedCount)));
+    const std::string shown = sheet.properties.location.empty()
+                                  ? LibraryShareName(sheet.settings.usePersonalLibrary)
+                                  : sheet.properties.location;
+    m_link->SetLabel(ToWxText(shown));
+    m_link->SetURL(ToWxText(DestinationAddress(
+        sheet.properties.serverAddress, sheet.properties.library != 0, sheet.properties.location)));
+    Layout();
+}
+
+bool CFinishPage::OpenDestination() {
+    const std::string address = m_link->GetURL().utf8_string();
+    const OpenOutcome outcome =
+        address.empty() ? OpenOutcome{false, -1} : Sheet().Opener().Open(address);
+    std::printf("Opening %s: %s (%d)\n", address.c_str(), outcome.opened ? "opened" : "failed",
+                outcome.status);
+    if (!outcome.opened) {
+        wxMessageBox(WizardText(kCannotOpen), WizardText(kCaption), wxOK | wxICON_ERROR, this);
+    }
+    return outcome.opened;
+}
+
+void CFinishPage::OnLink(wxHyperlinkEvent& /*event*/) {
+    // Not skipped: the desktop opener, whose failure is reported, not wx's own browser launch.
+    OpenDestination();
+}
+
+CCancelPage::CCancelPage(CSnapferryPropSheet& sheet, wxWindow* book)
+    : CSheetPage(sheet, {kCancelPage, true, 0, 0, "IDB_CANCEL"}) {
+    Create(book);
+    wxSizer* column = BeginFullSizeLayout(WizardDialogText(kCancelPage, 1017));
+    AddText(this, column, 1018, WizardDialogText(kCancelPage, 1018));
+    m_failure = AddText(this, column, wxID_ANY, wxString());
+    column->AddStretchSpacer();
+    AddText(this, column, 1019, WizardDialogText(kCancelPage, 1019));
+}
+
+void CCancelPage::OnSetActive() {
+    CSnapferryPropSheet& sheet = Sheet();
+    sheet.ShowBackButton(true);
+    sheet.SetWizardButtons(FixedPageButtons(kCancelPage));
+    const TransferFailure& failure = sheet.lastFailure;
+    m_failure->SetLabel(failure.Failed()
+                            ? ToWxText(FormatBrandedText(
+                                  kRunFailed, ShareReasonText({failure.status, failure.error})))
+                            : wxString());
+    m_failure->Wrap(kTextWidth);
+    m_failure->Show(failure.Failed());
+    Layout();
+}
+
+int CCancelPage::OnWizardBack() {
+    return CancelBack();
+}

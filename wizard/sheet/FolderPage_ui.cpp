@@ -1,0 +1,270 @@
+#include "wizard/sheet/FolderPage_ui.h"
+
+#include "common/branding/Branding.h"
+#include "common/resources/ResourceManager.h"
+#include "common/ui/WxText_ui.h"
+#include "wizard/sheet/DestinationEntries.h"
+#include "wizard/sheet/PageFlow.h"
+#include "wizard/sheet/SnapferryPropSheet_ui.h"
+#include "wizard/transfer/SmbSession.h"
+#include "wizard/transfer/TransferTexts.h"
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/combobox.h>
+#include <wx/listbox.h>
+#include <wx/msgdlg.h>
+#include <wx/radiobut.h>
+#include <wx/sizer.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/utils.h>
+
+namespace {
+
+constexpr unsigned kMoreText = 133; // "Click here for more choices..."
+// One line under the destination list when the library cannot be listed.
+constexpr unsigned kListingFailed = 180; // "The folders of %s cannot be listed: %s."
+
+} // namespace
+
+kvSelectFolderDlg::kvSelectFolderDlg(wxWindow* parent, const std::vector<std::string>& texts)
+    : wxDialog(parent, wxID_ANY, WizardDialogText(kDialogId, kDialogCaption)) {
+    auto* column = new wxBoxSizer(wxVERTICAL);
+    auto* prompt = new wxStaticText(this, wxID_ANY, WizardDialogText(kDialogId, 1100));
+    prompt->Wrap(340);
+    column->Add(prompt, 0, wxALL, 12);
+    column->Add(new wxStaticText(this, wxID_ANY, WizardDialogText(kDialogId, 1101)), 0,
+                wxLEFT | wxRIGHT, 12);
+    wxArrayString items;
+    for (const std::string& text : texts) {
+        items.Add(ToWxText(text));
+    }
+    m_list = new wxListBox(this, kListId, wxDefaultPosition, wxSize(340, 200), items, wxLB_SINGLE);
+    if (!items.empty()) {
+        m_list->SetSelection(0);
+    }
+    column->Add(m_list, 1, wxEXPAND | wxALL, 12);
+    wxStdDialogButtonSizer* buttons = CreateStdDialogButtonSizer(wxOK | wxCANCEL);
+    column->Add(buttons, 0, wxEXPAND | wxALL, 12);
+    SetSizerAndFit(column);
+    m_list->Bind(wxEVT_LISTBOX_DCLICK, [this](wxCommandEvent&) { EndModal(wxID_OK); });
+    CentreOnParent();
+}
+
+int kvSelectFolderDlg::ChosenIndex() const {
+    return m_list->GetSelection();
+}
+
+ComboBoxMore::ComboBoxMore(wxWindow* parent, wxWindowID id)
+    : wxChoice(parent, id, wxDefaultPosition, wxSize(320, -1)) {}
+
+void ComboBoxMore::SetItems(std::vector<DestinationEntry> entries) {
+    m_model.SetItems(std::move(entries));
+    ShowModel();
+}
+
+void ComboBoxMore::SelectEntry(int index) {
+    m_model.Select(index);
+    ShowModel();
+}
+
+void ComboBoxMore::ShowModel() {
+    Freeze();
+    Clear();
+    for (const DestinationEntry& entry : m_model.ShownList()) {
+        Append(ToWxText(entry.text));
+    }
+    if (m_model.Selection() >= 0) {
+        SetSelection(m_model.Selection());
+    }
+    Thaw();
+}
+
+CComboBoxMoreModel::Resolved ComboBoxMore::ResolveSelection() {
+    const CComboBoxMoreModel::Resolved resolved =
+        m_model.ResolveSelection(GetSelection(), [this](const std::vector<std::string>& texts) {
+            std::optional<size_t> chosen;
+            kvSelectFolderDlg dialog(wxGetTopLevelParent(this), texts);
+            if (dialog.ShowModal() == wxID_OK && dialog.ChosenIndex() >= 0) {
+                chosen = size_t(dialog.ChosenIndex());
+            }
+            return chosen;
+        });
+    ShowModel();
+    return resolved;
+}
+
+CFolderPage::CFolderPage(CSnapferryPropSheet& sheet, wxWindow* book)
+    : CSheetPage(sheet, {kFolderPage, false, 125, 126, ""}) {
+    Create(book);
+    auto* column = new wxBoxSizer(wxVERTICAL);
+
+    auto* where = new wxStaticBoxSizer(wxVERTICAL, this, WizardDialogText(kFolderPage, 1100));
+    m_family = new wxRadioButton(where->GetStaticBox(), kFamilyId,
+                                 WizardDialogText(kFolderPage, kFamilyId), wxDefaultPosition,
+                                 wxDefaultSize, wxRB_GROUP);
+    m_personal = new wxRadioButton(where->GetStaticBox(), kPersonalId,
+                                   WizardDialogText(kFolderPage, kPersonalId));
+    where->Add(m_family, 0, wxALL, 4);
+    where->Add(m_personal, 0, wxALL, 4);
+    column->Add(where, 0, wxEXPAND | wxALL, 10);
+
+    auto* naming = new wxStaticBoxSizer(wxVERTICAL, this, WizardDialogText(kFolderPage, 1101));
+    wxWindow* box = naming->GetStaticBox();
+    auto* grid = new wxFlexGridSizer(2, 4, 6);
+    grid->AddGrowableCol(1);
+    grid->Add(new wxStaticText(box, wxID_ANY, WizardDialogText(kFolderPage, 1102)));
+    grid->Add(new wxStaticText(box, wxID_ANY, WizardDialogText(kFolderPage, 1103)));
+    grid->AddSpacer(0);
+    m_groupName = new wxComboBox(box, kGroupNameId);
+    grid->Add(m_groupName, 0, wxEXPAND);
+    grid->Add(new wxStaticText(box, wxID_ANY, WizardDialogText(kFolderPage, 1104)));
+    grid->Add(new wxStaticText(box, wxID_ANY, WizardDialogText(kFolderPage, 1105)));
+    grid->AddSpacer(0);
+    m_destinations = new ComboBoxMore(box, kDestinationId);
+    m_destinations->SetMoreText(LoadBrandedText(kMoreText));
+    grid->Add(m_destinations, 0, wxEXPAND);
+    grid->AddSpacer(0);
+    m_status = new wxStaticText(box, wxID_ANY, wxString());
+    grid->Add(m_status, 0, wxEXPAND);
+    naming->Add(grid, 0, wxEXPAND | wxALL, 4);
+    column->Add(naming, 0, wxEXPAND | wxLEFT | wxRIGHT, 10);
+
+    m_delete = new wxCheckBox(this, kDeleteId, WizardDialogText(kFolderPage, kDeleteId));
+    column->Add(m_delete, 0, wxALL, 10);
+    m_always = new wxCheckBox(this, kAlwaysId, WizardDialogText(kFolderPage, kAlwaysId));
+    column->Add(m_always, 0, wxLEFT | wxRIGHT, 10);
+    SetSizer(column);
+
+    auto onLibrary = [this](wxCommandEvent&) {
+        Sheet().settings.usePersonalLibrary = m_personal->GetValue();
+        FillLists();
+    };
+    m_family->Bind(wxEVT_RADIOBUTTON, onLibrary);
+    m_personal->Bind(wxEVT_RADIOBUTTON, onLibrary);
+    m_groupName->Bind(wxEVT_TEXT, [this](wxCommandEvent&) {
+        Sheet().settings.groupName = m_groupName->GetValue().utf8_string();
+        RebuildEntries();
+    });
+    m_destinations->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) {
+        Sheet().settings.groupSelection = m_destinations->ResolveSelection().type;
+    });
+    m_always->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& event) {
+        Sheet().settings.saveSettings = event.IsChecked();
+    });
+}
+
+CFolderPage::~CFolderPage() {
+    WaitForListing();
+}
+
+void CFolderPage::WaitForListing() {
+    if (m_lister.joinable()) {
+        m_lister.join();
+    }
+}
+
+void CFolderPage::OnSetActive() {
+    Sheet().ShowBackButton(true);
+    Sheet().SetWizardButtons(FixedPageButtons(kFolderPage));
+    const WizardSettings& settings = Sheet().settings;
+    m_always->SetValue(settings.saveSettings);
+    m_delete->Enable(!Sheet().properties.cannotDelete);
+    m_delete->SetValue(settings.deleteAfterCopy && !Sheet().properties.cannotDelete);
+    if (!m_initialised) {
+        m_initialised = true;
+        (settings.usePersonalLibrary ? m_personal : m_family)->SetValue(true);
+        FillLists();
+    }
+}
+
+void CFolderPage::FillLists() {
+    WizardSettings& settings = Sheet().settings;
+    if (settings.groupName.empty()) {
+        settings.groupName = kDefaultGroupName;
+    }
+    m_groupName->ChangeValue(ToWxText(settings.groupName));
+    m_folders.clear();
+    m_destinations->SetItems({});
+    m_status->SetLabel(wxString());
+
+    // A listing that still runs is of the other library: its answer is dropped when it comes.
+    WaitForListing();
+    const unsigned generation = ++m_generation;
+    const std::string address = Sheet().properties.serverAddress;
+    const std::string share = LibraryShareName(settings.usePersonalLibrary);
+    std::shared_ptr<CAbstractCredentialSource> credentials = Sheet().CredentialCache();
+    m_listing = true;
+    wxBeginBusyCursor();
+    // Listing is network work: the window keeps painting while it runs.
+    m_lister = std::thread([this, generation, address, share, credentials] {
+        std::vector<std::string> folders;
+        ShareResult result{ShareStatus::NotFound, 0};
+        if (std::unique_ptr<CAbstractShareSession> session =
+                CreateSmbSession(address, credentials)) {
+            result = ListSubFolders(*session, share, folders);
+        } else {
+            result = {ShareStatus::Unreachable, 0};
+        }
+        CallAfter([this, generation, folders = std::move(folders), result]() mutable {
+            ListingDone(generation, std::move(folders), result);
+        });
+    });
+}
+
+void CFolderPage::ListingDone(unsigned generation, std::vector<std::string> folders,
+                              ShareResult result) {
+    wxEndBusyCursor();
+    if (generation != m_generation) {
+        return;
+    }
+    m_listing = false;
+    m_folders = std::move(folders);
+    if (!result.ok()) {
+        const std::string share = "\\\\" + Sheet().properties.serverAddress + "\\" +
+                                  LibraryShareName(Sheet().settings.usePersonalLibrary);
+        m_status->SetLabel(
+            ToWxText(FormatBrandedText(kListingFailed, share, ShareReasonText(result))));
+    }
+    WizardSettings& settings = Sheet().settings;
+    m_destinations->SetItems(FillDestinationEntries(settings, m_folders, TodayText()));
+    const int selection = settings.groupSelection < int(CComboBoxMoreModel::kShownLimit)
+                              ? settings.groupSelection
+                              : 0;
+    m_destinations->SelectEntry(selection);
+    Layout();
+}
+
+void CFolderPage::RebuildEntries() {
+    const int selection = m_destinations->Model().Selection();
+    m_destinations->SetItems(FillDestinationEntries(Sheet().settings, m_folders, TodayText()));
+    m_destinations->SelectEntry(selection);
+}
+
+int CFolderPage::OnWizardNext() {
+    const std::string name = m_groupName->GetValue().utf8_string();
+    if (!IsValidGroupName(name)) {
+        wxMessageBox(ToWxText(InvalidGroupNameMessage()), WizardText(transfer_text::kCaption),
+                     wxOK | wxICON_EXCLAMATION, this);
+        return FolderNext(false);
+    }
+    WaitForListing();
+    CSnapferryPropSheet& sheet = Sheet();
+    WizardSettings& settings = sheet.settings;
+    const DestinationEntry* entry = m_destinations->Model().SelectedEntry();
+    const std::string destination = entry != nullptr ? entry->text : std::string();
+    settings.deleteAfterCopy = m_delete->IsEnabled() && m_delete->GetValue();
+    settings.groupName = name;
+    settings.usePersonalLibrary = m_personal->GetValue();
+    settings.folderName = FolderNameFromDestination(destination);
+    if (entry != nullptr) {
+        settings.groupSelection = entry->type;
+    }
+    sheet.properties.deleteAfterCopy = settings.deleteAfterCopy;
+    sheet.properties.groupName = name;
+    sheet.properties.location = destination;
+    sheet.properties.library = settings.usePersonalLibrary ? 1 : 0;
+    sheet.SaveSettings();
+    return FolderNext(true);
+}

@@ -1,0 +1,97 @@
+// The folder page: the name of the group of pictures, the library and the place in it where they
+// go. The destination drop-down shows a few entries and an item that offers all of them.
+#pragma once
+
+#include "wizard/sheet/ComboBoxMoreModel.h"
+#include "wizard/sheet/SheetPage_ui.h"
+#include "wizard/transfer/ShareAccess.h"
+
+#include <wx/choice.h>
+#include <wx/dialog.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+class wxCheckBox;
+class wxComboBox;
+class wxListBox;
+class wxRadioButton;
+class wxStaticText;
+
+// The "more choices" dialog: the whole list of destinations.
+class kvSelectFolderDlg final : public wxDialog {
+public:
+    static constexpr unsigned kDialogId = 141;
+    static constexpr int kListId = 1014;
+
+    kvSelectFolderDlg(wxWindow* parent, const std::vector<std::string>& texts);
+    int ChosenIndex() const;
+    wxListBox* List() const { return m_list; }
+
+private:
+    wxListBox* m_list = nullptr;
+};
+
+// A drop-down list whose last item opens kvSelectFolderDlg.
+class ComboBoxMore final : public wxChoice {
+public:
+    ComboBoxMore(wxWindow* parent, wxWindowID id);
+
+    void SetMoreText(const std::string& text) { m_model.SetMoreText(text); }
+    void SetItems(std::vector<DestinationEntry> entries);
+    // After the user changed the selection: the entry it comes to (asking with the dialog when
+    // the "more" item was chosen).
+    CComboBoxMoreModel::Resolved ResolveSelection();
+    void SelectEntry(int index);
+    const CComboBoxMoreModel& Model() const { return m_model; }
+
+private:
+    void ShowModel();
+
+    CComboBoxMoreModel m_model;
+};
+
+class CFolderPage final : public CSheetPage {
+public:
+    static constexpr int kDeleteId = 1000;
+    static constexpr int kGroupNameId = 1001;
+    static constexpr int kDestinationId = 1002;
+    static constexpr int kAlwaysId = 1003;
+    static constexpr int kFamilyId = 1012;
+    static constexpr int kPersonalId = 1013;
+
+    CFolderPage(CSnapferryPropSheet& sheet, wxWindow* book);
+    ~CFolderPage() override;
+
+    void OnSetActive() override;
+    int OnWizardNext() override;
+
+    wxComboBox* GroupName() const { return m_groupName; }
+    ComboBoxMore* Destinations() const { return m_destinations; }
+    wxCheckBox* DeleteBox() const { return m_delete; }
+    wxStaticText* ListingStatus() const { return m_status; }
+    // True while the library's folders are being listed.
+    bool IsListing() const { return m_listing; }
+
+private:
+    void FillLists();
+    void ListingDone(unsigned generation, std::vector<std::string> folders, ShareResult result);
+    void RebuildEntries();
+    void WaitForListing();
+
+    wxRadioButton* m_family = nullptr;
+    wxRadioButton* m_personal = nullptr;
+    wxComboBox* m_groupName = nullptr;
+    ComboBoxMore* m_destinations = nullptr;
+    wxStaticText* m_status = nullptr;
+    wxCheckBox* m_delete = nullptr;
+    wxCheckBox* m_always = nullptr;
+
+    std::vector<std::string> m_folders; // the library's sub-folders, as last listed
+    std::thread m_lister;
+    unsigned m_generation = 0; // a later listing makes the results of an earlier one stale
+    bool m_listing = false;
+    bool m_initialised = false;
+};

@@ -1,0 +1,456 @@
+#include "wizard/sheet/SnapferryPropSheet_ui.h"
+
+#include "common/branding/Branding.h"
+#include "common/desktop/linux/XdgOpener.h"
+#include "common/discovery/ServerName.h"
+#include "common/registry/Registry.h"
+#include "common/resources/ResourceManager.h"
+#include "common/ui/BrandedImage_ui.h"
+#include "common/ui/WxText_ui.h"
+#include "wizard/sheet/ChooseVelmoraPage_ui.h"
+#include "wizard/sheet/ClosingPages_ui.h"
+#include "wizard/sheet/FolderPage_ui.h"
+#include "wizard/sheet/SheetPage_ui.h"
+#include "wizard/sheet/WelcomePage_ui.h"
+#include "wizard/sheet/WorkPages_ui.h"
+#include "wizard/transfer/AuthenticationDialog_ui.h"
+#include "wizard/transfer/FileTransferFactory.h"
+
+#include <wx/button.h>
+#include <wx/icon.h>
+#include <wx/iconbndl.h>
+#include <wx/simplebook.h>
+#include <wx/sizer.h>
+#include <wx/statbmp.h>
+#include <wx/statline.h>
+#include <wx/stattext.h>
+#include <wx/utils.h>
+
+#include <cstdio>
+
+namespace {
+
+// The sheet's own caption, as the design names it; each page's caption shows in the title bar.
+constexpr unsigned kPageCaptionControl = kDialogCaption;
+const wxSize kPageSize(497, 314);
+constexpr int kSidePictureWidth = 164;
+constexpr unsigned kBackText = 182;
+constexpr unsigned kNextText = 183;
+constexpr unsigned kFinishText = 184;
+constexpr unsigned kCancelText = 185;
+
+} // namespace
+
+wxString WizardText(unsigned id) {
+    return ToWxText(LoadBrandedText(id));
+}
+
+wxString WizardDialogText(unsigned dialogId, unsigned controlId) {
+    if (const kvResourceManager* resources = GetResourceManager()) {
+        return ToWxText(resources->LoadDialogText(dialogId, controlId));
+    }
+    return {};
+}
+
+CSheetPage::CSheetPage(CSnapferryPropSheet& sheet, const Style& style)
+    : m_sheet(sheet), m_style(style) {}
+
+wxSizer* CSheetPage::BeginFullSizeLayout(const wxString& title) {
+    SetBackgroundColour(*wxWHITE);
+    auto* row = new wxBoxSizer(wxHORIZONTAL);
+    wxBitmap picture;
+    if (LoadBrandedBitmap(picture, m_style.picture)) {
+        row->Add(new wxStaticBitmap(this, wxID_ANY, picture), 0, wxEXPAND);
+    } else {
+        row->AddSpacer(kSidePictureWidth);
+    }
+    auto* column = new wxBoxSizer(wxVERTICAL);
+    auto* heading = new wxStaticText(this, wxID_ANY, title);
+    // The desktop's own font, larger and bold, so that it fits the user's settings.
+    wxFont font = heading->GetFont();
+    font.SetPointSize(font.GetPointSize() * 3 / 2 + 2);
+    font.SetWeight(wxFONTWEIGHT_BOLD);
+    heading->SetFont(font);
+    heading->Wrap(kPageSize.GetWidth() - kSidePictureWidth - 40);
+    column->Add(heading, 0, wxBOTTOM, 16);
+    row->Add(column, 1, wxEXPAND | wxALL, 20);
+    SetSizer(row);
+    return column;
+}
+
+CSnapferryPropSheet::CSnapferryPropSheet(const wxBitmap& headerBitmap, bool camera)
+    : wxDialog(nullptr, wxID_ANY, WizardDialogText(kWelcomePage, kPageCaptionControl),
+               wxDefaultPosition, wxDefaultSize, wxDEFAULT_DIALOG_STYLE),
+      cameraMode(camera), m_headerBitmap(headerBitmap),
+      m_credentialCache(std::make_shared<CCredentialCache>()) {
+    properties.cameraMode = camera;
+
+    wxIconBundle icons;
+    for (int size : {16, 32, 48}) {
+        wxIcon icon;
+        if (LoadBrandedIcon(icon, "IDI_MAINFRAME", size, size)) {
+            icons.AddIcon(icon);
+        }
+    }
+    SetIcons(icons);
+
+    auto* column = new wxBoxSizer(wxVERTICAL);
+
+    m_header = new wxPanel(this);
+    m_header->SetBackgroundColour(*wxWHITE);
+    auto* headerRow = new wxBoxSizer(wxHORIZONTAL);
+    auto* headerTexts = new wxBoxSizer(wxVERTICAL);
+    m_headerTitle = new wxStaticText(m_header, wxID_ANY, wxString());
+    m_headerTitle->SetFont(m_headerTitle->GetFont().Bold());
+    m_headerSubtitle = new wxStaticText(m_header, wxID_ANY, wxString());
+    headerTexts->Add(m_headerTitle, 0, wxBOTTOM, 4);
+    headerTexts->Add(m_headerSubtitle, 0, wxLEFT, 16);
+    headerRow->Add(headerTexts, 1, wxALIGN_CENTER_VERTICAL | wxALL, 12);
+    if (m_headerBitmap.IsOk()) {
+        headerRow->Add(new wxStaticBitmap(m_header, wxID_ANY, m_headerBitmap), 0,
+                       wxALIGN_CENTER_VERTICAL | wxALL, 6);
+    }
+    m_header->SetSizer(headerRow);
+    column->Add(m_header, 0, wxEXPAND);
+    m_headerLine = new wxStaticLine(this);
+    column->Add(m_headerLine, 0, wxEXPAND);
+
+    m_book = new wxSimplebook(this);
+    m_book->SetMinSize(kPageSize);
+    column->Add(m_book, 1, wxEXPAND);
+    column->Add(new wxStaticLine(this), 0, wxEXPAND);
+
+    auto* buttons = new wxBoxSizer(wxHORIZONTAL);
+    m_back = new wxButton(this, wxID_BACKWARD, WizardText(kBackText));
+    m_next = new wxButton(this, wxID_FORWARD, WizardText(kNextText));
+    m_finish = new wxButton(this, wxID_APPLY, WizardText(kFinishText));
+    m_cancel = new wxButton(this, wxID_CANCEL, WizardText(kCancelText));
+    buttons->AddStretchSpacer();
+    buttons->Add(m_back, 0, wxRIGHT, 0);
+    buttons->Add(m_next, 0, wxRIGHT, 0);
+    buttons->Add(m_finish, 0, wxRIGHT, 0);
+    buttons->AddSpacer(12);
+    buttons->Add(m_cancel, 0);
+    column->Add(buttons, 0, wxEXPAND | wxALL, 10);
+    SetSizer(column);
+    m_finish->Hide();
+
+    SetEscapeId(wxID_CANCEL);
+    Bind(wxEVT_BUTTON, &CSnapferryPropSheet::OnBack, this, wxID_BACKWARD);
+    Bind(wxEVT_BUTTON, &CSnapferryPropSheet::OnNext, this, wxID_FORWARD);
+    Bind(wxEVT_BUTTON, &CSnapferryPropSheet::OnFinish, this, wxID_APPLY);
+    Bind(wxEVT_BUTTON, &CSnapferryPropSheet::OnCancel, this, wxID_CANCEL);
+    Bind(wxEVT_CLOSE_WINDOW, &CSnapferryPropSheet::OnClose, this);
+}
+
+CSnapferryPropSheet::~CSnapferryPropSheet() {
+    // Records of a worker that still runs would reach a sheet that is gone: detach first, then
+    // let the worker end (the step's destruction cancels and waits for it).
+    if (m_runCallback) {
+        m_runCallback->SetTarget(nullptr, nullptr);
+    }
+    m_fileStep.Wait();
+}
+
+void CSnapferryPropSheet::LoadSavedSettings() {
+    if (CRegistry* registry = GetRegistry()) {
+        settings = ::LoadSavedSettings(*registry);
+    }
+}
+
+bool CSnapferryPropSheet::SaveSettings() {
+    CRegistry* registry = GetRegistry();
+    return registry != nullptr && ::SaveSettings(*registry, settings);
+}
+
+void CSnapferryPropSheet::AddPages() {
+    // The deleting page is made before the closing pages, as it always was; the order the user
+    // meets them in is the sheet's order below.
+    auto* welcome = new CWelcomePage(*this, m_book);
+    auto* device = new CChooseVelmoraPage(*this, m_book);
+    auto* folder = new CFolderPage(*this, m_book);
+    auto* copying = new CCopyingFilesPage(*this, m_book);
+    auto* deleting = new CDeletingFilesPage(*this, m_book);
+    auto* finish = new CFinishPage(*this, m_book);
+    auto* cancel = new CCancelPage(*this, m_book);
+    for (CSheetPage* page : std::initializer_list<CSheetPage*>{welcome, device, folder, copying,
+                                                               finish, cancel, deleting}) {
+        AddPage(page);
+    }
+    GetSizer()->SetSizeHints(this);
+    Centre();
+}
+
+void CSnapferryPropSheet::AddPage(CSheetPage* page) {
+    m_book->AddPage(page, wxString());
+    m_pages.push_back(page);
+}
+
+int CSnapferryPropSheet::Run() {
+    if (m_pages.empty()) {
+        return wxID_CANCEL;
+    }
+    ShowPage(m_pages.front());
+    return ShowModal();
+}
+
+CSheetPage* CSnapferryPropSheet::ActivePage() const {
+    const int index = m_book->GetSelection();
+    return index >= 0 && size_t(index) < m_pages.size() ? m_pages[size_t(index)] : nullptr;
+}
+
+CSheetPage* CSnapferryPropSheet::PageByTemplate(int templateId) const {
+    for (CSheetPage* page : m_pages) {
+        if (page->TemplateId() == templateId) {
+            return page;
+        }
+    }
+    return nullptr;
+}
+
+void CSnapferryPropSheet::SetActivePage(int templateId) {
+    if (CSheetPage* page = PageByTemplate(templateId)) {
+        ShowPage(page);
+    }
+}
+
+void CSnapferryPropSheet::ShowPage(CSheetPage* page) {
+    for (size_t index = 0; index < m_pages.size(); ++index) {
+        if (m_pages[index] != page) {
+            continue;
+        }
+        const CSheetPage::Style& style = page->PageStyle();
+        m_header->Show(!style.fullSize);
+        m_headerLine->Show(!style.fullSize);
+        if (!style.fullSize) {
+            m_title = WizardText(style.titleId);
+            m_headerTitle->SetLabel(m_title);
+            m_headerSubtitle->SetLabel(WizardText(style.subtitleId));
+        }
+        const wxString caption = WizardDialogText(unsigned(style.templateId), kPageCaptionControl);
+        if (!caption.empty()) {
+            SetTitle(caption);
+        }
+        m_book->ChangeSelection(index);
+        ShowBackButton(true);
+        page->OnSetActive();
+        Layout();
+        return;
+    }
+}
+
+const wxString& CSnapferryPropSheet::HeaderTitle() const {
+    return m_title;
+}
+
+void CSnapferryPropSheet::SetWizardButtons(unsigned buttons) {
+    m_buttons = buttons;
+    const bool enabled = IsEnabled();
+    m_back->Enable(enabled && (buttons & kBackButton) != 0);
+    const bool finish = (buttons & kFinishButton) != 0;
+    m_next->Show(!finish);
+    m_finish->Show(finish);
+    m_next->Enable(enabled && (buttons & kNextButton) != 0);
+    m_finish->Enable(enabled && finish);
+    wxButton* preferred = finish ? m_finish : (m_next->IsEnabled() ? m_next : nullptr);
+    if (preferred != nullptr) {
+        preferred->SetDefault();
+        SetDefaultItem(preferred);
+    } else {
+        SetDefaultItem(m_cancel);
+    }
+    Layout();
+}
+
+void CSnapferryPropSheet::ShowBackButton(bool show) {
+    m_back->Show(show);
+    Layout();
+}
+
+bool CSnapferryPropSheet::Enable(bool enable) {
+    const bool changed = wxDialog::Enable(enable);
+    SetWizardButtons(m_buttons);
+    return changed;
+}
+
+void CSnapferryPropSheet::PressButton(unsigned button) {
+    wxButton* target = button == kBackButton     ? m_back
+                       : button == kNextButton   ? m_next
+                       : button == kFinishButton ? m_finish
+                                                 : m_cancel;
+    if (!target->IsShown() || !target->IsEnabled()) {
+        return;
+    }
+    wxCommandEvent click(wxEVT_BUTTON, target->GetId());
+    click.SetEventObject(target);
+    target->GetEventHandler()->ProcessEvent(click);
+}
+
+void CSnapferryPropSheet::Navigate(int answer, int direction) {
+    if (answer == kStayOnPage) {
+        return;
+    }
+    if (answer != CSheetPage::kNeighbour) {
+        SetActivePage(answer);
+        return;
+    }
+    CSheetPage* current = ActivePage();
+    for (size_t index = 0; index < m_pages.size(); ++index) {
+        if (m_pages[index] == current) {
+            const long neighbour = long(index) + direction;
+            if (neighbour >= 0 && size_t(neighbour) < m_pages.size()) {
+                ShowPage(m_pages[size_t(neighbour)]);
+            }
+            return;
+        }
+    }
+}
+
+void CSnapferryPropSheet::OnBack(wxCommandEvent& /*event*/) {
+    if (CSheetPage* page = ActivePage(); page && m_back->IsEnabled()) {
+        Navigate(page->OnWizardBack(), -1);
+    }
+}
+
+void CSnapferryPropSheet::OnNext(wxCommandEvent& /*event*/) {
+    if (CSheetPage* page = ActivePage(); page && m_next->IsEnabled() && m_next->IsShown()) {
+        Navigate(page->OnWizardNext(), +1);
+    }
+}
+
+void CSnapferryPropSheet::OnFinish(wxCommandEvent& /*event*/) {
+    EndWizard(wxID_OK);
+}
+
+void CSnapferryPropSheet::OnCancel(wxCommandEvent& /*event*/) {
+    CSheetPage* page = ActivePage();
+    if (page == nullptr || page->OnQueryCancel()) {
+        EndWizard(wxID_CANCEL);
+    }
+}
+
+void CSnapferryPropSheet::OnClose(wxCloseEvent& event) {
+    CSheetPage* page = ActivePage();
+    if (event.CanVeto() && page != nullptr && !page->OnQueryCancel()) {
+        event.Veto();
+        return;
+    }
+    EndWizard(wxID_CANCEL);
+}
+
+void CSnapferryPropSheet::EndWizard(int code) {
+    if (m_fileStep.IsRunning()) {
+        // The worker ends at its next picture once cancelled; the wizard never closes under it.
+        wxBusyCursor busy;
+        if (m_runCallback) {
+            m_runCallback->Cancel();
+            m_runCallback->Resume();
+        }
+        m_fileStep.Wait();
+    }
+    if (IsModal()) {
+        EndModal(code);
+    }
+}
+
+CAbstractCredentialsPrompt* CSnapferryPropSheet::CredentialsPrompt() {
+    if (m_prompt == nullptr) {
+        m_ownPrompt = std::make_unique<CDialogCredentialsPrompt>(this);
+        m_prompt = m_ownPrompt.get();
+    }
+    return m_prompt;
+}
+
+CAbstractOpener& CSnapferryPropSheet::Opener() {
+    if (m_opener == nullptr) {
+        m_ownOpener = std::make_unique<CXdgOpener>();
+        m_opener = m_ownOpener.get();
+    }
+    return *m_opener;
+}
+
+std::unique_ptr<CAbstractFileTransfer>
+CSnapferryPropSheet::MakeTransfer(const DeviceRecord& chosen) {
+    wxBusyCursor busy;
+    CFileTransferFactory factory(chosen.addressText, chosen.kind,
+                                 settings.usePersonalLibrary ? 1 : 0);
+    factory.SetOwner(CredentialsPrompt());
+    factory.SetCredentialCache(m_credentialCache);
+    return factory.Create();
+}
+
+void CSnapferryPropSheet::TakeServer(const DeviceRecord& chosen,
+                                     std::unique_ptr<CAbstractFileTransfer> transfer) {
+    server = chosen;
+    hasServer = true;
+    properties.serverAddress = chosen.addressText;
+    properties.library = settings.usePersonalLibrary ? 1 : 0;
+    // The name the wizard remembers is held to 127 bytes, as the saved value always was.
+    settings.serverName = CutText(ServerNameOf(chosen).value_or(std::string()), 127);
+    m_fileStep.Wait();
+    m_fileStep.SetTransfer(std::move(transfer));
+}
+
+bool CSnapferryPropSheet::StartTransferThreads(
+    const std::shared_ptr<CFileTransferCallback>& callback) {
+    if (m_fileStep.Transfer() == nullptr) {
+        return false;
+    }
+    m_runCallback = callback;
+    callback->SetTarget(this, this);
+    m_fileStep.Transfer()->SetCallback(callback);
+    properties.pictures = &pictures;
+    properties.cameraMode = cameraMode;
+    copiedCount = 0;
+    lastFailure = {};
+    return m_fileStep.Start(properties);
+}
+
+void CSnapferryPropSheet::StopDeleting() {
+    if (m_runCallback) {
+        m_runCallback->Cancel();
+    }
+}
+
+void CSnapferryPropSheet::Post(std::unique_ptr<kvAsyncData> record) {
+    // CallAfter queues in posting order on the sheet's own queue, which goes with the sheet.
+    std::shared_ptr<kvAsyncData> shared(std::move(record));
+    CallAfter([shared] { shared->Apply(); });
+}
+
+void CSnapferryPropSheet::ApplyFileStatus(const kvFileStatusAsyncData& record) {
+    if (auto* page = dynamic_cast<CCopyingFilesPage*>(PageByTemplate(kCopyingPage))) {
+        page->ShowFileProgress(record.Percent());
+    }
+}
+
+void CSnapferryPropSheet::ApplyGroupStatus(const kvGroupStatusAsyncData& record) {
+    if (auto* page = dynamic_cast<CCopyingFilesPage*>(PageByTemplate(kCopyingPage))) {
+        page->ShowPicture(record.pictureNumber, record.pictureCount, record.pictureName,
+                          record.Percent());
+    }
+}
+
+void CSnapferryPropSheet::ApplyDeleteStatus(const kvDeleteStatusAsyncData& record) {
+    if (auto* page = dynamic_cast<CDeletingFilesPage*>(PageByTemplate(kDeletingPage))) {
+        page->ShowPicture(record.pictureNumber, record.pictureCount, record.Percent());
+    }
+}
+
+void CSnapferryPropSheet::ApplyDoneCopy(const kvDoneCopyAsyncData& record) {
+    lastFailure = record.failure;
+    copiedCount = uint32_t(m_fileStep.CopiedList().size());
+    if (record.failure.Failed()) {
+        std::printf("Copy run failed: %s\n", record.failure.Describe().c_str());
+    }
+    if (record.cancelled && ActivePage() != PageByTemplate(kDeletingPage)) {
+        // The cancel page shows already. A cancel of the delete pass keeps the verified copies,
+        // and the run ends as copied.
+        return;
+    }
+    SetActivePage(record.failure.Failed() ? kCancelPage : kFinishPage);
+}
+
+void CSnapferryPropSheet::ApplySwitchDeletePage(const kvSwitchDeletePageAsyncData& /*record*/) {
+    SetActivePage(kDeletingPage);
+}

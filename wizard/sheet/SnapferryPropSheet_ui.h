@@ -1,0 +1,163 @@
+// The wizard's window: a dialog with a header band for the inner pages, the pages in a book, and
+// Back, Next, Finish and Cancel. It owns the user's choices, their saved copy, the transfer made
+// for the chosen server and the copy step, and applies the records the copy worker posts.
+#pragma once
+
+#include "common/discovery/DeviceRecord.h"
+#include "wizard/search/FoundPicture.h"
+#include "wizard/sheet/PageFlow.h"
+#include "wizard/sheet/WizardSettings.h"
+#include "wizard/transfer/AsyncData.h"
+#include "wizard/transfer/FileTransfer.h"
+#include "wizard/transfer/FileTransferStep.h"
+#include "wizard/transfer/ShareCredentials.h"
+#include "wizard/transfer/TransferProperties.h"
+
+#include <wx/bitmap.h>
+#include <wx/dialog.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class CSheetPage;
+class CWelcomePage;
+class CChooseVelmoraPage;
+class CFolderPage;
+class CCopyingFilesPage;
+class CFinishPage;
+class CCancelPage;
+class CDeletingFilesPage;
+class CAbstractCredentialsPrompt;
+class CAbstractOpener;
+class wxButton;
+class wxPanel;
+class wxSimplebook;
+class wxStaticBitmap;
+class wxStaticLine;
+class wxStaticText;
+
+class CSnapferryPropSheet final : public wxDialog,
+                                  public CAbstractAsyncDataSheet,
+                                  public CAbstractAsyncDataPoster {
+public:
+    CSnapferryPropSheet(const wxBitmap& headerBitmap, bool cameraMode);
+    // Waits for a copy worker that still runs, so that nothing it uses goes away under it.
+    ~CSnapferryPropSheet() override;
+
+    // The saved choices of the user hive; the defaults when there are none.
+    void LoadSavedSettings();
+    // Writes the choices; a failure is a diagnostic line, and the wizard goes on.
+    bool SaveSettings();
+    // Makes the seven pages in the sheet's order.
+    void AddPages();
+    // Shows the sheet until the user finishes or cancels it.
+    int Run();
+
+    // The page to show: a template id of the page table.
+    void SetActivePage(int templateId);
+    CSheetPage* ActivePage() const;
+    CSheetPage* PageByTemplate(int templateId) const;
+    void SetWizardButtons(unsigned buttons);
+    void ShowBackButton(bool show);
+    // Presses a button as the user would (tests, and Enter in a page's fields).
+    void PressButton(unsigned button);
+    // While the sheet is disabled (a server search runs) the buttons are off too.
+    bool Enable(bool enable = true) override;
+
+    // The prompt the credentials dialogs go through; the wizard's own unless set (tests).
+    void SetCredentialsPrompt(CAbstractCredentialsPrompt* prompt) { m_prompt = prompt; }
+    CAbstractCredentialsPrompt* CredentialsPrompt();
+    // The credentials that opened the chosen library, for the other sessions of this run.
+    std::shared_ptr<CCredentialCache> CredentialCache() const { return m_credentialCache; }
+    // Opens the destination folder from the finish page; xdg-open unless set (tests).
+    void SetOpener(CAbstractOpener* opener) { m_opener = opener; }
+    CAbstractOpener& Opener();
+
+    // A transfer object for a server, through the factory: may ask for credentials. Null keeps
+    // the wizard where it is.
+    std::unique_ptr<CAbstractFileTransfer> MakeTransfer(const DeviceRecord& server);
+    // The server, the transfer and the server name are the wizard's from now on.
+    void TakeServer(const DeviceRecord& server, std::unique_ptr<CAbstractFileTransfer> transfer);
+
+    // Starts the copy run of the current choices (the copying page calls it).
+    bool StartTransferThreads(const std::shared_ptr<CFileTransferCallback>& callback);
+    CFileTransferStep& FileStep() { return m_fileStep; }
+    // Ends the delete pass at its next picture.
+    void StopDeleting();
+
+    // CAbstractAsyncDataPoster: any thread. Records are applied on the UI thread in the order
+    // they were posted, and dropped with the sheet.
+    void Post(std::unique_ptr<kvAsyncData> record) override;
+
+    // CAbstractAsyncDataSheet: UI thread.
+    void ApplyFileStatus(const kvFileStatusAsyncData& record) override;
+    void ApplyGroupStatus(const kvGroupStatusAsyncData& record) override;
+    void ApplyDeleteStatus(const kvDeleteStatusAsyncData& record) override;
+    void ApplyDoneCopy(const kvDoneCopyAsyncData& record) override;
+    void ApplySwitchDeletePage(const kvSwitchDeletePageAsyncData& record) override;
+
+    // The state the pages share, as the pages fill it.
+    WizardSettings settings;
+    CTransferProperties properties;
+    FoundSet pictures; // folder mode: the pictures of the search
+    bool cameraMode = false;
+    bool noPictures = false;
+    bool savedServerMissing = false;
+    bool alwaysUseDevice = false;
+    std::string cameraDeviceId;
+    DeviceRecord server; // the chosen server; valid once a transfer was made
+    bool hasServer = false;
+    // How the last run ended: the number of pictures it copied, and why it failed.
+    uint32_t copiedCount = 0;
+    TransferFailure lastFailure;
+
+    // Tests and the pages reach the controls through these.
+    wxButton* BackButton() const { return m_back; }
+    wxButton* NextButton() const { return m_next; }
+    wxButton* FinishButton() const { return m_finish; }
+    wxButton* CancelButton() const { return m_cancel; }
+    const wxString& HeaderTitle() const;
+    const wxBitmap& HeaderBitmap() const { return m_headerBitmap; }
+
+private:
+    void AddPage(CSheetPage* page);
+    void ShowPage(CSheetPage* page);
+    void OnBack(wxCommandEvent& event);
+    void OnNext(wxCommandEvent& event);
+    void OnFinish(wxCommandEvent& event);
+    void OnCancel(wxCommandEvent& event);
+    void OnClose(wxCloseEvent& event);
+    void Navigate(int answer, int direction);
+    // Ends the modal run once no worker is left.
+    void EndWizard(int code);
+
+    wxBitmap m_headerBitmap;
+    wxPanel* m_header = nullptr;
+    wxStaticText* m_headerTitle = nullptr;
+    wxStaticText* m_headerSubtitle = nullptr;
+    wxStaticLine* m_headerLine = nullptr;
+    wxSimplebook* m_book = nullptr;
+    wxButton* m_back = nullptr;
+    wxButton* m_next = nullptr;
+    wxButton* m_finish = nullptr;
+    wxButton* m_cancel = nullptr;
+    unsigned m_buttons = 0;
+    wxString m_title;
+
+    std::vector<CSheetPage*> m_pages; // owned by the book, in the sheet's order
+
+    CAbstractCredentialsPrompt* m_prompt = nullptr;
+    std::unique_ptr<CAbstractCredentialsPrompt> m_ownPrompt;
+    CAbstractOpener* m_opener = nullptr;
+    std::unique_ptr<CAbstractOpener> m_ownOpener;
+    std::shared_ptr<CCredentialCache> m_credentialCache;
+
+    CFileTransferStep m_fileStep;
+    std::shared_ptr<CFileTransferCallback> m_runCallback;
+};
+
+// The wizard's texts: a branded string, and a dialog control's text (built-in English when the
+// bundle has none).
+wxString WizardText(unsigned id);
+wxString WizardDialogText(unsigned dialogId, unsigned controlId);

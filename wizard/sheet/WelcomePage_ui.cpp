@@ -1,0 +1,107 @@
+#include "wizard/sheet/WelcomePage_ui.h"
+
+#include "common/ui/WxText_ui.h"
+#include "wizard/sheet/ChooseVelmoraPage_ui.h"
+#include "wizard/sheet/DestinationEntries.h"
+#include "wizard/sheet/PageFlow.h"
+#include "wizard/sheet/SnapferryPropSheet_ui.h"
+
+#include <wx/checkbox.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+
+#include <cstdio>
+
+namespace {
+
+constexpr unsigned kNoPicturesText =
+    118; // "There are currently no pictures in the attached camera."
+
+} // namespace
+
+CWelcomePage::CWelcomePage(CSnapferryPropSheet& sheet, wxWindow* book)
+    : CSheetPage(sheet, {kWelcomePage, true, 0, 0, "IDB_WELCOME"}) {
+    Create(book);
+    wxSizer* column = BeginFullSizeLayout(WizardDialogText(kWelcomePage, 1016));
+    const int wrap = 300;
+    m_source = new wxStaticText(this, kSourceLabelId, wxString());
+    column->Add(m_source, 0, wxBOTTOM, 12);
+    auto* about = new wxStaticText(this, 1008, WizardDialogText(kWelcomePage, 1008));
+    about->Wrap(wrap);
+    column->Add(about, 0, wxBOTTOM, 16);
+    m_useSaved = new wxCheckBox(this, kUseSavedId, WizardDialogText(kWelcomePage, kUseSavedId));
+    column->Add(m_useSaved, 0, wxBOTTOM, 16);
+    column->AddStretchSpacer();
+    m_bottom = new wxStaticText(this, 118, WizardDialogText(kWelcomePage, 118));
+    column->Add(m_bottom, 0);
+    m_useSaved->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& event) {
+        Sheet().settings.usingSaved = event.IsChecked();
+    });
+    FillTexts();
+}
+
+void CWelcomePage::FillTexts() {
+    const CTransferProperties& source = Sheet().properties;
+    const std::string line = Sheet().cameraMode
+                                 ? source.sourceDisplayName
+                                 : source.sourceDisplayName + " (" + source.driveText + ")";
+    m_source->SetLabel(ToWxText(line));
+    if (Sheet().noPictures) {
+        m_bottom->SetLabel(WizardText(kNoPicturesText));
+    }
+}
+
+void CWelcomePage::OnSetActive() {
+    FillTexts();
+    Sheet().ShowBackButton(ShowsBackButton(kWelcomePage));
+    const WizardSettings& settings = Sheet().settings;
+    m_useSaved->Enable(settings.saveSettings);
+    m_useSaved->SetValue(settings.saveSettings && settings.usingSaved);
+    Sheet().SetWizardButtons(WelcomeButtons(Sheet().noPictures));
+}
+
+int CWelcomePage::OnWizardNext() {
+    switch (WelcomeNext(Sheet().settings, Sheet().noPictures)) {
+    case WelcomeNextAction::Stay:
+        return kStayOnPage;
+    case WelcomeNextAction::DevicePage:
+        return kDevicePage;
+    case WelcomeNextAction::QuickPath:
+        return RunQuickPath();
+    }
+    return kStayOnPage;
+}
+
+int CWelcomePage::RunQuickPath() {
+    CSnapferryPropSheet& sheet = Sheet();
+    CWizardServerSearch search(&sheet, sheet.settings.serverName);
+    CQuickPath quickPath(search, [&sheet](const DeviceRecord& server, uint8_t /*library*/) {
+        return sheet.MakeTransfer(server);
+    });
+    QuickPathResult result = quickPath.Run(sheet.settings, TodayText());
+    std::printf("Saved settings: %s\n",
+                result.outcome == QuickPathOutcome::Ready           ? "server found, copying"
+                : result.outcome == QuickPathOutcome::NoTransfer    ? "server found, no access"
+                : result.outcome == QuickPathOutcome::ServerMissing ? "saved server not found"
+                                                                    : "saved names unusable");
+    switch (result.outcome) {
+    case QuickPathOutcome::Ready:
+        sheet.properties.userName = kDefaultUserName;
+        sheet.properties.location = result.destination;
+        sheet.properties.groupName = sheet.settings.groupName;
+        sheet.properties.deleteAfterCopy =
+            sheet.settings.deleteAfterCopy && !sheet.properties.cannotDelete;
+        sheet.TakeServer(result.server, std::move(result.transfer));
+        break;
+    case QuickPathOutcome::ServerMissing:
+        sheet.savedServerMissing = true;
+        if (auto* device = dynamic_cast<CChooseVelmoraPage*>(sheet.PageByTemplate(kDevicePage))) {
+            device->SetFoundBefore(std::move(result.found));
+        }
+        break;
+    case QuickPathOutcome::NoTransfer:
+    case QuickPathOutcome::UnusableSettings:
+        break;
+    }
+    return result.nextPage;
+}

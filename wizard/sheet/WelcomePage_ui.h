@@ -1,0 +1,30 @@
+// The first page: what is attached, and the shortcut that copies with the last saved settings.
+#pragma once
+
+#include "wizard/sheet/SheetPage_ui.h"
+
+class wxCheckBox;
+class wxStaticText;
+
+class CWelcomePage final : public CSheetPage {
+public:
+    static constexpr int kSourceLabelId = 1009;
+    static constexpr int kUseSavedId = 1013;
+
+    CWelcomePage(CSnapferryPropSheet& sheet, wxWindow* book);
+
+    void OnSetActive() override;
+    int OnWizardNext() override;
+
+    wxCheckBox* UseSavedBox() const { return m_useSaved; }
+    wxStaticText* SourceLabel() const { return m_source; }
+    wxStaticText* BottomText() const { return m_bottom; }
+
+private:
+    void FillTexts();
+    int RunQuickPath();
+
+    wxStaticText* m_source = nullptr;
+    wxCheckBox* m_useSaved = nullptr;
+    wxStaticText* m_bottom = nullptr;
+};

@@ -1,0 +1,133 @@
+#include "wizard/sheet/WorkPages_ui.h"
+
+#include "common/branding/Branding.h"
+#include "common/ui/WxText_ui.h"
+#include "wizard/sheet/PageFlow.h"
+#include "wizard/sheet/SnapferryPropSheet_ui.h"
+
+#include <wx/gauge.h>
+#include <wx/msgdlg.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+namespace {
+
+constexpr unsigned kCaption = 116;
+constexpr unsigned kStopQuestion = 115;
+constexpr unsigned kCopyingCount = 119;    // "Currently copying picture %d of %d:"
+constexpr unsigned kPictureProgress = 120; // "Picture progress: %d%% complete"
+constexpr unsigned kDeletingCount = 138;   // "Currently deleting picture %d of %d:"
+
+wxGauge* MakeBar(wxWindow* parent, int id) {
+    return new wxGauge(parent, id, 100, wxDefaultPosition, wxSize(-1, 18));
+}
+
+} // namespace
+
+CCopyingFilesPage::CCopyingFilesPage(CSnapferryPropSheet& sheet, wxWindow* book)
+    : CSheetPage(sheet, {kCopyingPage, false, 127, 128, ""}),
+      m_callback(std::make_shared<CFileTransferCallback>()) {
+    Create(book);
+    auto* column = new wxBoxSizer(wxVERTICAL);
+    auto* fields = new wxFlexGridSizer(2, 6, 8);
+    fields->AddGrowableCol(1);
+    fields->Add(new wxStaticText(this, wxID_ANY, WizardDialogText(kCopyingPage, 1100)), 0,
+                wxALIGN_CENTER_VERTICAL);
+    m_location = new wxTextCtrl(this, kLocationId, wxString(), wxDefaultPosition, wxDefaultSize,
+                                wxTE_READONLY);
+    fields->Add(m_location, 0, wxEXPAND);
+    fields->Add(new wxStaticText(this, wxID_ANY, WizardDialogText(kCopyingPage, 1101)), 0,
+                wxALIGN_CENTER_VERTICAL);
+    m_picture = new wxTextCtrl(this, kPictureId, wxString(), wxDefaultPosition, wxDefaultSize,
+                               wxTE_READONLY);
+    fields->Add(m_picture, 0, wxEXPAND);
+    column->Add(fields, 0, wxEXPAND | wxALL, 12);
+    m_pictureProgress = new wxStaticText(this, kPictureProgressId, wxString());
+    column->Add(m_pictureProgress, 0, wxLEFT | wxRIGHT, 12);
+    m_pictureBar = MakeBar(this, kPictureBarId);
+    column->Add(m_pictureBar, 0, wxEXPAND | wxALL, 12);
+    m_count = new wxStaticText(this, kCountId, wxString());
+    column->Add(m_count, 0, wxLEFT | wxRIGHT, 12);
+    m_runBar = MakeBar(this, kRunBarId);
+    column->Add(m_runBar, 0, wxEXPAND | wxALL, 12);
+    column->AddStretchSpacer();
+    column->Add(new wxStaticText(this, wxID_ANY, WizardDialogText(kCopyingPage, 1102)), 0, wxALL,
+                12);
+    SetSizer(column);
+}
+
+void CCopyingFilesPage::OnSetActive() {
+    CSnapferryPropSheet& sheet = Sheet();
+    sheet.ShowBackButton(true);
+    sheet.SetWizardButtons(FixedPageButtons(kCopyingPage));
+    m_location->ChangeValue(ToWxText(sheet.properties.location));
+    m_picture->ChangeValue(wxString());
+    ShowFileProgress(0);
+    m_count->SetLabel(wxString());
+    m_runBar->SetValue(0);
+    m_callback->ResetCancel();
+    if (!sheet.StartTransferThreads(m_callback)) {
+        // No run could start: the cancel page says so, and Back lets the user try again.
+        TransferFailure failure;
+        failure.status = ShareStatus::Failed;
+        sheet.lastFailure = failure;
+        sheet.SetActivePage(kCancelPage);
+    }
+}
+
+bool CCopyingFilesPage::OnQueryCancel() {
+    // The worker stops at its next picture while the user decides.
+    m_callback->Pause();
+    const int answer = wxMessageBox(WizardText(kStopQuestion), WizardText(kCaption),
+                                    wxYES_NO | wxICON_QUESTION, this);
+    if (answer == wxYES) {
+        m_callback->Cancel();
+        Sheet().lastFailure = {};
+        Sheet().SetActivePage(kCancelPage);
+    }
+    m_callback->Resume();
+    return false;
+}
+
+void CCopyingFilesPage::ShowFileProgress(int percent) {
+    m_pictureProgress->SetLabel(ToWxText(FormatBrandedText(kPictureProgress, percent)));
+    m_pictureBar->SetValue(percent);
+}
+
+void CCopyingFilesPage::ShowPicture(int number, int count, const std::string& name, int percent) {
+    m_picture->ChangeValue(ToWxText(name));
+    m_count->SetLabel(ToWxText(FormatBrandedText(kCopyingCount, number, count)));
+    m_runBar->SetValue(percent);
+}
+
+CDeletingFilesPage::CDeletingFilesPage(CSnapferryPropSheet& sheet, wxWindow* book)
+    : CSheetPage(sheet, {kDeletingPage, false, 131, 132, ""}) {
+    Create(book);
+    auto* column = new wxBoxSizer(wxVERTICAL);
+    m_count = new wxStaticText(this, 1006, wxString());
+    column->Add(m_count, 0, wxALL, 12);
+    m_bar = MakeBar(this, 1005);
+    column->Add(m_bar, 0, wxEXPAND | wxLEFT | wxRIGHT, 12);
+    column->AddStretchSpacer();
+    column->Add(new wxStaticText(this, wxID_ANY, WizardDialogText(kDeletingPage, 1100)), 0, wxALL,
+                12);
+    SetSizer(column);
+}
+
+void CDeletingFilesPage::OnSetActive() {
+    Sheet().ShowBackButton(true);
+    Sheet().SetWizardButtons(FixedPageButtons(kDeletingPage));
+    m_count->SetLabel(wxString());
+    m_bar->SetValue(0);
+}
+
+bool CDeletingFilesPage::OnQueryCancel() {
+    Sheet().StopDeleting();
+    return false;
+}
+
+void CDeletingFilesPage::ShowPicture(int number, int count, int percent) {
+    m_count->SetLabel(ToWxText(FormatBrandedText(kDeletingCount, number, count)));
+    m_bar->SetValue(percent);
+}

@@ -1,0 +1,61 @@
+// The pages that show the copy run: copying, with Cancel asking first, and deleting the sources.
+#pragma once
+
+#include "wizard/sheet/SheetPage_ui.h"
+#include "wizard/transfer/FileTransfer.h"
+
+#include <memory>
+#include <string>
+
+class wxGauge;
+class wxStaticText;
+class wxTextCtrl;
+
+class CCopyingFilesPage final : public CSheetPage {
+public:
+    static constexpr int kLocationId = 1002;
+    static constexpr int kPictureId = 1003;
+    static constexpr int kPictureBarId = 1004;
+    static constexpr int kRunBarId = 1005;
+    static constexpr int kCountId = 1006;
+    static constexpr int kPictureProgressId = 1007;
+
+    CCopyingFilesPage(CSnapferryPropSheet& sheet, wxWindow* book);
+
+    void OnSetActive() override;
+    bool OnQueryCancel() override;
+
+    // Record updates, UI thread.
+    void ShowFileProgress(int percent);
+    void ShowPicture(int number, int count, const std::string& name, int percent);
+
+    wxGauge* PictureBar() const { return m_pictureBar; }
+    wxGauge* RunBar() const { return m_runBar; }
+    wxStaticText* CountLabel() const { return m_count; }
+    wxTextCtrl* PictureField() const { return m_picture; }
+
+private:
+    std::shared_ptr<CFileTransferCallback> m_callback;
+    wxTextCtrl* m_location = nullptr;
+    wxTextCtrl* m_picture = nullptr;
+    wxStaticText* m_pictureProgress = nullptr;
+    wxGauge* m_pictureBar = nullptr;
+    wxStaticText* m_count = nullptr;
+    wxGauge* m_runBar = nullptr;
+};
+
+class CDeletingFilesPage final : public CSheetPage {
+public:
+    CDeletingFilesPage(CSnapferryPropSheet& sheet, wxWindow* book);
+
+    void OnSetActive() override;
+    // Ends the delete pass at the next picture; the verified copies stay.
+    bool OnQueryCancel() override;
+
+    void ShowPicture(int number, int count, int percent);
+    wxGauge* Bar() const { return m_bar; }
+
+private:
+    wxStaticText* m_count = nullptr;
+    wxGauge* m_bar = nullptr;
+};
