@@ -1,6 +1,7 @@
 #include "smbd_fixture.h"
 
 #include <arpa/inet.h>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -94,26 +95,55 @@ const char* MappedAccount() {
 
 } // namespace
 
-int RunProgram(const std::vector<std::string>& arguments, const std::string& input) {
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+namespace {
+
+// Runs a program with `input` on its standard input; its standard output goes to `output` when
+// that is given, to /dev/null otherwise, and its standard error always to /dev/null.
+int Run(const std::vector<std::string>& arguments, const std::string& input, std::string* output) {
+    int inputFds[2];
+    if (::pipe2(inputFds, O_CLOEXEC) != 0) {
+        return -1;
+    }
+    int outputFds[2] = {-1, -1};
+    if (output != nullptr && ::pipe2(outputFds, O_CLOEXEC) != 0) {
+        ::close(inputFds[0]);
+        ::close(inputFds[1]);
         return -1;
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[0], STDIN_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, inputFds[0], STDIN_FILENO);
+    if (output != nullptr) {
+        posix_spawn_file_actions_adddup2(&actions, outputFds[1], STDOUT_FILENO);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    }
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     std::vector<char*> argv = ArgumentVector(arguments);
     pid_t pid = -1;
     const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFds[0]);
+    ::close(inputFds[0]);
+    if (output != nullptr) {
+        ::close(outputFds[1]);
+    }
     if (spawned == 0 && !input.empty()) {
-        const ssize_t written = ::write(pipeFds[1], input.data(), input.size());
+        const ssize_t written = ::write(inputFds[1], input.data(), input.size());
         (void)written;
     }
-    ::close(pipeFds[1]);
+    ::close(inputFds[1]);
+    if (output != nullptr) {
+        output->clear();
+        char buffer[4096];
+        ssize_t got = 0;
+        while ((got = ::read(outputFds[0], buffer, sizeof buffer)) > 0 ||
+               (got < 0 && errno == EINTR)) {
+            if (got > 0) {
+                output->append(buffer, static_cast<size_t>(got));
+            }
+        }
+        ::close(outputFds[0]);
+    }
     if (spawned != 0) {
         return -1;
     }
@@ -122,6 +152,16 @@ int RunProgram(const std::vector<std::string>& arguments, const std::string& inp
         return -1;
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+int RunProgram(const std::vector<std::string>& arguments, const std::string& input) {
+    return Run(arguments, input, nullptr);
+}
+
+int RunProgramOutput(const std::vector<std::string>& arguments, std::string& output) {
+    return Run(arguments, {}, &output);
 }
 
 SmbdFixture::~SmbdFixture() {
@@ -141,6 +181,22 @@ std::string SmbdFixture::Address() const {
 
 std::string SmbdFixture::ShareDirectory(const std::string& share) const {
     return m_root + "/shares/" + share;
+}
+
+bool SmbdFixture::CaseSensitiveNames() const {
+    if (m_config.empty()) {
+        return false;
+    }
+    std::string value;
+    if (RunProgramOutput({"testparm", "-s", "--parameter-name=case sensitive",
+                          std::string("--section-name=") + kGuestShare, m_config},
+                         value) != 0) {
+        return false;
+    }
+    for (char& c : value) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return value.find("yes") != std::string::npos || value.find("true") != std::string::npos;
 }
 
 bool SmbdFixture::Start(std::string& why) {
@@ -211,8 +267,11 @@ bool SmbdFixture::Start(std::string& why) {
            << "  load printers = no\n"
            << "  printing = bsd\n"
            << "  printcap name = /dev/null\n"
-           << "  disable spoolss = yes\n"
-           << "[" << kGuestShare << "]\n"
+           << "  disable spoolss = yes\n";
+    for (const std::string& line : m_globalSettings) {
+        config << "  " << line << "\n";
+    }
+    config << "[" << kGuestShare << "]\n"
            << "  path = " << guestDirectory << "\n"
            << "  guest ok = yes\n"
            << "  read only = no\n"

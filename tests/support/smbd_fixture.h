@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 class SmbdFixture {
@@ -16,7 +17,10 @@ public:
     // Only kUser, with kPassword.
     static constexpr const char* kUserShare = "MyLibrary";
 
-    SmbdFixture() = default;
+    // `globalSettings` are extra lines for the [global] section ("server signing = mandatory"),
+    // written after the fixture's own so that they win.
+    explicit SmbdFixture(std::vector<std::string> globalSettings = {})
+        : m_globalSettings(std::move(globalSettings)) {}
     ~SmbdFixture(); // stops the server, unmounts and removes everything
     SmbdFixture(const SmbdFixture&) = delete;
     SmbdFixture& operator=(const SmbdFixture&) = delete;
@@ -37,6 +41,10 @@ public:
     // The directory on disk behind a share.
     std::string ShareDirectory(const std::string& share) const;
 
+    // Whether the running configuration tells names apart by letter case for SMB2 clients, as
+    // smbd itself reads it ("auto" compares without case for them).
+    bool CaseSensitiveNames() const;
+
     // Mounts a tmpfs of `bytes` over `directory` (created when missing), so writes there run
     // out of space. False with the reason when mounting is not permitted here.
     bool MountSmallDisk(const std::string& directory, uint64_t bytes, std::string& why);
@@ -45,6 +53,7 @@ private:
     bool WaitUntilAnswering();
     void StopHelpers();
 
+    std::vector<std::string> m_globalSettings;
     std::string m_root;
     std::string m_config;
     uint16_t m_port = 0;
@@ -55,3 +64,5 @@ private:
 // Runs a program with arguments (no shell), feeding `input` to its standard input and dropping
 // its output; its exit status, or -1 when it could not be run.
 int RunProgram(const std::vector<std::string>& arguments, const std::string& input = {});
+// The same, keeping what it writes to standard output in `output`.
+int RunProgramOutput(const std::vector<std::string>& arguments, std::string& output);

@@ -63,6 +63,8 @@ kvCredentialsDlg::kvCredentialsDlg(wxWindow* owner, const std::string& share,
     column->Add(fields, 0, wxEXPAND | wxLEFT | wxRIGHT, 8);
 
     m_remember = new wxCheckBox(this, wxID_ANY, Text(kRememberLabel, "&Remember my credentials"));
+    // Most people copy to the same server again; asking every time is the exception.
+    m_remember->SetValue(true);
     column->Add(m_remember, 0, wxALL, 8);
 
     auto* buttons = new wxStdDialogButtonSizer();

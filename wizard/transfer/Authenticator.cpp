@@ -5,14 +5,45 @@
 #include "wizard/transfer/TransferTexts.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <random>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
+// A one-line reason of the prompt in the user's language, or the English words.
+std::string PromptReason(unsigned id, const char* english) {
+    std::string text = LoadBrandedText(id);
+    return text.empty() ? english : text;
+}
+
 // What the prompt says after the server refused the credentials.
 std::string RefusedText() {
-    std::string text = LoadBrandedText(transfer_text::kRefused);
-    return text.empty() ? "The user name or password was not accepted." : text;
+    return PromptReason(transfer_text::kRefused, "The user name or password was not accepted.");
+}
+
+// What the prompt says when the share is closed to guests, or only open for reading.
+std::string NeedsCredentialsText() {
+    return PromptReason(transfer_text::kNeedsCredentials,
+                        "This library needs your name and password.");
+}
+
+// What the prompt says when the account the user gave may read the library but not write it.
+std::string CannotWriteText() {
+    return PromptReason(transfer_text::kCannotWrite,
+                        "This account may not add files to the library.");
+}
+
+// A name no other client picks, so that the probe never touches someone else's file.
+std::string WriteProbeName() {
+    static std::atomic<unsigned> counter{0};
+    std::random_device random;
+    char name[96];
+    std::snprintf(name, sizeof name, ".snapferry-write-check-%d-%u-%08x%08x.tmp",
+                  static_cast<int>(::getpid()), counter.fetch_add(1), random(), random());
+    return name;
 }
 
 } // namespace
@@ -31,7 +62,8 @@ CDialogAuthenticator::CDialogAuthenticator(std::string serverAddress, uint8_t li
               return CreateSmbSession(server, std::move(credentials));
           }) {}
 
-ShareResult CDialogAuthenticator::Probe(const ShareCredentials& credentials) {
+ShareResult CDialogAuthenticator::Probe(const ShareCredentials& credentials, bool& opened) {
+    opened = false;
     std::unique_ptr<CAbstractShareSession> session =
         m_makeSession
             ? m_makeSession(m_server, std::make_shared<CFixedCredentialSource>(credentials))
@@ -40,7 +72,23 @@ ShareResult CDialogAuthenticator::Probe(const ShareCredentials& credentials) {
         return {ShareStatus::Unreachable, 0};
     }
     std::vector<ShareEntry> entries;
-    return session->List(m_shareName, entries);
+    if (ShareResult listed = session->List(m_shareName, entries); !listed.ok()) {
+        return listed;
+    }
+    opened = true;
+    // A share that lets us list it may still refuse every file; only an empty file that can be
+    // created and removed shows that the copies will go through.
+    const std::string probe = JoinSharePath(m_shareName, WriteProbeName());
+    std::unique_ptr<CAbstractShareFile> file;
+    if (ShareResult created = session->CreateNew(probe, file); !created.ok()) {
+        return created;
+    }
+    const ShareResult closed = file->Close();
+    file.reset();
+    if (const ShareResult removed = session->Remove(probe); !removed.ok()) {
+        std::printf("Cannot remove %s: %s\n", probe.c_str(), removed.Message().c_str());
+    }
+    return closed;
 }
 
 void CDialogAuthenticator::Accept(const ShareCredentials& credentials) {
@@ -71,7 +119,8 @@ bool CDialogAuthenticator::Authenticate() {
             continue;
         }
         tried.push_back(candidate);
-        const ShareResult result = Probe(candidate);
+        bool opened = false;
+        const ShareResult result = Probe(candidate, opened);
         if (result.ok()) {
             Accept(candidate);
             return true;
@@ -85,7 +134,11 @@ bool CDialogAuthenticator::Authenticate() {
         if (!candidate.IsAnonymous()) {
             // Credentials that worked before and no longer do: the user hears why.
             lastTried = candidate;
-            failure = RefusedText();
+            failure = opened ? CannotWriteText() : RefusedText();
+        } else if (failure.empty()) {
+            // Closed to guests (or open to them for reading only, or requiring encryption, which
+            // a guest session cannot have): the prompt never opens without saying why.
+            failure = NeedsCredentialsText();
         }
     }
 
@@ -99,7 +152,8 @@ bool CDialogAuthenticator::Authenticate() {
         if (!m_prompt->AskCredentials(m_shareDisplayName, failure, credentials, remember)) {
             return false;
         }
-        const ShareResult result = Probe(credentials);
+        bool opened = false;
+        const ShareResult result = Probe(credentials, opened);
         if (result.ok()) {
             Accept(credentials);
             if (remember && m_store != nullptr && !credentials.IsAnonymous()) {
@@ -112,6 +166,10 @@ bool CDialogAuthenticator::Authenticate() {
             return false;
         }
         lastTried = credentials;
-        failure = RefusedText();
+        if (credentials.IsAnonymous()) {
+            failure = NeedsCredentialsText();
+        } else {
+            failure = opened ? CannotWriteText() : RefusedText();
+        }
     }
 }

@@ -51,8 +51,10 @@ public:
     void SetCredentialCache(std::shared_ptr<CCredentialCache> cache) { m_cache = std::move(cache); }
     void SetSessionMaker(ShareSessionMaker maker) { m_makeSession = std::move(maker); }
 
-    // Tries the cached, the remembered and the guest credentials, then asks. Refused credentials
-    // ask again; any other failure (server gone, share missing) is shown at once and ends it.
+    // Tries the cached, the remembered and the guest credentials, then asks. Credentials count
+    // only when the share takes a new file with them. Refused credentials, or a share they may
+    // not write, ask again with the reason; any other failure (server gone, share missing, a
+    // server that only speaks SMB1) is shown at once and ends it.
     bool Authenticate() override;
 
     // "\\server\share", as the user knows it.
@@ -60,7 +62,9 @@ public:
     const std::string& ShareName() const { return m_shareName; }
 
 private:
-    ShareResult Probe(const ShareCredentials& credentials);
+    // Ok when the share can be listed and written with `credentials`; `opened` tells whether
+    // the listing at least worked.
+    ShareResult Probe(const ShareCredentials& credentials, bool& opened);
     void Accept(const ShareCredentials& credentials);
 
     std::string m_server;

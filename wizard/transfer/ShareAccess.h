@@ -25,6 +25,7 @@ enum class ShareStatus {
     SizeMismatch,     // the copy read back from the server differs from its source
     SourceUnreadable, // the local source file cannot be opened or read
     NotSupported,     // this kind of server cannot take files
+    OldProtocolOnly,  // the server offers nothing newer than SMB1, which is never used
     Failed,           // any other error
 };
 

@@ -5,6 +5,7 @@
 #include "wizard/transfer/ShareAccess.h"
 #include "wizard/transfer/ShareCredentials.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,6 +24,18 @@ inline constexpr const char* kSmbPortVariable = "VELMORA_SMB_PORT";
 // text the port comes from kSmbPortVariable when it holds one. False for an empty host or a port
 // that is not a number from 1 to 65535.
 bool ParseServerAddress(std::string_view address, SmbEndpoint& endpoint);
+
+// What a server answers when it is offered SMB1 and SMB2 dialects at once.
+enum class SmbDialectOffer {
+    Smb2OrLater, // it chose an SMB2 dialect
+    Smb1Only,    // it chose SMB1, or none of the dialects, over SMB2
+    Unknown,     // no answer, or one that is not SMB
+};
+
+// Asks the server at `endpoint` (port 445 when it names none) which protocol it offers, with one
+// negotiation request and nothing more; no session is set up. Used to explain a connection that
+// the share library could not negotiate.
+SmbDialectOffer ProbeSmbDialects(const SmbEndpoint& endpoint, std::chrono::milliseconds timeout);
 
 // "smb://host/share/folder/name" with every part percent-escaped, so that any file name reaches
 // the server as it is written (the share library would read '?', '%' or '@' otherwise). The port

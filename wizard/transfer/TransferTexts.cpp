@@ -30,6 +30,8 @@ unsigned ReasonId(ShareStatus status) {
         return kReasonMismatch;
     case ShareStatus::NotSupported:
         return kReasonNotSupported;
+    case ShareStatus::OldProtocolOnly:
+        return kReasonOldProtocol;
     case ShareStatus::Ok:
     case ShareStatus::Cancelled:
     case ShareStatus::Failed:

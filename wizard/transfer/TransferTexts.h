@@ -29,7 +29,10 @@ inline constexpr unsigned kReasonInvalidName = 166;
 inline constexpr unsigned kReasonSourceUnreadable = 167;
 inline constexpr unsigned kReasonMismatch = 168;
 inline constexpr unsigned kReasonNotSupported = 169;
-inline constexpr unsigned kReasonOther = 170; // "error %d"
+inline constexpr unsigned kReasonOther = 170;       // "error %d"
+inline constexpr unsigned kReasonOldProtocol = 171; // "the server only offers the old SMB1 ..."
+inline constexpr unsigned kNeedsCredentials = 172;  // "This library needs your name and password."
+inline constexpr unsigned kCannotWrite = 173;       // "This account may not add files to ..."
 
 } // namespace transfer_text
 

@@ -34,6 +34,7 @@ protected:
     int OnInvoked(kvCredentialsDlg* dialog) const override {
         m_shown = {dialog->PromptText().utf8_string(), dialog->FailureText().utf8_string(),
                    dialog->UserField()->GetValue().utf8_string()};
+        m_rememberAtStart = dialog->RememberBox()->GetValue();
         dialog->UserField()->ChangeValue(wxString::FromUTF8(m_typed.user));
         dialog->PasswordField()->ChangeValue(wxString::FromUTF8(m_typed.password));
         dialog->DomainField()->ChangeValue(wxString::FromUTF8(m_typed.domain));
@@ -44,6 +45,7 @@ protected:
 
 public:
     mutable std::vector<std::string> m_shown;
+    mutable bool m_rememberAtStart = false;
 
 private:
     int m_answer;
@@ -70,6 +72,19 @@ TEST(CredentialsPrompt, ReturnsWhatTheUserTypedAndShowsTheShareAndTheRefusal) {
     EXPECT_NE(answer.m_shown[0].find("\\\\10.0.0.5\\MyLibrary"), std::string::npos);
     EXPECT_EQ(answer.m_shown[1], "The user name or password was not accepted.");
     EXPECT_EQ(answer.m_shown[2], "anna") << "the last user name is offered again";
+    EXPECT_TRUE(answer.m_rememberAtStart) << "\"Remember\" starts checked";
+}
+
+TEST(CredentialsPrompt, UncheckingRememberIsPassedOn) {
+    CDialogCredentialsPrompt prompt(nullptr);
+    ShareCredentials credentials;
+    bool remember = true;
+    kvCredentialsDlg* seen = nullptr;
+    bool accepted = false;
+    wxTEST_DIALOG(accepted = prompt.AskCredentials("\\\\h\\s", "", credentials, remember),
+                  TypeAndAnswer(wxID_OK, {"bob", "pw", ""}, false, &seen));
+    EXPECT_TRUE(accepted);
+    EXPECT_FALSE(remember);
 }
 
 TEST(CredentialsPrompt, CancelLeavesTheCredentialsAlone) {

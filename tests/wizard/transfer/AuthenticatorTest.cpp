@@ -7,6 +7,7 @@
 namespace {
 
 const ShareCredentials kRight{"anna", "right", ""};
+const ShareCredentials kReader{"rita", "reads", ""}; // may list the library, not write it
 
 // A server whose library share opens for `accepted` (and for guests when guestOk), and which
 // otherwise answers `otherwise`.
@@ -23,10 +24,16 @@ protected:
                 const ShareCredentials credentials = source->Lookup(server, "FamilyLibrary");
                 tried.push_back(credentials);
                 auto session = std::make_unique<FakeShare>();
+                states.push_back(session->state);
+                const bool guest = credentials.IsAnonymous();
                 if (unreachable) {
                     session->state->listFailure = ShareStatus::ConnectionRefused;
-                } else if (!(credentials == kRight) && !(guestOk && credentials.IsAnonymous())) {
+                } else if (!(credentials == kRight) && !(credentials == kReader) &&
+                           !(guestOk && guest)) {
                     session->state->listFailure = ShareStatus::AccessDenied;
+                } else if (credentials == kReader || (guest && guestReadOnly)) {
+                    session->state->failCreateNumber = 1;
+                    session->state->createFailure = ShareStatus::AccessDenied;
                 }
                 return session;
             });
@@ -37,8 +44,20 @@ protected:
     std::shared_ptr<CCredentialCache> cache = std::make_shared<CCredentialCache>();
     CDialogAuthenticator authenticator{"10.0.0.5", 0};
     std::vector<ShareCredentials> tried;
+    std::vector<std::shared_ptr<FakeShare::State>> states;
     bool guestOk = false;
+    bool guestReadOnly = false;
     bool unreachable = false;
+
+    // Files the write checks left on any of the sessions' shares.
+    size_t FilesLeft() const {
+        size_t left = 0;
+        for (const auto& state : states) {
+            std::lock_guard lock(state->mutex);
+            left += state->files.size();
+        }
+        return left;
+    }
 };
 
 TEST_F(AuthenticatorTest, AShareOpenToGuestsNeedsNoPrompt) {
@@ -46,6 +65,37 @@ TEST_F(AuthenticatorTest, AShareOpenToGuestsNeedsNoPrompt) {
     EXPECT_TRUE(authenticator.Authenticate());
     EXPECT_TRUE(prompt.askedShares.empty());
     EXPECT_EQ(authenticator.ShareDisplayName(), "\\\\10.0.0.5\\FamilyLibrary");
+    EXPECT_EQ(FilesLeft(), 0u) << "the write check removes its file";
+}
+
+TEST_F(AuthenticatorTest, AShareGuestsMayOnlyReadAsksForCredentialsWithAReason) {
+    guestOk = true;
+    guestReadOnly = true;
+    prompt.script = {{true, kRight, false}};
+    EXPECT_TRUE(authenticator.Authenticate());
+    ASSERT_EQ(prompt.shownFailures.size(), 1u);
+    EXPECT_EQ(prompt.shownFailures[0], "This library needs your name and password.");
+    EXPECT_EQ(cache->Find("10.0.0.5", "FamilyLibrary"), kRight) << "not the guest";
+    EXPECT_EQ(FilesLeft(), 0u);
+}
+
+TEST_F(AuthenticatorTest, AnAccountThatMayOnlyReadIsNotAcceptedAndTheUserHearsWhy) {
+    // Remembered, then typed: both open the library but may not add files to it.
+    store.saved["10.0.0.5"] = kReader;
+    prompt.script = {{true, kReader, false}, {true, kRight, true}};
+    EXPECT_TRUE(authenticator.Authenticate());
+    ASSERT_EQ(prompt.shownFailures.size(), 2u);
+    EXPECT_EQ(prompt.shownFailures[0], "This account may not add files to the library.");
+    EXPECT_EQ(prompt.shownFailures[1], "This account may not add files to the library.");
+    EXPECT_EQ(store.saved["10.0.0.5"], kRight);
+    EXPECT_EQ(cache->Find("10.0.0.5", "FamilyLibrary"), kRight);
+}
+
+TEST_F(AuthenticatorTest, AGuestAnswerToThePromptOfAClosedShareKeepsAsking) {
+    prompt.script = {{true, {}, false}, {false, {}, false}};
+    EXPECT_FALSE(authenticator.Authenticate());
+    ASSERT_EQ(prompt.shownFailures.size(), 2u);
+    EXPECT_EQ(prompt.shownFailures[1], "This library needs your name and password.");
 }
 
 TEST_F(AuthenticatorTest, CachedAndRememberedCredentialsAreTriedBeforeAsking) {
@@ -67,7 +117,8 @@ TEST_F(AuthenticatorTest, WrongThenRightCredentialsAskAgainAndRememberWhenAsked)
     prompt.script = {{true, {"anna", "wrong", "HOME"}, true}, {true, kRight, true}};
     EXPECT_TRUE(authenticator.Authenticate());
     ASSERT_EQ(prompt.askedShares.size(), 2u);
-    EXPECT_EQ(prompt.shownFailures[0], "");
+    EXPECT_EQ(prompt.shownFailures[0], "This library needs your name and password.")
+        << "a prompt never opens without a reason";
     EXPECT_EQ(prompt.shownFailures[1], "The user name or password was not accepted.");
     EXPECT_EQ(cache->Find("10.0.0.5", "FamilyLibrary"), kRight);
     EXPECT_EQ(store.saved["10.0.0.5"], kRight);

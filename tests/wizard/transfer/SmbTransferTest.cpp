@@ -1,4 +1,7 @@
-// The share layer, the copy engine and the authenticator against a real smbd on loopback.
+// The share layer, the copy engine and the authenticator against a real smbd on loopback, with
+// the server settings home servers really use: the default, mandatory signing, required
+// encryption (no guests: the tests copy to the personal library), SMB 3.1.1 only and names that
+// differ by letter case; and a server that only speaks SMB1, which is never used.
 #include "TransferTestSupport.h"
 #include "smbd_fixture.h"
 #include "wizard/transfer/FileTransferFactory.h"
@@ -11,6 +14,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <ostream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,49 +24,90 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class SmbTransferTest : public ::testing::Test {
+struct ServerSettings {
+    const char* name;
+    std::vector<std::string> globalLines;
+    bool guestSessions; // the server lets guests in
+};
+
+// The settings' name stands for them in the test names ctest shows.
+void PrintTo(const ServerSettings& settings, std::ostream* out) {
+    *out << settings.name;
+}
+
+const ServerSettings kServerSettings[] = {
+    {"Default", {}, true},
+    {"MandatorySigning", {"server signing = mandatory"}, true},
+    {"RequiredEncryption", {"server smb encrypt = required"}, false},
+    {"Smb3_11Only", {"server min protocol = SMB3_11"}, true},
+    {"CaseSensitiveNames", {"case sensitive = yes"}, true},
+};
+
+const std::vector<std::string> kSmb1Only = {"server min protocol = NT1",
+                                            "server max protocol = NT1"};
+
+const char* const kNeedsCredentials = "This library needs your name and password.";
+
+class SmbTransferTest : public ::testing::TestWithParam<ServerSettings> {
 protected:
-    static void SetUpTestSuite() {
-        server = new SmbdFixture;
-        if (!server->Start(whyNot)) {
-            delete server;
-            server = nullptr;
-        }
-    }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
+    static void TearDownTestSuite() { servers.clear(); }
 
     void SetUp() override {
-        if (server == nullptr) {
-            GTEST_SKIP() << "no smbd: " << whyNot;
+        const ServerSettings& settings = GetParam();
+        std::unique_ptr<SmbdFixture>& started = servers[settings.name];
+        if (!started && whyNot.count(settings.name) == 0) {
+            started = std::make_unique<SmbdFixture>(settings.globalLines);
+            std::string why;
+            if (!started->Start(why)) {
+                started.reset();
+                whyNot[settings.name] = why;
+            }
         }
+        if (!started) {
+            GTEST_SKIP() << "no smbd: " << whyNot[settings.name];
+        }
+        server = started.get();
         if (!server->IsServing()) {
             ASSERT_TRUE(server->StartServer());
         }
         location = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        location = location.substr(0, location.find('/'));
         callback->SetTarget(&poster, nullptr);
         properties.groupName = "Holiday";
         properties.location = location;
+        properties.library = settings.guestSessions ? 0 : 1;
         properties.pictures = &sources.Pictures();
+        // For the listing helper that works with the process' own credentials.
+        ProcessCredentialCache()->Store(server->Address(), Share(), Credentials());
+    }
+    void TearDown() override { ProcessCredentialCache()->Clear(); }
+
+    // Guests where the server lets them in, the test user where it does not.
+    static ShareCredentials Credentials() {
+        if (GetParam().guestSessions) {
+            return {};
+        }
+        return {SmbdFixture::kUser, SmbdFixture::kPassword, ""};
+    }
+    static std::string Share() {
+        return GetParam().guestSessions ? SmbdFixture::kGuestShare : SmbdFixture::kUserShare;
     }
 
-    static std::unique_ptr<CAbstractShareSession> GuestSession() {
+    std::unique_ptr<CAbstractShareSession> Session() const {
         return CreateSmbSession(server->Address(),
-                                std::make_shared<CFixedCredentialSource>(ShareCredentials{}));
+                                std::make_shared<CFixedCredentialSource>(Credentials()));
     }
 
-    // The step with a guest transfer whose progress comes in 1 MiB chunks.
-    void UseGuestTransfer() {
-        auto transfer = std::make_unique<CSambaFileTransfer>(GuestSession(),
-                                                             CSambaFileTransfer::kMinimumChunkSize);
+    // The step with a transfer whose progress comes in 1 MiB chunks.
+    void UseTransfer() {
+        auto transfer =
+            std::make_unique<CSambaFileTransfer>(Session(), CSambaFileTransfer::kMinimumChunkSize);
         transfer->SetCallback(callback);
         step.SetTransfer(std::move(transfer));
     }
 
     std::string OnDisk(const std::string& name = {}) const {
-        std::string path = server->ShareDirectory(SmbdFixture::kGuestShare) + "/" + location;
+        std::string path = server->ShareDirectory(Share()) + "/" + location;
         return name.empty() ? path : path + "/" + name;
     }
     std::vector<std::string> FilesOnDisk() const {
@@ -79,9 +125,11 @@ protected:
         std::ofstream(OnDisk(name)) << contents;
     }
 
-    static SmbdFixture* server;
-    static std::string whyNot;
+    // One server per setting, started when its first test runs.
+    static std::map<std::string, std::unique_ptr<SmbdFixture>> servers;
+    static std::map<std::string, std::string> whyNot;
 
+    SmbdFixture* server = nullptr;
     std::string location;
     SourceFolder sources;
     RecordingPoster poster;
@@ -90,12 +138,12 @@ protected:
     CFileTransferStep step;
 };
 
-SmbdFixture* SmbTransferTest::server = nullptr;
-std::string SmbTransferTest::whyNot;
+std::map<std::string, std::unique_ptr<SmbdFixture>> SmbTransferTest::servers;
+std::map<std::string, std::string> SmbTransferTest::whyNot;
 
-TEST_F(SmbTransferTest, SessionsKeepAwkwardNamesAndNeverOpenAFileThatExists) {
-    std::unique_ptr<CAbstractShareSession> session = GuestSession();
-    const std::string folder = std::string(SmbdFixture::kGuestShare) + "/" + location;
+TEST_P(SmbTransferTest, SessionsKeepAwkwardNamesAndNeverOpenAFileThatExists) {
+    std::unique_ptr<CAbstractShareSession> session = Session();
+    const std::string folder = Share() + "/" + location;
     ASSERT_TRUE(session->MakeFolder(folder).ok());
     EXPECT_EQ(session->MakeFolder(folder).status, ShareStatus::AlreadyExists);
     const std::string name = "100% ready #1 @home;+&Ünïcode.jpg";
@@ -106,9 +154,18 @@ TEST_F(SmbTransferTest, SessionsKeepAwkwardNamesAndNeverOpenAFileThatExists) {
     EXPECT_EQ(ReadFile(OnDisk(name)), "abc");
 
     EXPECT_EQ(session->CreateNew(folder + "/" + name, file).status, ShareStatus::AlreadyExists);
-    EXPECT_EQ(session->CreateNew(folder + "/100% READY #1 @HOME;+&Ünïcode.JPG", file).status,
-              ShareStatus::AlreadyExists)
-        << "the share compares names without letter case";
+    // Whether another letter case names the same file is the server's choice.
+    const std::string otherCase = "100% READY #1 @HOME;+&Ünïcode.JPG";
+    size_t files = 1;
+    if (server->CaseSensitiveNames()) {
+        ASSERT_TRUE(session->CreateNew(folder + "/" + otherCase, file).ok());
+        ASSERT_TRUE(file->Close().ok());
+        EXPECT_EQ(ReadFile(OnDisk(otherCase)), "");
+        files = 2;
+    } else {
+        EXPECT_EQ(session->CreateNew(folder + "/" + otherCase, file).status,
+                  ShareStatus::AlreadyExists);
+    }
     EXPECT_EQ(ReadFile(OnDisk(name)), "abc");
 
     ASSERT_TRUE(session->MakeFolder(folder + "/Sub one").ok());
@@ -120,7 +177,7 @@ TEST_F(SmbTransferTest, SessionsKeepAwkwardNamesAndNeverOpenAFileThatExists) {
 
     std::vector<ShareEntry> entries;
     ASSERT_TRUE(session->List(folder, entries).ok());
-    EXPECT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries.size(), files + 2);
 
     ASSERT_TRUE(session->Remove(folder + "/" + name).ok());
     EXPECT_FALSE(fs::exists(OnDisk(name)));
@@ -133,14 +190,14 @@ TEST_F(SmbTransferTest, SessionsKeepAwkwardNamesAndNeverOpenAFileThatExists) {
               std::string::npos);
 }
 
-TEST_F(SmbTransferTest, NumbersCopiesAfterWhatTheFolderHoldsAndNeverOverwrites) {
+TEST_P(SmbTransferTest, NumbersCopiesAfterWhatTheFolderHoldsAndNeverOverwrites) {
     PutOnDisk("Holiday 3.jpg", "x");
     PutOnDisk("Holiday 7.JPG", "x");
     PutOnDisk("Holiday 8.png", "theirs"); // not seen by the .jpg scan
     sources.Add("a.png");
     sources.Add("b.JPG");
     sources.Add("c");
-    UseGuestTransfer();
+    UseTransfer();
     step.Run(properties);
 
     EXPECT_FALSE(poster.Done().failure.Failed()) << poster.Done().failure.Describe();
@@ -151,23 +208,23 @@ TEST_F(SmbTransferTest, NumbersCopiesAfterWhatTheFolderHoldsAndNeverOverwrites) 
     EXPECT_EQ(ReadFile(OnDisk("Holiday 10.JPG")), sources.Contents("b.JPG"));
 }
 
-TEST_F(SmbTransferTest, ANewFolderIsCreatedAndNumberedFromOne) {
+TEST_P(SmbTransferTest, ANewFolderIsCreatedAndNumberedFromOne) {
     sources.Add("1.jpg");
     sources.Add("2.jpg", (5 << 20) + 123); // several chunks
-    UseGuestTransfer();
+    UseTransfer();
     step.Run(properties);
     EXPECT_EQ(FilesOnDisk(), (std::vector<std::string>{"Holiday 1.jpg", "Holiday 2.jpg"}));
     EXPECT_EQ(ReadFile(OnDisk("Holiday 2.jpg")), sources.Contents("2.jpg"));
 }
 
-TEST_F(SmbTransferTest, AFailedThirdCopyRemovesTheFirstTwo) {
+TEST_P(SmbTransferTest, AFailedThirdCopyRemovesTheFirstTwo) {
     sources.Add("1.jpg");
     sources.Add("2.jpg");
     const std::string third = sources.Add("3.jpg");
     sources.Add("4.jpg");
     fs::remove(third); // gone between the search and the copy
     properties.deleteAfterCopy = true;
-    UseGuestTransfer();
+    UseTransfer();
     step.Run(properties);
 
     EXPECT_TRUE(FilesOnDisk().empty());
@@ -177,10 +234,10 @@ TEST_F(SmbTransferTest, AFailedThirdCopyRemovesTheFirstTwo) {
     EXPECT_TRUE(sources.Exists("4.jpg"));
 }
 
-TEST_F(SmbTransferTest, CancelDuringAFileLeavesNoPartialFile) {
+TEST_P(SmbTransferTest, CancelDuringAFileLeavesNoPartialFile) {
     sources.Add("1.jpg", 100);
     sources.Add("2.jpg", 3 << 20);
-    UseGuestTransfer();
+    UseTransfer();
     poster.onPost = [this](const kvAsyncData& record) {
         auto* progress = dynamic_cast<const kvFileStatusAsyncData*>(&record);
         if (progress != nullptr && progress->bytesDone == (1u << 20)) {
@@ -192,12 +249,12 @@ TEST_F(SmbTransferTest, CancelDuringAFileLeavesNoPartialFile) {
     EXPECT_TRUE(FilesOnDisk().empty());
 }
 
-TEST_F(SmbTransferTest, CancelAfterTheLastCopyOrDuringTheDeletePass) {
+TEST_P(SmbTransferTest, CancelAfterTheLastCopyOrDuringTheDeletePass) {
     sources.Add("1.jpg");
     sources.Add("2.jpg");
     sources.Add("3.jpg");
     properties.deleteAfterCopy = true;
-    UseGuestTransfer();
+    UseTransfer();
 
     // Confirmed while the last copy finishes: copies go, every source stays.
     poster.onPost = [this](const kvAsyncData& record) {
@@ -228,12 +285,12 @@ TEST_F(SmbTransferTest, CancelAfterTheLastCopyOrDuringTheDeletePass) {
     EXPECT_TRUE(sources.Exists("2.jpg"));
 }
 
-TEST_F(SmbTransferTest, AServerThatRestartsInTheMiddleOfACopyLeavesNothingBehind) {
+TEST_P(SmbTransferTest, AServerThatRestartsInTheMiddleOfACopyLeavesNothingBehind) {
     sources.Add("1.jpg", 1 << 20);
     sources.Add("2.jpg", 3 << 20);
     sources.Add("3.jpg", 1 << 20);
     properties.deleteAfterCopy = true;
-    UseGuestTransfer();
+    UseTransfer();
     std::atomic<bool> stopped = false;
     poster.onPost = [&](const kvAsyncData& record) {
         auto* progress = dynamic_cast<const kvFileStatusAsyncData*>(&record);
@@ -255,11 +312,11 @@ TEST_F(SmbTransferTest, AServerThatRestartsInTheMiddleOfACopyLeavesNothingBehind
     EXPECT_TRUE(sources.Exists("1.jpg") && sources.Exists("2.jpg") && sources.Exists("3.jpg"));
 }
 
-TEST_F(SmbTransferTest, AServerThatStopsForGoodIsReportedWithWhatWasLeftBehind) {
+TEST_P(SmbTransferTest, AServerThatStopsForGoodIsReportedWithWhatWasLeftBehind) {
     sources.Add("1.jpg", 1 << 20);
     sources.Add("2.jpg", 3 << 20);
     properties.deleteAfterCopy = true;
-    UseGuestTransfer();
+    UseTransfer();
     step.SetCleanupPatience(500ms);
     poster.onPost = [&](const kvAsyncData& record) {
         auto* progress = dynamic_cast<const kvFileStatusAsyncData*>(&record);
@@ -277,7 +334,7 @@ TEST_F(SmbTransferTest, AServerThatStopsForGoodIsReportedWithWhatWasLeftBehind) 
     ASSERT_TRUE(server->StartServer());
 }
 
-TEST_F(SmbTransferTest, AFullDiskFailsTheRunAndRemovesEverything) {
+TEST_P(SmbTransferTest, AFullDiskFailsTheRunAndRemovesEverything) {
     std::string why;
     if (!server->MountSmallDisk(OnDisk(), 2 << 20, why)) {
         GTEST_SKIP() << why;
@@ -286,7 +343,7 @@ TEST_F(SmbTransferTest, AFullDiskFailsTheRunAndRemovesEverything) {
     sources.Add("2.jpg", 900 << 10);
     sources.Add("3.jpg", 900 << 10);
     properties.deleteAfterCopy = true;
-    UseGuestTransfer();
+    UseTransfer();
     step.Run(properties);
 
     EXPECT_EQ(poster.Done().failure.status, ShareStatus::DiskFull)
@@ -295,12 +352,12 @@ TEST_F(SmbTransferTest, AFullDiskFailsTheRunAndRemovesEverything) {
     EXPECT_TRUE(sources.Exists("1.jpg") && sources.Exists("2.jpg") && sources.Exists("3.jpg"));
 }
 
-TEST_F(SmbTransferTest, AFolderThatMayNotBeWrittenFailsTheRun) {
+TEST_P(SmbTransferTest, AFolderThatMayNotBeWrittenFailsTheRun) {
     fs::create_directories(OnDisk());
     ::chmod(OnDisk().c_str(), 0755); // owned by root; the guest account may not write
     sources.Add("1.jpg");
     properties.deleteAfterCopy = true;
-    UseGuestTransfer();
+    UseTransfer();
     step.Run(properties);
     EXPECT_EQ(poster.Done().failure.status, ShareStatus::AccessDenied);
     EXPECT_TRUE(FilesOnDisk().empty());
@@ -322,18 +379,41 @@ protected:
     std::shared_ptr<CCredentialCache> cache = std::make_shared<CCredentialCache>();
 };
 
-TEST_F(SmbAuthenticationTest, TheGuestLibraryIsReachableAtOnce) {
+TEST_P(SmbAuthenticationTest, TheFamilyLibraryOpensForGuestsUnlessTheServerRefusesThem) {
+    const ShareCredentials user{SmbdFixture::kUser, SmbdFixture::kPassword, ""};
+    prompt.script = {{true, user, false}};
     EXPECT_NE(Create(server->Address(), 0), nullptr);
-    EXPECT_TRUE(prompt.askedShares.empty());
+    if (GetParam().guestSessions) {
+        EXPECT_TRUE(prompt.askedShares.empty());
+    } else {
+        // Encryption required: no guest session, so the user is asked, with the reason.
+        ASSERT_EQ(prompt.askedShares.size(), 1u);
+        EXPECT_EQ(prompt.shownFailures[0], kNeedsCredentials);
+        EXPECT_EQ(cache->Find(server->Address(), SmbdFixture::kGuestShare), user);
+    }
+    EXPECT_TRUE(fs::is_empty(server->ShareDirectory(SmbdFixture::kGuestShare)))
+        << "the write check leaves nothing behind";
 }
 
-TEST_F(SmbAuthenticationTest, WrongThenRightCredentialsOpenThePersonalLibrary) {
+TEST_P(SmbAuthenticationTest, AFamilyLibraryGuestsMayOnlyReadAsksForCredentials) {
+    const std::string library = server->ShareDirectory(SmbdFixture::kGuestShare);
+    ::chmod(library.c_str(), 0755); // owned by root: guests list it, nobody writes it
+    prompt.script = {{false, {}, false}};
+    EXPECT_EQ(Create(server->Address(), 0), nullptr);
+    ::chmod(library.c_str(), 0777);
+    ASSERT_EQ(prompt.askedShares.size(), 1u);
+    EXPECT_EQ(prompt.shownFailures[0], kNeedsCredentials);
+    EXPECT_TRUE(prompt.failures.empty());
+}
+
+TEST_P(SmbAuthenticationTest, WrongThenRightCredentialsOpenThePersonalLibrary) {
     prompt.script = {{true, {SmbdFixture::kUser, "wrong", ""}, false},
                      {true, {SmbdFixture::kUser, SmbdFixture::kPassword, ""}, true}};
     std::unique_ptr<CAbstractFileTransfer> transfer = Create(server->Address(), 1);
     ASSERT_NE(transfer, nullptr);
     ASSERT_EQ(prompt.askedShares.size(), 2u);
     EXPECT_EQ(prompt.askedShares[0], "\\\\" + server->Address() + "\\MyLibrary");
+    EXPECT_EQ(prompt.shownFailures[0], kNeedsCredentials);
     EXPECT_EQ(prompt.shownFailures[1], "The user name or password was not accepted.");
     EXPECT_EQ(store->saved[server->Address()].user, SmbdFixture::kUser);
 
@@ -345,21 +425,130 @@ TEST_F(SmbAuthenticationTest, WrongThenRightCredentialsOpenThePersonalLibrary) {
               sources.Contents("1.jpg"));
 }
 
-TEST_F(SmbAuthenticationTest, CancelGivesNoTransfer) {
+TEST_P(SmbAuthenticationTest, CancelGivesNoTransfer) {
     prompt.script = {{false, {}, false}};
     EXPECT_EQ(Create(server->Address(), 1), nullptr);
     EXPECT_EQ(prompt.askedShares.size(), 1u);
     EXPECT_TRUE(prompt.failures.empty());
 }
 
-TEST_F(SmbAuthenticationTest, AServerThatIsGoneIsReportedWithoutAPrompt) {
+TEST_P(SmbAuthenticationTest, TheServerIsNotTakenForAnSmb1Server) {
+    SmbEndpoint endpoint;
+    ASSERT_TRUE(ParseServerAddress(server->Address(), endpoint));
+    EXPECT_EQ(ProbeSmbDialects(endpoint, 2s), SmbDialectOffer::Smb2OrLater);
+}
+
+std::string SettingsName(const ::testing::TestParamInfo<ServerSettings>& info) {
+    return info.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, SmbTransferTest, ::testing::ValuesIn(kServerSettings),
+                         SettingsName);
+INSTANTIATE_TEST_SUITE_P(Servers, SmbAuthenticationTest, ::testing::ValuesIn(kServerSettings),
+                         SettingsName);
+
+TEST(SmbAuthentication, AServerThatIsGoneIsReportedWithoutAPrompt) {
     const std::string address = "127.0.0.1:1"; // nothing listens there
+    ScriptedPrompt prompt;
     prompt.script = {{true, {SmbdFixture::kUser, SmbdFixture::kPassword, ""}, false}};
-    EXPECT_EQ(Create(address, 0), nullptr);
+    CFileTransferFactory factory(address, LocalDevice, 0);
+    factory.SetOwner(&prompt);
+    factory.SetCredentialCache(std::make_shared<CCredentialCache>());
+    EXPECT_EQ(factory.Create(), nullptr);
     EXPECT_TRUE(prompt.askedShares.empty());
     ASSERT_EQ(prompt.failures.size(), 1u);
     EXPECT_NE(prompt.failures[0].find("\\\\" + address + "\\FamilyLibrary"), std::string::npos);
     EXPECT_NE(prompt.failures[0].find("refused"), std::string::npos) << prompt.failures[0];
+
+    SmbEndpoint endpoint;
+    ASSERT_TRUE(ParseServerAddress(address, endpoint));
+    EXPECT_EQ(ProbeSmbDialects(endpoint, 2s), SmbDialectOffer::Unknown);
+}
+
+// A server that only offers SMB1: nothing is copied, and the user is told what to change.
+class SmbOldProtocolTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        server = new SmbdFixture(kSmb1Only);
+        if (!server->Start(whyNot)) {
+            delete server;
+            server = nullptr;
+        }
+    }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+    void SetUp() override {
+        if (server == nullptr) {
+            GTEST_SKIP() << "no smbd: " << whyNot;
+        }
+    }
+
+    static bool NamesTheOldProtocol(const std::string& text) {
+        return text.find("only offers the old SMB1 protocol") != std::string::npos &&
+               text.find("SMB2 or later") != std::string::npos;
+    }
+
+    static SmbdFixture* server;
+    static std::string whyNot;
+};
+
+SmbdFixture* SmbOldProtocolTest::server = nullptr;
+std::string SmbOldProtocolTest::whyNot;
+
+TEST_F(SmbOldProtocolTest, SessionsFailWithTheOldProtocolForGuestsAndUsers) {
+    for (const ShareCredentials& credentials :
+         {ShareCredentials{}, ShareCredentials{SmbdFixture::kUser, SmbdFixture::kPassword, ""}}) {
+        auto session = CreateSmbSession(server->Address(),
+                                        std::make_shared<CFixedCredentialSource>(credentials));
+        std::vector<ShareEntry> entries;
+        const ShareResult listed = session->List(SmbdFixture::kGuestShare, entries);
+        EXPECT_EQ(listed.status, ShareStatus::OldProtocolOnly) << listed.Message();
+        EXPECT_TRUE(NamesTheOldProtocol(listed.Message())) << listed.Message();
+        std::unique_ptr<CAbstractShareFile> file;
+        EXPECT_EQ(session->CreateNew(std::string(SmbdFixture::kGuestShare) + "/a.jpg", file).status,
+                  ShareStatus::OldProtocolOnly);
+    }
+    SmbEndpoint endpoint;
+    ASSERT_TRUE(ParseServerAddress(server->Address(), endpoint));
+    EXPECT_EQ(ProbeSmbDialects(endpoint, 2s), SmbDialectOffer::Smb1Only);
+    EXPECT_TRUE(fs::is_empty(server->ShareDirectory(SmbdFixture::kGuestShare)));
+}
+
+TEST_F(SmbOldProtocolTest, AuthenticationShowsTheReasonAndAsksNothing) {
+    ScriptedPrompt prompt;
+    prompt.script = {{true, {SmbdFixture::kUser, SmbdFixture::kPassword, ""}, false}};
+    CFileTransferFactory factory(server->Address(), LocalDevice, 1);
+    factory.SetOwner(&prompt);
+    factory.SetCredentialCache(std::make_shared<CCredentialCache>());
+    EXPECT_EQ(factory.Create(), nullptr);
+    EXPECT_TRUE(prompt.askedShares.empty()) << "credentials cannot mend this";
+    ASSERT_EQ(prompt.failures.size(), 1u);
+    EXPECT_TRUE(NamesTheOldProtocol(prompt.failures[0])) << prompt.failures[0];
+}
+
+TEST_F(SmbOldProtocolTest, ACopyRunFailsWithTheReasonAndKeepsTheSources) {
+    SourceFolder sources;
+    sources.Add("1.jpg");
+    RecordingPoster poster;
+    auto callback = std::make_shared<CFileTransferCallback>();
+    callback->SetTarget(&poster, nullptr);
+    CTransferProperties properties;
+    properties.groupName = "Holiday";
+    properties.location = "Trip";
+    properties.pictures = &sources.Pictures();
+    properties.deleteAfterCopy = true;
+    auto transfer = std::make_unique<CSambaFileTransfer>(CreateSmbSession(
+        server->Address(), std::make_shared<CFixedCredentialSource>(ShareCredentials{})));
+    transfer->SetCallback(callback);
+    CFileTransferStep step;
+    step.SetTransfer(std::move(transfer));
+    step.Run(properties);
+    EXPECT_EQ(poster.Done().failure.status, ShareStatus::OldProtocolOnly)
+        << poster.Done().failure.Describe();
+    EXPECT_TRUE(NamesTheOldProtocol(poster.Done().failure.Describe()));
+    EXPECT_TRUE(sources.Exists("1.jpg"));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // Times the copy engine against smbclient on a private smbd on loopback: the same files to the same
-// share, side by side, median of a few runs. Exits 1 when the engine is slower than allowed.
+// share, side by side, median of a few runs. Exits 1 when the engine is slower than allowed, 2 when
+// a run failed or was interrupted; the private smbd and its memory disk go on every path.
 //   transfer_bench [runs [workload]]
 // BENCH_CHUNK_MIB in the environment sets the engine's chunk size, for tuning.
 #include "TransferTestSupport.h"
@@ -8,7 +9,9 @@
 #include "wizard/transfer/SmbSession.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +22,14 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// Set by SIGINT and SIGTERM: the benchmark stops after the run under way, so that the server and
+// its memory disk are still taken down (smbclient, in the same process group, ends at once).
+std::atomic<bool> interrupted{false};
+
+extern "C" void OnInterrupt(int) {
+    interrupted.store(true);
+}
 
 struct Workload {
     const char* label;
@@ -50,7 +61,9 @@ void WarmPageCache(const std::string& folder) {
     }
 }
 
-double RunEngine(SmbdFixture& server, SourceFolder& sources, const std::string& location) {
+// False when the engine did not copy every file.
+bool RunEngine(SmbdFixture& server, SourceFolder& sources, const std::string& location,
+               double& seconds) {
     NullPoster poster;
     auto callback = std::make_shared<CFileTransferCallback>();
     callback->SetTarget(&poster, nullptr);
@@ -69,27 +82,30 @@ double RunEngine(SmbdFixture& server, SourceFolder& sources, const std::string& 
     transfer->SetCallback(callback);
     step.SetTransfer(std::move(transfer));
     step.Run(properties);
-    const double seconds = Seconds(std::chrono::steady_clock::now() - started);
+    seconds = Seconds(std::chrono::steady_clock::now() - started);
     if (step.CopiedList().size() != sources.Pictures().size()) {
         std::fprintf(stderr, "the engine did not copy every file\n");
-        std::exit(2);
+        return false;
     }
-    return seconds;
+    return true;
 }
 
-double RunSmbclient(SmbdFixture& server, SourceFolder& sources, const std::string& location) {
+// False when smbclient failed.
+bool RunSmbclient(SmbdFixture& server, SourceFolder& sources, const std::string& location,
+                  double& seconds) {
     const std::string commands = "mkdir \"" + location + "\"; cd \"" + location + "\"; lcd \"" +
                                  sources.Root() + "\"; prompt; mput *";
     const auto started = std::chrono::steady_clock::now();
     const int status =
         RunProgram({"smbclient", "-N", "-p", std::to_string(server.Port()),
                     std::string("//127.0.0.1/") + SmbdFixture::kGuestShare, "-c", commands});
-    const double seconds = Seconds(std::chrono::steady_clock::now() - started);
+    seconds = Seconds(std::chrono::steady_clock::now() - started);
     if (status != 0) {
-        std::fprintf(stderr, "smbclient failed (%d)\n", status);
-        std::exit(2);
+        std::fprintf(stderr, "smbclient failed (%s)\n",
+                     status < 0 ? "no exit status" : std::to_string(status).c_str());
+        return false;
     }
-    return seconds;
+    return true;
 }
 
 } // namespace
@@ -98,6 +114,13 @@ int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     // An optional second argument picks one workload by its number (1 or 2).
     const int only = argc > 2 ? std::atoi(argv[2]) : 0;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+
+    // Every return below passes the fixture's destructor: smbd stops, the memory disk goes.
     SmbdFixture server;
     std::string why;
     if (!server.Start(why)) {
@@ -135,10 +158,22 @@ int main(int argc, char** argv) {
         for (int run = 0; run < runs; ++run) {
             const std::string location = prefix + "/" + std::to_string(run);
             const std::string onDisk = shareDirectory + "/";
-            smbclient.push_back(RunSmbclient(server, sources, location + "-smbclient"));
+            double peerSeconds = 0;
+            double ourSeconds = 0;
+            const bool peer = RunSmbclient(server, sources, location + "-smbclient", peerSeconds);
             fs::remove_all(onDisk + location + "-smbclient");
-            engine.push_back(RunEngine(server, sources, location + "-engine"));
+            const bool ours = peer && RunEngine(server, sources, location + "-engine", ourSeconds);
             fs::remove_all(onDisk + location + "-engine");
+            if (interrupted.load()) {
+                std::fprintf(stderr, "interrupted\n");
+                return 2;
+            }
+            if (!peer || !ours) {
+                std::fprintf(stderr, "%s: run %d failed\n", workload.label, run + 1);
+                return 2;
+            }
+            smbclient.push_back(peerSeconds);
+            engine.push_back(ourSeconds);
         }
         const double ratio = Median(engine) / Median(smbclient);
         withinLimits = withinLimits && ratio <= workload.allowedRatio;

@@ -165,6 +165,40 @@ TEST_F(TransferStepTest, AWriteFailureRemovesThePartialFile) {
     EXPECT_EQ(poster.Done().failure.leftBehind, 0);
 }
 
+TEST_F(TransferStepTest, APartialFileThatCouldNotBeRemovedAtOnceGoesWithTheRollback) {
+    sources.Add("1.jpg", 3 << 20);
+    sources.Add("2.jpg", 3 << 20);
+    properties.deleteAfterCopy = true;
+    auto transfer = std::make_unique<CSambaFileTransfer>(std::make_unique<FakeShare>(share),
+                                                         CSambaFileTransfer::kMinimumChunkSize);
+    transfer->SetCallback(callback);
+    step.SetTransfer(std::move(transfer));
+    share->beforeWrite = [this](const std::string& path, uint64_t written) -> ShareResult {
+        if (path == Path("Holiday 2.jpg") && written > 0) {
+            return {ShareStatus::ConnectionLost, ECONNRESET};
+        }
+        return {};
+    };
+    // The copy's own clean-up meets the broken connection; the run's rollback finds it back.
+    share->stuck = {Path("Holiday 2.jpg")};
+    share->removeFailures = 1;
+    step.Run(properties);
+    EXPECT_EQ(FilesOnShare(), 0u);
+    EXPECT_EQ(poster.Done().failure.status, ShareStatus::ConnectionLost);
+    EXPECT_EQ(poster.Done().failure.leftBehind, 0);
+    EXPECT_TRUE(sources.Exists("1.jpg") && sources.Exists("2.jpg"));
+
+    // A server that never comes back: the copy and the partial file are both counted.
+    share->files.clear();
+    share->removeFailures = -1;
+    share->stuck = {Path("Holiday 1.jpg"), Path("Holiday 2.jpg")};
+    RecordingPoster second;
+    callback->SetTarget(&second, nullptr);
+    step.Run(properties);
+    EXPECT_EQ(second.Done().failure.leftBehind, 2);
+    EXPECT_TRUE(OnShare("Holiday 2.jpg"));
+}
+
 TEST_F(TransferStepTest, CopiesThatCannotBeRemovedAreRetriedAndThenReported) {
     sources.Add("1.jpg");
     sources.Add("2.jpg");
@@ -199,6 +233,21 @@ TEST_F(TransferStepTest, ACopyThatReadsBackWithAnotherSizeAbortsBeforeAnySourceI
     EXPECT_TRUE(sources.Exists("2.jpg"));
     EXPECT_EQ(poster.Done().failure.status, ShareStatus::SizeMismatch);
     EXPECT_FALSE(poster.Done().cancelled);
+}
+
+TEST_F(TransferStepTest, ACopyMissingFromTheReadBackAbortsBeforeAnySourceIsDeleted) {
+    sources.Add("1.jpg", 500);
+    sources.Add("2.jpg", 500);
+    properties.deleteAfterCopy = true;
+    share->unlisted = {Path("Holiday 2.jpg")}; // accepted by the share, then not there
+    step.Run(properties);
+    EXPECT_EQ(FilesOnShare(), 0u);
+    EXPECT_TRUE(sources.Exists("1.jpg"));
+    EXPECT_TRUE(sources.Exists("2.jpg"));
+    EXPECT_TRUE(poster.Done().failure.Failed());
+    EXPECT_EQ(poster.Done().failure.destination, "Holiday 2.jpg");
+    EXPECT_FALSE(poster.Done().cancelled);
+    EXPECT_TRUE(poster.All<kvDeleteStatusAsyncData>().empty());
 }
 
 TEST_F(TransferStepTest, CancelDuringAFileRemovesItsPartAndEveryCopy) {

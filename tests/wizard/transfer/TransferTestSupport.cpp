@@ -82,7 +82,7 @@ ShareResult FakeShare::List(const std::string& folder, std::vector<ShareEntry>& 
         return {ShareStatus::NotFound, ENOENT};
     }
     for (const auto& [path, contents] : state->files) {
-        if (Folded(ParentOf(path)) == folded) {
+        if (Folded(ParentOf(path)) == folded && state->unlisted.count(path) == 0) {
             const std::string name = path.substr(path.rfind('/') + 1);
             auto reported = state->listedSize.find(path);
             entries.push_back(

@@ -38,6 +38,8 @@ public:
         ShareStatus listFailure = ShareStatus::Ok;
         // Sizes the listing reports instead of the real ones.
         std::map<std::string, uint64_t> listedSize;
+        // Files that are there but that the listing leaves out.
+        std::set<std::string> unlisted;
 
         bool Exists(const std::string& path) const; // without letter case; mutex held
     };

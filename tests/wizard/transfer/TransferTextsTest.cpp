@@ -18,6 +18,10 @@ TEST(TransferTexts, FailuresNameTheShareAndTheReasonFromTheWizardsTexts) {
               "The share \\\\10.0.0.5\\MyLibrary cannot be used: the server cannot be reached.");
     EXPECT_EQ(ShareReasonText({ShareStatus::DiskFull, ENOSPC}), "the server's disk is full");
     EXPECT_EQ(ShareReasonText({ShareStatus::Failed, 71}), "error 71");
+    // A server stuck on SMB1 is named as such, not as a lost connection.
+    const std::string oldProtocol = ShareReasonText({ShareStatus::OldProtocolOnly, ECONNABORTED});
+    EXPECT_NE(oldProtocol.find("only offers the old SMB1 protocol"), std::string::npos);
+    EXPECT_NE(oldProtocol.find("allow SMB2 or later"), std::string::npos);
     DestroyResourceManager();
 
     // Without texts the built-in English words still say what happened.

@@ -6,6 +6,7 @@
 #include <libsmbclient.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <mutex>
@@ -26,6 +27,17 @@ struct ContextDeleter {
 using ContextPtr = std::unique_ptr<SMBCCTX, ContextDeleter>;
 
 constexpr unsigned kDosAttributeDirectory = 0x10;
+
+// How long the explanation of a failed negotiation may take; a server that speaks at all answers
+// a negotiation at once.
+constexpr std::chrono::milliseconds kDialectProbeTimeout{2000};
+
+// What the share library reports when it cannot agree on a protocol with the server: the
+// connection is dropped or the request is "not implemented".
+bool MayBeFailedNegotiation(const ShareResult& result) {
+    return result.status == ShareStatus::ConnectionLost || result.error == ENOSYS ||
+           result.error == EPROTONOSUPPORT || result.error == EPROTO;
+}
 
 void CopyInto(char* buffer, int size, const std::string& text) {
     if (buffer != nullptr && size > 0) {
@@ -139,11 +151,24 @@ private:
         if (!IsSoundSharePath(path) || SplitPathParts(path).size() < minimumParts) {
             return {ShareStatus::InvalidName, EINVAL};
         }
-        std::lock_guard lock(LibraryMutex());
-        if (ShareResult ready = Ready(); !ready.ok()) {
-            return ready;
+        ShareResult result;
+        bool firstAnswer = false;
+        {
+            std::lock_guard lock(LibraryMutex());
+            if (ShareResult ready = Ready(); !ready.ok()) {
+                return ready;
+            }
+            firstAnswer = !m_answered;
+            result = operation(m_context.get(), BuildSmbUrl(m_endpoint.host, path));
+            m_answered = m_answered || !MayBeFailedNegotiation(result);
         }
-        return operation(m_context.get(), BuildSmbUrl(m_endpoint.host, path));
+        // Only a connection that never got going can have failed on the protocol; asked outside
+        // the library lock, because it waits for the network.
+        if (firstAnswer && MayBeFailedNegotiation(result) &&
+            ProbeSmbDialects(m_endpoint, kDialectProbeTimeout) == SmbDialectOffer::Smb1Only) {
+            result.status = ShareStatus::OldProtocolOnly;
+        }
+        return result;
     }
 
     // With the library lock held: a context that is ready to use.
@@ -167,6 +192,9 @@ private:
         smbc_setOptionNoAutoAnonymousLogin(context.get(), 1);
         smbc_setOptionUseKerberos(context.get(), 0);
         smbc_setOptionFallbackAfterKerberos(context.get(), 1);
+        // SMB1 is never spoken, whatever the system's client settings allow: it is unsafe, and
+        // a server that offers nothing else is told apart and explained instead.
+        smbc_setOptionProtocols(context.get(), "SMB2_02", nullptr);
         if (m_endpoint.port != 0) {
             smbc_setPort(context.get(), m_endpoint.port);
         }
@@ -178,6 +206,7 @@ private:
         }
         m_context = std::move(context);
         m_reconnect = false;
+        m_answered = false;
         return {};
     }
 
@@ -201,6 +230,7 @@ private:
     std::shared_ptr<CAbstractCredentialSource> m_credentials;
     ContextPtr m_context;
     bool m_reconnect = false;
+    bool m_answered = false; // the server has answered this context once
     int m_openFiles = 0;
 
     friend class CSmbShareFile;
