@@ -153,7 +153,7 @@ TEST_F(DesktopRegistration, ExistingListKeepsItsLinesAndGetsItsDefaultBack) {
                                  "\n"
                                  "[Default Applications]\n"
                                  "text/plain=editor.desktop;\n"
-                                 "x-content/image-dcf=shotwell-like.desktop;\n"
+                                 "x-content/image-dcf=photos.desktop;\n"
                                  "x-scheme-handler/http=browser.desktop;\n"
                                  "\n"
                                  "[Removed Associations]\n"
@@ -163,30 +163,29 @@ TEST_F(DesktopRegistration, ExistingListKeepsItsLinesAndGetsItsDefaultBack) {
     ASSERT_TRUE(registration.Register(kProgram, Texts()).ok);
     // Twice, as a reinstall would: the default it replaced is still the first one.
     ASSERT_TRUE(registration.Register(kProgram, Texts()).ok);
-    EXPECT_EQ(ReadText(listPath),
-              "# chosen by hand\n"
-              "[Added Associations]\n"
-              "image/jpeg=viewer.desktop;\n"
-              "x-content/image-dcf=velmora-snapferry.desktop;\n"
-              "\n"
-              "[Default Applications]\n"
-              "text/plain=editor.desktop;\n"
-              "x-content/image-dcf=velmora-snapferry.desktop;shotwell-like.desktop;\n"
-              "x-scheme-handler/http=browser.desktop;\n"
-              "\n"
-              "[Removed Associations]\n"
-              "x-content/image-dcf=other.desktop;\n");
+    EXPECT_EQ(ReadText(listPath), "# chosen by hand\n"
+                                  "[Added Associations]\n"
+                                  "image/jpeg=viewer.desktop;\n"
+                                  "x-content/image-dcf=velmora-snapferry.desktop;\n"
+                                  "\n"
+                                  "[Default Applications]\n"
+                                  "text/plain=editor.desktop;\n"
+                                  "x-content/image-dcf=velmora-snapferry.desktop;photos.desktop;\n"
+                                  "x-scheme-handler/http=browser.desktop;\n"
+                                  "\n"
+                                  "[Removed Associations]\n"
+                                  "x-content/image-dcf=other.desktop;\n");
     const fs::path entry = root_ / "data/applications" / kWizardDesktopId;
-    EXPECT_EQ(DesktopEntryValue(ReadText(entry), kPreviousDefaultKey), "shotwell-like.desktop;");
+    EXPECT_EQ(DesktopEntryValue(ReadText(entry), kPreviousDefaultKey), "photos.desktop;");
     EXPECT_EQ(Validate(entry), "status=0\n");
 
     // A file manager that makes the wizard the only default must not make it forget.
     std::string onlyOurs = ReadText(listPath);
-    const std::string both = "velmora-snapferry.desktop;shotwell-like.desktop;";
+    const std::string both = "velmora-snapferry.desktop;photos.desktop;";
     onlyOurs.replace(onlyOurs.find(both), both.size(), "velmora-snapferry.desktop;");
     WriteText(listPath, onlyOurs);
     ASSERT_TRUE(registration.Register(kProgram, Texts()).ok);
-    EXPECT_EQ(DesktopEntryValue(ReadText(entry), kPreviousDefaultKey), "shotwell-like.desktop;");
+    EXPECT_EQ(DesktopEntryValue(ReadText(entry), kPreviousDefaultKey), "photos.desktop;");
 
     ASSERT_TRUE(registration.Unregister().ok);
     std::string expected = original;
