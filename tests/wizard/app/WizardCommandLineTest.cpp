@@ -1,0 +1,179 @@
+#include "wizard/app/WizardCommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct CommandCase {
+    const char* what;
+    std::vector<std::string> args;
+    WizardMode mode;
+    std::string deviceId;
+    std::string folder;
+};
+
+void PrintTo(const CommandCase& c, std::ostream* out) {
+    *out << c.what;
+}
+
+const char* ModeName(WizardMode mode) {
+    switch (mode) {
+    case WizardMode::Usage:
+        return "usage";
+    case WizardMode::Register:
+        return "register";
+    case WizardMode::Unregister:
+        return "unregister";
+    case WizardMode::Camera:
+        return "camera";
+    case WizardMode::Folder:
+        return "folder";
+    }
+    return "?";
+}
+
+using Mode = WizardMode;
+
+const CommandCase kCases[] = {
+    // The forms of the camera-event service, AutoPlay and the installer.
+    {"nothing", {}, Mode::Usage, "", ""},
+    {"register", {"/register"}, Mode::Register, "", ""},
+    {"register in capitals", {"/REGISTER"}, Mode::Register, "", ""},
+    {"unregister mixed case", {"/UnRegister"}, Mode::Unregister, "", ""},
+    {"register with a second argument", {"/register", "x"}, Mode::Usage, "", ""},
+    {"unregister with a second argument", {"/unregister", "x"}, Mode::Usage, "", ""},
+    {"register with a suffix", {"/registered"}, Mode::Usage, "", ""},
+    {"unknown word", {"/web"}, Mode::Usage, "", ""},
+    {"upload without folder", {"/upload"}, Mode::Usage, "", ""},
+    {"upload", {"/upload", "/media/card"}, Mode::Folder, "", "/media/card"},
+    {"upload in capitals", {"/UPLOAD", "/media/card"}, Mode::Folder, "", "/media/card"},
+    {"upload with an empty folder", {"/upload", ""}, Mode::Usage, "", ""},
+    {"upload keeps a relative folder", {"/upload", "card"}, Mode::Folder, "", "card"},
+    {"arguments past the second", {"/upload", "/a", "/b", "/c"}, Mode::Folder, "", "/a"},
+    {"camera", {"/StiDevice:usb:001,005", "event"}, Mode::Camera, "usb:001,005", ""},
+    {"camera with a disk port",
+     {"/StiDevice:disk:/media/card", "1"},
+     Mode::Camera,
+     "disk:/media/card",
+     ""},
+    {"camera id keeps its case and spaces", {"/StiDevice:Usb 1", "e"}, Mode::Camera, "Usb 1", ""},
+    {"camera with an empty second argument", {"/StiDevice:usb:1", ""}, Mode::Camera, "usb:1", ""},
+    {"camera without a second argument", {"/StiDevice:usb:001,005"}, Mode::Usage, "", ""},
+    {"camera prefix in another case", {"/stidevice:usb:001,005", "e"}, Mode::Usage, "", ""},
+    {"camera prefix not at the start", {" /StiDevice:usb:1", "e"}, Mode::Usage, "", ""},
+    {"camera prefix without colon", {"/StiDevice", "e"}, Mode::Usage, "", ""},
+    {"camera test comes before upload", {"/StiDevice:/upload", "/x"}, Mode::Camera, "/upload", ""},
+    {"upload as the second argument", {"/x", "/upload"}, Mode::Usage, "", ""},
+    // What the desktop hands over.
+    {"autoplay path", {"/autoplay", "/media/me/CARD"}, Mode::Folder, "", "/media/me/CARD"},
+    {"autoplay any case", {"/AutoPlay", "/media/me/CARD"}, Mode::Folder, "", "/media/me/CARD"},
+    {"autoplay file uri",
+     {"/autoplay", "file:///media/me/My%20Card"},
+     Mode::Folder,
+     "",
+     "/media/me/My Card"},
+    {"autoplay file uri with utf-8",
+     {"/autoplay", "file:///media/F%C3%B6to"},
+     Mode::Folder,
+     "",
+     "/media/F\xC3\xB6to"},
+    {"autoplay file uri, localhost",
+     {"/autoplay", "file://localhost/media/c"},
+     Mode::Folder,
+     "",
+     "/media/c"},
+    {"autoplay file uri, LOCALHOST",
+     {"/autoplay", "FILE://LocalHost/media/c"},
+     Mode::Folder,
+     "",
+     "/media/c"},
+    {"autoplay file uri without authority",
+     {"/autoplay", "file:/media/c"},
+     Mode::Folder,
+     "",
+     "/media/c"},
+    {"autoplay file uri of another host", {"/autoplay", "file://nas/media/c"}, Mode::Usage, "", ""},
+    {"autoplay file uri without path", {"/autoplay", "file://localhost"}, Mode::Usage, "", ""},
+    {"autoplay file uri, relative", {"/autoplay", "file:media/c"}, Mode::Usage, "", ""},
+    {"autoplay file uri, broken escape", {"/autoplay", "file:///media/%G1"}, Mode::Usage, "", ""},
+    {"autoplay file uri, cut escape", {"/autoplay", "file:///media/%4"}, Mode::Usage, "", ""},
+    {"autoplay file uri, escaped nul", {"/autoplay", "file:///media/a%00b"}, Mode::Usage, "", ""},
+    {"autoplay file uri, fragment", {"/autoplay", "file:///media/a#b"}, Mode::Usage, "", ""},
+    {"autoplay file uri, escaped hash",
+     {"/autoplay", "file:///media/a%23b"},
+     Mode::Folder,
+     "",
+     "/media/a#b"},
+    {"autoplay camera", {"/autoplay", "gphoto2://[usb:001,005]/"}, Mode::Camera, "usb:001,005", ""},
+    {"autoplay camera escaped",
+     {"/autoplay", "gphoto2://%5Busb%3A001%2C005%5D/"},
+     Mode::Camera,
+     "usb:001,005",
+     ""},
+    {"autoplay camera lower-case escapes",
+     {"/autoplay", "gphoto2://%5busb%3a001%2c005%5d/"},
+     Mode::Camera,
+     "usb:001,005",
+     ""},
+    {"autoplay camera without slash",
+     {"/autoplay", "gphoto2://[usb:001,005]"},
+     Mode::Camera,
+     "usb:001,005",
+     ""},
+    {"autoplay camera disk port",
+     {"/autoplay", "gphoto2://[disk:/media/card]/"},
+     Mode::Camera,
+     "disk:/media/card",
+     ""},
+    {"autoplay camera without brackets",
+     {"/autoplay", "gphoto2://usb:001,005/"},
+     Mode::Usage,
+     "",
+     ""},
+    {"autoplay camera, empty port", {"/autoplay", "gphoto2://[]/"}, Mode::Usage, "", ""},
+    {"autoplay camera, a folder in it",
+     {"/autoplay", "gphoto2://[usb:001,005]/DCIM"},
+     Mode::Usage,
+     "",
+     ""},
+    {"autoplay camera, newline in port",
+     {"/autoplay", "gphoto2://[usb%0A1]/"},
+     Mode::Usage,
+     "",
+     ""},
+    {"autoplay other scheme", {"/autoplay", "smb://server/share"}, Mode::Usage, "", ""},
+    {"autoplay relative path", {"/autoplay", "media/card"}, Mode::Usage, "", ""},
+    {"autoplay empty", {"/autoplay", ""}, Mode::Usage, "", ""},
+    {"autoplay alone", {"/autoplay"}, Mode::Usage, "", ""},
+};
+
+class WizardCommandLineTable : public testing::TestWithParam<CommandCase> {};
+
+TEST_P(WizardCommandLineTable, GivesTheModeAndItsValues) {
+    const CommandCase& c = GetParam();
+    const WizardCommand command = ParseWizardCommandLine(c.args);
+    EXPECT_STREQ(ModeName(command.mode), ModeName(c.mode));
+    EXPECT_EQ(command.deviceId, c.deviceId);
+    EXPECT_EQ(command.folder, c.folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, WizardCommandLineTable, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<CommandCase>& param) {
+                             std::string name;
+                             for (const char* p = param.param.what; *p; ++p) {
+                                 const char ch = *p;
+                                 if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') ||
+                                     (ch >= '0' && ch <= '9')) {
+                                     name += ch;
+                                 } else if (!name.empty() && name.back() != '_') {
+                                     name += '_';
+                                 }
+                             }
+                             return name;
+                         });
+
+} // namespace
