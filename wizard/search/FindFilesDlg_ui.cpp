@@ -11,6 +11,11 @@
 
 #include <cstddef>
 
+// From the toolkit's libraries, whose headers the build does not use; the types are wxWidgets'
+// own declarations of them.
+extern "C" GdkWindow* gtk_widget_get_window(GtkWidget* widget);
+extern "C" void gdk_window_raise(GdkWindow* window);
+
 extern const unsigned char kSearchAnimationGif[];
 extern const std::size_t kSearchAnimationGif_size;
 
@@ -150,8 +155,12 @@ void CFindFilesStatusWindow::SetText(const std::string& text) {
 }
 
 void CFindFilesStatusWindow::BringToTop() {
-    if (m_dialog) {
-        m_dialog->Raise();
+    // Raise() presents the window, which activates it: keys typed into another window would then
+    // land on Cancel every 250 ms. Restacking the toolkit's window leaves the focus where it is.
+    if (m_dialog && m_dialog->IsShown()) {
+        if (GdkWindow* window = gtk_widget_get_window(m_dialog->GetHandle())) {
+            gdk_window_raise(window);
+        }
     }
 }
 

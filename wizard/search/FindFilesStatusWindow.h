@@ -17,7 +17,8 @@ public:
     // Takes the window away; the callback then hears OnComplete(0).
     virtual void Close() = 0;
     virtual void SetText(const std::string& text) = 0;
-    // Raises the window above the others without moving or sizing it.
+    // Raises the window above the others without moving or sizing it, and without taking the
+    // keyboard focus from the window that has it.
     virtual void BringToTop() = 0;
 
     // Told with OnComplete when the window goes away: 1 when the user cancelled, 0 otherwise.

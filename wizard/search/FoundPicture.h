@@ -12,8 +12,9 @@ struct FoundPicture {
     std::string FullPath() const;
 };
 
-// Orders by the full path with ASCII letters folded to lower case, compared byte by byte; two
-// pictures whose full paths differ only in letter case are the same entry.
+// Orders by the full path with ASCII letters folded to lower case, compared byte by byte, with the
+// separator '/' ranked as a backslash (after digits, before '_' and letters); a backslash in a name
+// ranks just after it. Two pictures whose full paths differ only in letter case are the same entry.
 struct FoundPictureOrder {
     bool operator()(const FoundPicture& a, const FoundPicture& b) const;
 };

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <set>
 
@@ -64,7 +66,50 @@ void ExpectCompleteTranslations(const ResourceBundle& bundle, const std::string&
     }
 }
 
+// Width and height from a PNG's header chunk; 0 by 0 for anything else.
+std::pair<unsigned, unsigned> PngSize(const std::vector<unsigned char>& png) {
+    static const unsigned char kSignatureAndHeader[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',
+                                                        0,    0,   0,   13,  'I',  'H',  'D',  'R'};
+    if (png.size() < 24 ||
+        !std::equal(std::begin(kSignatureAndHeader), std::end(kSignatureAndHeader), png.begin())) {
+        return {0, 0};
+    }
+    const auto word = [&](size_t at) {
+        return unsigned{png[at]} << 24 | unsigned{png[at + 1]} << 16 | unsigned{png[at + 2]} << 8 |
+               unsigned{png[at + 3]};
+    };
+    return {word(16), word(20)};
+}
+
 } // namespace
+
+TEST(ShippedBundles, WizardImagesAreThereInTheirSizes) {
+    const std::map<std::string, std::pair<unsigned, unsigned>> expected = {
+        {"IDB_HEADER", {49, 49}},       {"IDB_WELCOME", {164, 314}},
+        {"IDB_FINISH", {164, 314}},     {"IDB_CANCEL", {164, 314}},
+        {"IDI_MAINFRAME", {32, 32}},    {"IDI_MAINFRAME_48", {48, 48}},
+        {"IDI_SERVER_LOCAL", {32, 32}}, {"IDI_SERVER_INTERNET", {32, 32}},
+        {"IDI_NODEVICE", {32, 32}}};
+    auto builtin = ResourceBundle::Parse(WizardBuiltinBundle());
+    auto shipped = ResourceBundle::LoadFile(Shipped("snfRES"));
+    ASSERT_TRUE(builtin);
+    ASSERT_TRUE(shipped);
+    for (const ResourceBundle* bundle : {builtin.get(), shipped.get()}) {
+        for (const auto& [name, size] : expected) {
+            const std::vector<unsigned char>* png = bundle->FindImage(name);
+            ASSERT_NE(png, nullptr) << name;
+            EXPECT_EQ(PngSize(*png), size) << name;
+        }
+    }
+    // The wizard's icon is not the launcher's.
+    EXPECT_NE(*builtin->FindImage("IDI_MAINFRAME"),
+              *ResourceBundle::Parse(LauncherBuiltinBundle())->FindImage("IDI_MAINFRAME"));
+
+    std::ifstream packaged(std::string(VELMORA_SOURCE_DIR) + "/resources/images/snapferry-256.png",
+                           std::ios::binary);
+    const std::vector<unsigned char> large{std::istreambuf_iterator<char>(packaged), {}};
+    EXPECT_EQ(PngSize(large), (std::pair<unsigned, unsigned>{256, 256}));
+}
 
 TEST(ShippedBundles, ProgramLibrariesHoldAllSixLanguagesCompletely) {
     for (const char* name : {"dorltRES", "snfRES"}) {
@@ -114,6 +159,7 @@ TEST(ShippedBundles, BuiltInTablesHoldEveryTextIdOfThePrograms) {
     for (unsigned id = 150; id <= 173; ++id) { // share access and the copy engine
         wizardIds.insert(id);
     }
+    wizardIds.insert({175, 176}); // a folder to upload that is not there or cannot be read
     EXPECT_EQ(Ids(*launcher->StringTable("en-us")), launcherIds);
     EXPECT_EQ(Ids(*wizard->StringTable("en-us")), wizardIds);
 

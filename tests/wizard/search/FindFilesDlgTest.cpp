@@ -14,7 +14,11 @@
 #include <wx/frame.h>
 #include <wx/init.h>
 #include <wx/stattext.h>
+#include <wx/timer.h>
 #include <wx/uiaction.h>
+#include <wx/utils.h>
+
+#include <X11/Xlib.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -24,6 +28,8 @@
 // The toolkit's own record of the hint that keeps a window out of the task bar (wxWidgets reads
 // none back). Declared here, since only the toolkit's library is at hand, not its headers.
 extern "C" int gtk_window_get_skip_taskbar_hint(void* window);
+extern "C" void* gtk_widget_get_window(void* widget);
+extern "C" unsigned long gdk_x11_window_get_xid(void* window);
 
 namespace {
 
@@ -140,6 +146,38 @@ void PressEscape(CFindFilesDlg* dialog) {
     simulator.Char(WXK_ESCAPE);
 }
 
+// The X server's own view, with no window manager in between: the window with the keyboard
+// focus, and where a top-level window stands among the others (0 at the bottom).
+Window XWindowOf(wxWindow* window) {
+    return gdk_x11_window_get_xid(gtk_widget_get_window(window->GetHandle()));
+}
+
+Window FocusedXWindow() {
+    Window focus = None;
+    int revertTo = 0;
+    XGetInputFocus(wxGetX11Display(), &focus, &revertTo);
+    return focus;
+}
+
+int StackingIndex(Window window) {
+    Display* display = wxGetX11Display();
+    Window root = None;
+    Window parent = None;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) == 0) {
+        return -1;
+    }
+    int index = -1;
+    for (unsigned int i = 0; i < count; ++i) {
+        if (children[i] == window) {
+            index = static_cast<int>(i);
+        }
+    }
+    XFree(children);
+    return index;
+}
+
 void MakeTree(const TempTree& tree) {
     tree.AddFile("a.jpg");
     tree.AddFile("DCIM/b.JPG");
@@ -204,6 +242,49 @@ TEST(FindFilesDialog, ShowsTheCountAndGoesAwayWhenTheSearchEnds) {
     EXPECT_EQ(window.seen.labels.back(), "Found: 3 picture(s)");
     EXPECT_EQ(window.Real().Dialog(), nullptr);
     parent->Destroy();
+}
+
+TEST(FindFilesDialog, ComesBackOnTopWithoutTakingTheFocus) {
+    TempTree tree;
+    MakeTree(tree);
+    CWxSearchEventLoop loop;
+    ObservedStatusWindow window;
+    auto* other = new wxFrame(nullptr, wxID_ANY, "other", wxPoint(0, 0), wxSize(1000, 800));
+    other->Show();
+    Window focusAtStart = None;
+    Window focusAtEnd = None;
+    int otherAbove = -1;
+    int dialogAbove = -1;
+    wxTimer later;
+    later.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        focusAtEnd = FocusedXWindow();
+        otherAbove = StackingIndex(XWindowOf(other));
+        if (CFindFilesDlg* dialog = window.Real().Dialog()) {
+            dialogAbove = StackingIndex(XWindowOf(dialog));
+        }
+        window.Close();
+    });
+    window.onText = [&](CFindFilesDlg* dialog) {
+        dialog->CallAfter([&] {
+            // The user turns to another window while the search goes on: it takes the keyboard
+            // and covers the dialog.
+            other->Raise();
+            SettleDisplay();
+            focusAtStart = FocusedXWindow();
+            later.StartOnce(1100); // four ticks and more
+        });
+    };
+    CFindFilesStep step(loop, HoldingLister(tree));
+    step.SetStatusWindow(&window);
+    EXPECT_EQ(step.Start(tree.Root()), 0);
+    EXPECT_EQ(step.Result(), CFindFilesStep::kResultEnded);
+
+    const Window otherWindow = XWindowOf(other);
+    ASSERT_EQ(focusAtStart, otherWindow) << "the other window never had the focus";
+    EXPECT_EQ(focusAtEnd, otherWindow);
+    ASSERT_GE(otherAbove, 0);
+    EXPECT_GT(dialogAbove, otherAbove);
+    other->Destroy();
 }
 
 TEST(FindFilesDialog, IsCentredOnItsParent) {

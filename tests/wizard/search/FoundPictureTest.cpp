@@ -37,12 +37,31 @@ TEST(FoundPicture, OrderFoldsAsciiLettersOnly) {
                                         "/p/\xC3\x89t\xC3\xA9.jpg", "/p/\xC3\xA9t\xC3\xA9.jpg"}));
 }
 
-TEST(FoundPicture, SeparatorSortsBeforeOtherCharacters) {
+TEST(FoundPicture, SeparatorRanksAsABackslash) {
     FoundSet set;
     set.insert({"/p/a_b/", "z.jpg"});
     set.insert({"/p/a/", "z.jpg"});
     set.insert({"/p/a-b/", "z.jpg"});
-    EXPECT_EQ(Paths(set), (std::vector<std::string>{"/p/a-b/z.jpg", "/p/a/z.jpg", "/p/a_b/z.jpg"}));
+    set.insert({"/p/", "TripZ.jpg"}); // folded to 'z', after the separator
+    set.insert({"/p/", "Trip_b.jpg"});
+    set.insert({"/p/Trip/", "a.jpg"});
+    set.insert({"/p/", "Trip]1.jpg"});
+    set.insert({"/p/", "Trip[1].jpg"});
+    set.insert({"/p/", "Trip2.jpg"}); // '2' sorts before a backslash though after '/'
+    EXPECT_EQ(Paths(set),
+              (std::vector<std::string>{"/p/a-b/z.jpg", "/p/a/z.jpg", "/p/a_b/z.jpg",
+                                        "/p/Trip2.jpg", "/p/Trip[1].jpg", "/p/Trip/a.jpg",
+                                        "/p/Trip]1.jpg", "/p/Trip_b.jpg", "/p/TripZ.jpg"}));
+}
+
+TEST(FoundPicture, ABackslashInANameIsNotTheSeparator) {
+    FoundSet set;
+    EXPECT_TRUE(set.insert({"/p/", "Trip\\a.jpg"}).second);
+    EXPECT_TRUE(set.insert({"/p/Trip/", "a.jpg"}).second);
+    EXPECT_TRUE(set.insert({"/p/Trip/", "b.jpg"}).second);
+    EXPECT_FALSE(set.insert({"/P/", "trip\\A.JPG"}).second);
+    EXPECT_EQ(Paths(set),
+              (std::vector<std::string>{"/p/Trip/a.jpg", "/p/Trip/b.jpg", "/p/Trip\\a.jpg"}));
 }
 
 TEST(FoundPicture, PathsEqualWithoutCaseAreOneEntryAndTheFirstStays) {
