@@ -1,0 +1,194 @@
+#include "wizard/app/SnapferryApp_ui.h"
+
+#include "common/branding/Branding.h"
+#include "common/registry/Registry.h"
+#include "common/resources/ResourceManager.h"
+#include "common/ui/BrandedImage_ui.h"
+#include "common/ui/WxText_ui.h"
+#include "resources/BuiltinBundles.h"
+#include "wizard/app/DesktopRegistration.h"
+#include "wizard/app/SingleInstance.h"
+#include "wizard/app/linux/VolumeInfo.h"
+#include "wizard/search/FindFilesDlg_ui.h"
+#include "wizard/search/FindFilesStep.h"
+#include "wizard/search/SearchEventLoop_ui.h"
+#include "wizard/sheet/SnapferryPropSheet_ui.h"
+
+#include <wx/init.h>
+#include <wx/msgdlg.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr unsigned kCaption = 116;
+constexpr unsigned kUsage = 134;
+constexpr unsigned kFolderMissing = 175;    // "The folder %s does not exist."
+constexpr unsigned kFolderUnreadable = 176; // "The folder %s cannot be read: %s."
+// A fixed text, as the program always had it.
+constexpr const char* kAlreadyRunning =
+    "Only once instance of this program is to be run at a time.";
+
+// The picture files the folder search looks for, compared exactly.
+constexpr const char* kPictureExtensions[] = {".JPG", ".jpg", ".JPEG", ".jpeg", ".GIF",
+                                              ".gif", ".PNG", ".png",  ".BMP",  ".bmp"};
+
+class ResourceManagerScope {
+public:
+    ResourceManagerScope() {
+        if (kvResourceManager* manager =
+                CreateResourceManager(ProgramKind::Wizard, WizardBuiltinBundle())) {
+            // Without the bundle the built-in English texts serve; nothing to report.
+            manager->LoadResourceLibrary(kWizardResourceLibrary);
+        }
+    }
+    ~ResourceManagerScope() { DestroyResourceManager(); }
+    ResourceManagerScope(const ResourceManagerScope&) = delete;
+    ResourceManagerScope& operator=(const ResourceManagerScope&) = delete;
+};
+
+class RegistryScope {
+public:
+    RegistryScope() { CreateRegistry(); }
+    ~RegistryScope() { DestroyRegistry(); }
+    RegistryScope(const RegistryScope&) = delete;
+    RegistryScope& operator=(const RegistryScope&) = delete;
+};
+
+void ShowError(const std::string& text) {
+    wxMessageBox(ToWxText(text), ToWxText(LoadBrandedText(kCaption)), wxOK | wxICON_ERROR, nullptr);
+}
+
+// The program's full path, which the desktop entry's Exec line needs.
+std::string OwnExecutable(const std::string& typed) {
+    char buffer[4096];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return length > 0 ? std::string(buffer, size_t(length)) : typed;
+}
+
+int Register(const WizardCommand& command, const std::string& programPath) {
+    const RegistrationResult result = command.mode == WizardMode::Register
+                                          ? RegisterWizard(OwnExecutable(programPath))
+                                          : UnregisterWizard();
+    // Nothing is shown; the exit status and one line say how it went.
+    std::printf("%s: %s%s%s\n", command.mode == WizardMode::Register ? "Register" : "Unregister",
+                result.ok ? "done" : "failed", result.diagnostic.empty() ? "" : ": ",
+                result.diagnostic.c_str());
+    return result.ok ? kExitDone : kExitFailed;
+}
+
+} // namespace
+
+CSnapferryApp::CSnapferryApp(std::string programPath, WizardCommand command)
+    : m_programPath(std::move(programPath)), m_command(std::move(command)) {}
+
+bool CSnapferryApp::OnInit() {
+    m_exitStatus = RunWizard();
+    // No main loop of its own: OnRun only hands the status back.
+    return true;
+}
+
+int CSnapferryApp::RunWizard() {
+    RegisterBrandedImageHandlers();
+    std::unique_ptr<CAbstractSingleInstance> instance = CreateWizardSingleInstance();
+    const SingleInstanceResult lock = instance->Acquire();
+    if (lock.status == SingleInstanceStatus::AlreadyRunning) {
+        ShowError(kAlreadyRunning);
+        return kExitAlreadyRunning;
+    }
+    if (lock.status == SingleInstanceStatus::CouldNotCheck) {
+        // A stray file must never lock the user out: go on, and say so.
+        std::printf("Single instance not checked: %s\n", lock.diagnostic.c_str());
+    }
+    switch (m_command.mode) {
+    case WizardMode::Usage:
+        ShowError(FormatBrandedText(kUsage, m_programPath));
+        return kExitUsage;
+    case WizardMode::Folder:
+        return RunFolderMode();
+    case WizardMode::Camera:
+        std::fprintf(stderr, "snapferry: camera transfer is not available in this build (%s)\n",
+                     m_command.deviceId.c_str());
+        return kExitNothingToDo;
+    case WizardMode::Register:
+    case WizardMode::Unregister:
+        return Register(m_command, m_programPath);
+    }
+    return kExitUsage;
+}
+
+int CSnapferryApp::RunFolderMode() {
+    const std::string& folder = m_command.folder;
+    const FolderVolume volume = GetFolderVolume(folder);
+    if (volume.status == FolderVolumeStatus::Missing) {
+        ShowError(FormatBrandedText(kFolderMissing, folder));
+        return kExitFailed;
+    }
+    if (volume.status == FolderVolumeStatus::Unreadable) {
+        ShowError(FormatBrandedText(kFolderUnreadable, folder, std::strerror(volume.error)));
+        return kExitFailed;
+    }
+
+    CWxSearchEventLoop loop;
+    CFindFilesStatusWindow statusWindow;
+    CFindFilesStep search(loop);
+    for (const char* extension : kPictureExtensions) {
+        search.AddExtension(extension);
+    }
+    search.SetStatusWindow(&statusWindow);
+    search.Start(folder);
+    if (search.Result() == CFindFilesStep::kResultCancelled) {
+        return kExitCancelled;
+    }
+    if (search.Found().empty()) {
+        std::printf("No pictures found in %s\n", folder.c_str());
+        return kExitNothingToDo;
+    }
+
+    RegistryScope registry;
+    wxBitmap header;
+    LoadBrandedBitmap(header, "IDB_HEADER");
+    CSnapferryPropSheet sheet(header, false);
+    sheet.LoadSavedSettings();
+    sheet.pictures = search.Found();
+    sheet.noPictures = sheet.pictures.empty();
+    sheet.properties.sourceDisplayName = volume.displayName;
+    sheet.properties.driveText = volume.driveText;
+    sheet.properties.cannotDelete = volume.cannotDelete;
+    sheet.AddPages();
+    SetTopWindow(&sheet);
+    const int answer = sheet.Run();
+    std::printf("Wizard closed: %s, %u picture(s) copied\n",
+                answer == wxID_OK ? "finished" : "cancelled", sheet.copiedCount);
+    return answer == wxID_OK && sheet.copiedCount > 0 ? kExitDone : kExitCancelled;
+}
+
+int RunSnapferry(int argc, char** argv) {
+    // Diagnostic lines keep their order among those of the programs the wizard starts.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const std::string programPath = argc > 0 && argv[0] != nullptr ? argv[0] : "snapferry";
+    std::vector<std::string> arguments;
+    for (int index = 1; index < argc; ++index) {
+        arguments.emplace_back(argv[index]);
+    }
+    const WizardCommand command = ParseWizardCommandLine(arguments);
+    if (command.mode == WizardMode::Register || command.mode == WizardMode::Unregister) {
+        // Installers register without a display; nothing is shown either way.
+        ResourceManagerScope resources;
+        return Register(command, programPath);
+    }
+
+    ResourceManagerScope resources;
+    wxApp::SetInstance(new CSnapferryApp(programPath, command));
+    if (!wxEntryStart(argc, argv)) {
+        std::fprintf(stderr, "snapferry: the window system cannot be reached (no display?)\n");
+        return kExitFailed;
+    }
+    auto* app = static_cast<CSnapferryApp*>(wxTheApp);
+    app->CallOnInit();
+    const int status = app->ExitStatus();
+    wxEntryCleanup();
+    return status;
+}
