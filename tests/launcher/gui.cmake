@@ -10,18 +10,15 @@ target_link_libraries(vm_launcher_world_test_support PUBLIC vm_launcher_test_sup
 target_compile_definitions(vm_launcher_world_test_support PRIVATE
   VELMORA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 
-add_library(vm_launcher_wx_test_support STATIC WxTestSupport_ui.cpp)
-velmora_target_defaults(vm_launcher_wx_test_support)
-target_link_libraries(vm_launcher_wx_test_support PUBLIC vm_doorlet_ui GTest::gtest)
 
 velmora_add_test(launcher_dialog_tests
   SOURCES DialogTest_ui.cpp
-  LIBS vm_doorlet_ui vm_launcher_wx_test_support vm_launcher_test_support
+  LIBS vm_doorlet_ui velmora_wx_test_support vm_launcher_test_support
   DISPLAY TIMEOUT 60)
 
 velmora_add_test(launcher_session_tests
   SOURCES SessionTest_ui.cpp
-  LIBS vm_doorlet_ui vm_launcher_wx_test_support vm_launcher_world_test_support
+  LIBS vm_doorlet_ui velmora_wx_test_support vm_launcher_world_test_support
   DISPLAY LABELS integration TIMEOUT 120)
 
 if(TARGET doorlet)

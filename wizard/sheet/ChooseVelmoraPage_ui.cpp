@@ -117,7 +117,7 @@ void CDetectProgressMeter::BringToTop() {
     RaiseWithoutFocus(m_dialog.get());
 }
 
-CWizardServerSearch::CWizardServerSearch(wxWindow* sheet, std::string awaitedName)
+CWizardServerSearch::CWizardServerSearch(CSnapferryPropSheet* sheet, std::string awaitedName)
     : m_sheet(sheet), m_awaitedName(std::move(awaitedName)) {}
 
 CWizardServerSearch::~CWizardServerSearch() {
@@ -130,8 +130,8 @@ CWizardServerSearch::~CWizardServerSearch() {
 std::vector<DeviceRecord> CWizardServerSearch::Search() {
     m_found.clear();
     m_done = false;
-    m_step = CreateUiLocateStep(LocateSettings::Wizard());
-    m_step->SetTimeout(10);
+    m_step = CreateUiLocateStep(m_sheet->locateSettings);
+    m_step->SetTimeout(m_sheet->locateSeconds);
     m_step->SetMeter(&m_meter);
     m_step->SetNotifier(this);
     m_sheet->Disable();
@@ -168,6 +168,7 @@ CChooseVelmoraPage::CChooseVelmoraPage(CSnapferryPropSheet& sheet, wxWindow* boo
     Create(book);
     auto* column = new wxBoxSizer(wxVERTICAL);
     auto* prompt = new wxStaticText(this, wxID_ANY, WizardDialogText(kDevicePage, 1100));
+    prompt->Wrap(kPageTextWidth);
     column->Add(prompt, 0, wxALL, 12);
     m_list = new wxListCtrl(this, kListId, wxDefaultPosition, wxSize(-1, 180),
                             wxLC_REPORT | wxLC_NO_HEADER | wxLC_SINGLE_SEL);
@@ -220,8 +221,8 @@ void CChooseVelmoraPage::Initialise() {
         m_list->SetItemState(0, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
         return;
     }
-    m_step = CreateUiLocateStep(LocateSettings::Wizard());
-    m_step->SetTimeout(10);
+    m_step = CreateUiLocateStep(Sheet().locateSettings);
+    m_step->SetTimeout(Sheet().locateSeconds);
     m_step->SetMeter(&m_meter);
     m_step->SetNotifier(this);
     m_searching = true;

@@ -68,7 +68,7 @@ private:
 class CWizardServerSearch final : public CAbstractServerSearch, public CAbstractLocateNotifier {
 public:
     // awaitedName: stop at the first server of this name; empty: search the whole window.
-    CWizardServerSearch(wxWindow* sheet, std::string awaitedName);
+    CWizardServerSearch(CSnapferryPropSheet* sheet, std::string awaitedName);
     ~CWizardServerSearch() override;
 
     std::vector<DeviceRecord> Search() override;
@@ -77,7 +77,7 @@ public:
     void OnLocateDone() override;
 
 private:
-    wxWindow* m_sheet;
+    CSnapferryPropSheet* m_sheet;
     std::string m_awaitedName;
     CDetectProgressMeter m_meter;
     std::unique_ptr<CLocateDeviceStep> m_step;

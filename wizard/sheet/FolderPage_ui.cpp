@@ -195,18 +195,21 @@ void CFolderPage::FillLists() {
     const std::string address = Sheet().properties.serverAddress;
     const std::string share = LibraryShareName(settings.usePersonalLibrary);
     std::shared_ptr<CAbstractCredentialSource> credentials = Sheet().CredentialCache();
+    auto lister = Sheet().folderLister;
+    if (!lister) {
+        lister = [address, credentials](const std::string& library,
+                                        std::vector<std::string>& names) {
+            std::unique_ptr<CAbstractShareSession> session = CreateSmbSession(address, credentials);
+            return session ? ListSubFolders(*session, library, names)
+                           : ShareResult{ShareStatus::Unreachable, 0};
+        };
+    }
     m_listing = true;
     wxBeginBusyCursor();
     // Listing is network work: the window keeps painting while it runs.
-    m_lister = std::thread([this, generation, address, share, credentials] {
+    m_lister = std::thread([this, generation, share, lister] {
         std::vector<std::string> folders;
-        ShareResult result{ShareStatus::NotFound, 0};
-        if (std::unique_ptr<CAbstractShareSession> session =
-                CreateSmbSession(address, credentials)) {
-            result = ListSubFolders(*session, share, folders);
-        } else {
-            result = {ShareStatus::Unreachable, 0};
-        }
+        const ShareResult result = lister(share, folders);
         CallAfter([this, generation, folders = std::move(folders), result]() mutable {
             ListingDone(generation, std::move(folders), result);
         });

@@ -8,6 +8,9 @@ class wxSizer;
 
 class CSnapferryPropSheet;
 
+// How wide an inner page's texts run before they wrap.
+inline constexpr int kPageTextWidth = 470;
+
 class CSheetPage : public wxPanel {
 public:
     // Next or Back returns this to move to the neighbouring page in the sheet's order.

@@ -177,6 +177,14 @@ void CSnapferryPropSheet::AddPages() {
                                                                finish, cancel, deleting}) {
         AddPage(page);
     }
+    // Room for the largest page, whichever is shown first.
+    wxSize pageSize = kPageSize;
+    for (CSheetPage* page : m_pages) {
+        if (wxSizer* sizer = page->GetSizer()) {
+            pageSize.IncTo(sizer->GetMinSize());
+        }
+    }
+    m_book->SetMinSize(pageSize);
     GetSizer()->SetSizeHints(this);
     Centre();
 }
@@ -235,6 +243,9 @@ void CSnapferryPropSheet::ShowPage(CSheetPage* page) {
         ShowBackButton(true);
         page->OnSetActive();
         Layout();
+        if (onPageShown) {
+            onPageShown(style.templateId);
+        }
         return;
     }
 }
@@ -372,6 +383,9 @@ CAbstractOpener& CSnapferryPropSheet::Opener() {
 std::unique_ptr<CAbstractFileTransfer>
 CSnapferryPropSheet::MakeTransfer(const DeviceRecord& chosen) {
     wxBusyCursor busy;
+    if (transferMaker) {
+        return transferMaker(chosen);
+    }
     CFileTransferFactory factory(chosen.addressText, chosen.kind,
                                  settings.usePersonalLibrary ? 1 : 0);
     factory.SetOwner(CredentialsPrompt());

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/discovery/DeviceRecord.h"
+#include "common/discovery/LocateDeviceStep.h"
 #include "wizard/search/FoundPicture.h"
 #include "wizard/sheet/PageFlow.h"
 #include "wizard/sheet/WizardSettings.h"
@@ -16,6 +17,7 @@
 #include <wx/bitmap.h>
 #include <wx/dialog.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -68,6 +70,19 @@ public:
     // The prompt the credentials dialogs go through; the wizard's own unless set (tests).
     void SetCredentialsPrompt(CAbstractCredentialsPrompt* prompt) { m_prompt = prompt; }
     CAbstractCredentialsPrompt* CredentialsPrompt();
+    // Stand-ins for tests: how a transfer is made (the factory unless set), how the folder page
+    // lists a library's folders (over SMB unless set; called on a worker thread), and who hears
+    // of every page shown.
+    std::function<std::unique_ptr<CAbstractFileTransfer>(const DeviceRecord&)> transferMaker;
+    std::function<ShareResult(const std::string& share, std::vector<std::string>& folders)>
+        folderLister;
+    std::function<void(int templateId)> onPageShown;
+
+    // How the device page and the saved-settings shortcut listen for servers (tests use another
+    // port and a shorter window).
+    LocateSettings locateSettings = LocateSettings::Wizard();
+    int locateSeconds = 10;
+
     // The credentials that opened the chosen library, for the other sessions of this run.
     std::shared_ptr<CCredentialCache> CredentialCache() const { return m_credentialCache; }
     // Opens the destination folder from the finish page; xdg-open unless set (tests).

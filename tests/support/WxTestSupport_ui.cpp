@@ -14,7 +14,7 @@ namespace {
 class WxEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        static char name[] = "launcher-gui-tests";
+        static char name[] = "wx-tests";
         static char* argv[] = {name, nullptr};
         int argc = 1;
         wxApp::SetInstance(new wxApp());
@@ -52,7 +52,7 @@ int RecordingModalHook::Enter(wxDialog* dialog) {
     if (auto* box = dynamic_cast<wxMessageDialog*>(dialog)) {
         messageBoxes.push_back({box->GetMessage().utf8_string(), box->GetTitle().utf8_string(),
                                 box->GetMessageDialogStyle(), box->GetParent()});
-        return wxID_OK;
+        return messageBoxAnswer;
     }
     otherDialogs.push_back(dialog->GetTitle().utf8_string());
     return onDialog ? onDialog(dialog) : wxID_NONE;

@@ -24,6 +24,8 @@ public:
     // Called for every dialog that is no message box; wxID_NONE lets it run for real.
     std::function<int(wxDialog*)> onDialog;
     std::vector<ShownMessageBox> messageBoxes;
+    // What every message box answers (wxID_YES, wxID_NO for a question).
+    int messageBoxAnswer = wxID_OK;
     std::vector<std::string> otherDialogs; // their titles
 
 protected:

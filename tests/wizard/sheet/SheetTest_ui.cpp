@@ -1,0 +1,386 @@
+// The wizard's sheet as the user walks it under Xvfb: real announcements on loopback, the real
+// locate step and progress window, copies to an in-memory share (or a private smbd), the message
+// boxes recorded by a modal hook.
+#include "WxTestSupport_ui.h"
+#include "smbd_fixture.h"
+#include "tests/common/discovery/LoopbackAnnouncer.h"
+#include "tests/common/registry/TempDirectory.h"
+#include "tests/wizard/transfer/TransferTestSupport.h"
+
+#include "common/desktop/Opener.h"
+#include "common/registry/Registry.h"
+#include "common/resources/ResourceManager.h"
+#include "common/ui/BrandedImage_ui.h"
+#include "resources/BuiltinBundles.h"
+#include "wizard/sheet/ChooseVelmoraPage_ui.h"
+#include "wizard/sheet/ClosingPages_ui.h"
+#include "wizard/sheet/FolderPage_ui.h"
+#include "wizard/sheet/SnapferryPropSheet_ui.h"
+#include "wizard/transfer/SmbSession.h"
+
+#include <gtest/gtest.h>
+
+#include <wx/button.h>
+#include <wx/combobox.h>
+#include <wx/listctrl.h>
+#include <wx/stattext.h>
+#include <wx/timer.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace testing_support;
+using Clock = std::chrono::steady_clock;
+
+// Servers announcing on a loopback port until the object goes.
+class Announcers {
+public:
+    Announcers(uint16_t port, std::vector<std::pair<uint8_t, std::string>> servers)
+        : m_thread([this, port, servers] {
+              std::vector<std::unique_ptr<LoopbackAnnouncer>> senders;
+              for (const auto& server : servers) {
+                  senders.push_back(std::make_unique<LoopbackAnnouncer>(Loopback(server.first)));
+              }
+              while (m_running) {
+                  for (size_t index = 0; index < servers.size(); ++index) {
+                      senders[index]->Send(
+                          AnnouncementText("127.0.0." + std::to_string(servers[index].first), 1000,
+                                           servers[index].second, "arm"),
+                          port);
+                  }
+                  std::this_thread::sleep_for(100ms);
+              }
+          }) {}
+    ~Announcers() {
+        m_running = false;
+        m_thread.join();
+    }
+
+private:
+    std::atomic<bool> m_running{true};
+    std::thread m_thread;
+};
+
+class RecordingOpener : public CAbstractOpener {
+public:
+    OpenOutcome Open(const std::string& address) override {
+        opened.push_back(address);
+        return {succeed, succeed ? 0 : 3};
+    }
+    std::vector<std::string> opened;
+    bool succeed = true;
+};
+
+// Steps run one after another as their moment comes, from the sheet's own event loop; every step
+// waits for its condition (polled) and then acts. A step that never comes fails the test and
+// closes the sheet.
+struct Step {
+    std::function<bool()> ready;
+    std::function<void()> act;
+};
+
+class SheetTest : public ::testing::Test {
+protected:
+    SheetTest() {
+        setenv("XDG_CONFIG_HOME", (home.Path() / "config").c_str(), 1);
+        setenv("HOME", home.Path().c_str(), 1);
+        CreateResourceManager(ProgramKind::Wizard, WizardBuiltinBundle());
+        CreateRegistry();
+        RegisterBrandedImageHandlers();
+        sources.Add("a.jpg", 3000);
+        sources.Add("b.png", 5000);
+    }
+    ~SheetTest() override {
+        DestroyRegistry();
+        DestroyResourceManager();
+    }
+
+    // A sheet that copies to the in-memory share and lists its folders.
+    std::unique_ptr<CSnapferryPropSheet> MakeSheet() {
+        auto sheet = std::make_unique<CSnapferryPropSheet>(wxBitmap(), false);
+        sheet->LoadSavedSettings();
+        sheet->pictures = sources.Pictures();
+        sheet->properties.sourceDisplayName = "CARD";
+        sheet->properties.driveText = "/media/card";
+        sheet->locateSettings.port = port;
+        sheet->locateSeconds = 3;
+        sheet->SetOpener(&opener);
+        sheet->SetCredentialsPrompt(&prompt);
+        sheet->transferMaker = [this](const DeviceRecord& server) {
+            madeFor.push_back(server.addressText);
+            return std::make_unique<CSambaFileTransfer>(std::make_unique<FakeShare>(share));
+        };
+        sheet->folderLister = [this](const std::string& library, std::vector<std::string>& names) {
+            listed.push_back(library);
+            names = {"Holidays", "FamilyPhotos"};
+            return ShareResult{};
+        };
+        sheet->onPageShown = [this](int page) { shown.push_back(page); };
+        sheet->AddPages();
+        return sheet;
+    }
+
+    int Current(CSnapferryPropSheet& sheet) const {
+        return sheet.ActivePage() ? sheet.ActivePage()->TemplateId() : 0;
+    }
+    std::function<bool()> On(CSnapferryPropSheet& sheet, int page) {
+        return [this, &sheet, page] { return Current(sheet) == page && sheet.IsEnabled(); };
+    }
+
+    void Drive(CSnapferryPropSheet& sheet, std::vector<Step> steps,
+               std::chrono::seconds limit = 20s) {
+        size_t next = 0;
+        const auto deadline = Clock::now() + limit;
+        wxTimer timer;
+        timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+            if (next < steps.size() && Clock::now() > deadline) {
+                ADD_FAILURE() << "step " << next << " never came; on page " << Current(sheet);
+                next = steps.size();
+                sheet.EndModal(wxID_ABORT);
+                return;
+            }
+            if (next < steps.size() && steps[next].ready()) {
+                // The step may run a loop of its own; the next ticks go on meanwhile.
+                const std::function<void()> act = steps[next++].act;
+                act();
+            }
+        });
+        timer.Start(30);
+        sheet.Run();
+        timer.Stop();
+        EXPECT_EQ(next, steps.size()) << "the sheet closed before its script ended";
+    }
+
+    std::vector<std::string> ListTexts(wxListCtrl* list) const {
+        std::vector<std::string> texts;
+        for (long item = 0; item < list->GetItemCount(); ++item) {
+            texts.push_back(list->GetItemText(item).utf8_string());
+        }
+        return texts;
+    }
+
+    CTempDirectory home;
+    uint16_t port = FreeUdpPort();
+    SourceFolder sources;
+    std::shared_ptr<FakeShare::State> share = std::make_shared<FakeShare::State>();
+    RecordingOpener opener;
+    ScriptedPrompt prompt;
+    RecordingModalHook boxes;
+    std::vector<std::string> madeFor;
+    std::vector<std::string> listed;
+    std::vector<int> shown;
+};
+
+CChooseVelmoraPage& DevicePage(CSnapferryPropSheet& sheet) {
+    return *dynamic_cast<CChooseVelmoraPage*>(sheet.PageByTemplate(kDevicePage));
+}
+CFolderPage& FolderPage(CSnapferryPropSheet& sheet) {
+    return *dynamic_cast<CFolderPage*>(sheet.PageByTemplate(kFolderPage));
+}
+
+TEST_F(SheetTest, ServersAppearAsTheyAnnounceAndCancellingTheSearchKeepsThem) {
+    Announcers servers(port, {{20, "alpha.local"}, {7, "beta"}, {9, "legacy"}});
+    auto sheet = MakeSheet();
+    sheet->locateSeconds = 10;
+    wxListCtrl* list = DevicePage(*sheet).List();
+    std::vector<std::string> whileSearching;
+    Drive(
+        *sheet,
+        {
+            {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
+            // Listed while the search still runs: the sheet is disabled behind its progress window.
+            {[&] { return list->GetItemCount() == 2 && DevicePage(*sheet).Meter().Dialog(); },
+             [&] {
+                 whileSearching = ListTexts(list);
+                 EXPECT_FALSE(sheet->IsEnabled());
+                 ClickButton(DevicePage(*sheet).Meter().Dialog(), wxID_CANCEL);
+             }},
+            {On(*sheet, kDevicePage),
+             [&] {
+                 EXPECT_EQ(ListTexts(list), whileSearching) << "cancel keeps what was found";
+                 EXPECT_TRUE(sheet->NextButton()->IsEnabled());
+                 EXPECT_TRUE(sheet->BackButton()->IsEnabled());
+                 list->SetItemState(1, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+                 sheet->PressButton(kNextButton);
+             }},
+            {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
+             [&] { sheet->EndModal(wxID_CANCEL); }},
+        });
+    std::sort(whileSearching.begin(), whileSearching.end());
+    EXPECT_EQ(whileSearching, (std::vector<std::string>{"alpha (127.0.0.20)", "beta (127.0.0.7)"}));
+    ASSERT_EQ(madeFor.size(), 1u);
+    EXPECT_EQ(shown, (std::vector<int>{kWelcomePage, kDevicePage, kFolderPage}));
+    // The chosen server is remembered by its name, with the other choices.
+    EXPECT_EQ(GetRegistry()->GetString(User, kWizardSettingsKeyPath, "bSubdomain", ""),
+              madeFor[0] == "127.0.0.20" ? "alpha" : "beta");
+    // The destinations start with the library's default picture folder.
+    const auto& entries = FolderPage(*sheet).Destinations()->Model().ShownList();
+    ASSERT_GE(entries.size(), 6u);
+    EXPECT_EQ(entries[0].text, "FamilyPhotos/Photo");
+    EXPECT_EQ(entries[4].text, "Holidays/Photo");
+    EXPECT_EQ(entries[5].text, "Click here for more choices...");
+    EXPECT_EQ(listed, (std::vector<std::string>{"FamilyLibrary"}));
+}
+
+TEST_F(SheetTest, WithNobodyAnnouncingOnlyBackRemains) {
+    auto sheet = MakeSheet();
+    sheet->locateSeconds = 1;
+    Drive(*sheet, {
+                      {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
+                      {On(*sheet, kDevicePage),
+                       [&] {
+                           EXPECT_EQ(ListTexts(DevicePage(*sheet).List()),
+                                     std::vector<std::string>{"No local devices were found"});
+                           EXPECT_FALSE(sheet->NextButton()->IsEnabled());
+                           EXPECT_TRUE(sheet->BackButton()->IsEnabled());
+                           sheet->PressButton(kNextButton); // refused: the item names no server
+                           sheet->PressButton(kBackButton);
+                       }},
+                      {On(*sheet, kWelcomePage), [&] { sheet->EndModal(wxID_CANCEL); }},
+                  });
+    EXPECT_TRUE(madeFor.empty());
+}
+
+TEST_F(SheetTest, SavedSettingsGoStraightToCopyingAndStopListeningOnceTheServerIsFound) {
+    CRegistry& registry = *GetRegistry();
+    registry.SetDword(User, kWizardSettingsKeyPath, "bSaveSettings", 1);
+    registry.SetDword(User, kWizardSettingsKeyPath, "bUsingSaved", 1);
+    registry.SetString(User, kWizardSettingsKeyPath, "bSubdomain", "beta");
+    registry.SetString(User, kWizardSettingsKeyPath, "bGroupName", "Trip");
+    Announcers servers(port, {{20, "alpha.local"}, {7, "beta.local"}});
+    auto sheet = MakeSheet();
+    sheet->locateSeconds = 10;
+    const auto start = Clock::now();
+    Clock::duration took{};
+    Drive(*sheet,
+          {
+              {On(*sheet, kWelcomePage),
+               [&] {
+                   EXPECT_TRUE(sheet->PageByTemplate(kWelcomePage)->FindWindow(1013)->IsEnabled());
+                   sheet->PressButton(kNextButton);
+               }},
+              {On(*sheet, kFinishPage),
+               [&] {
+                   took = Clock::now() - start;
+                   sheet->PressButton(kFinishButton);
+               }},
+          });
+    EXPECT_EQ(shown, (std::vector<int>{kWelcomePage, kCopyingPage, kFinishPage}));
+    EXPECT_EQ(madeFor, std::vector<std::string>{"127.0.0.7"});
+    EXPECT_LT(took, 8s) << "the search ends when the saved server answers";
+    std::lock_guard lock(share->mutex);
+    EXPECT_EQ(share->files["FamilyLibrary/MyPhotos/Trip/Trip 1.jpg"], sources.Contents("a.jpg"));
+    EXPECT_EQ(share->files["FamilyLibrary/MyPhotos/Trip/Trip 2.png"], sources.Contents("b.png"));
+    EXPECT_EQ(sheet->copiedCount, 2u);
+}
+
+TEST_F(SheetTest, ABadGroupNameStaysAndAFailedRunLetsTheUserTryAgainWithTheSameChoices) {
+    Announcers servers(port, {{20, "alpha"}});
+    auto sheet = MakeSheet();
+    wxComboBox* name = FolderPage(*sheet).GroupName();
+    share->failCreateNumber = 2; // the second copy fails, so the first is removed again
+    share->createFailure = ShareStatus::DiskFull;
+    Drive(*sheet,
+          {
+              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
+              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
+              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
+               [&] {
+                   name->SetValue("Trip #1");
+                   sheet->PressButton(kNextButton);
+                   EXPECT_EQ(Current(*sheet), kFolderPage);
+                   name->SetValue("Trip");
+                   EXPECT_EQ(FolderPage(*sheet).Destinations()->Model().ShownList()[0].text,
+                             "FamilyPhotos/Trip");
+                   sheet->PressButton(kNextButton);
+               }},
+              {On(*sheet, kCancelPage),
+               [&] {
+                   auto& cancel = *dynamic_cast<CCancelPage*>(sheet->PageByTemplate(kCancelPage));
+                   EXPECT_TRUE(cancel.FailureLine()->IsShown());
+                   EXPECT_NE(cancel.FailureLine()->GetLabel().Find("disk is full"), wxNOT_FOUND)
+                       << cancel.FailureLine()->GetLabel().utf8_string();
+                   share->failCreateNumber = 0;
+                   sheet->PressButton(kBackButton);
+               }},
+              {On(*sheet, kFolderPage),
+               [&] {
+                   EXPECT_EQ(name->GetValue(), "Trip");
+                   sheet->PressButton(kNextButton);
+               }},
+              {On(*sheet, kFinishPage), [&] { sheet->PressButton(kFinishButton); }},
+          });
+    ASSERT_EQ(boxes.messageBoxes.size(), 1u);
+    EXPECT_NE(boxes.messageBoxes[0].message.find("can not contain any of following"),
+              std::string::npos);
+    EXPECT_EQ(shown, (std::vector<int>{kWelcomePage, kDevicePage, kFolderPage, kCopyingPage,
+                                       kCancelPage, kFolderPage, kCopyingPage, kFinishPage}));
+    std::lock_guard lock(share->mutex);
+    EXPECT_EQ(share->files.size(), 2u) << "the failed run left nothing behind";
+    EXPECT_EQ(share->files["FamilyLibrary/FamilyPhotos/Trip/Trip 1.jpg"],
+              sources.Contents("a.jpg"));
+}
+
+TEST_F(SheetTest, TheFinishLinkOpensTheDestinationAndSaysWhenItCannot) {
+    Announcers servers(port, {{20, "alpha"}});
+    auto sheet = MakeSheet();
+    Drive(*sheet,
+          {
+              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
+              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
+              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
+               [&] {
+                   FolderPage(*sheet).GroupName()->SetValue("Sea & Sun");
+                   sheet->PressButton(kNextButton);
+               }},
+              {On(*sheet, kFinishPage),
+               [&] {
+                   auto& finish = *dynamic_cast<CFinishPage*>(sheet->PageByTemplate(kFinishPage));
+                   EXPECT_EQ(finish.CountLabel()->GetLabel(), "2 picture(s) were copied.");
+                   EXPECT_TRUE(finish.OpenDestination());
+                   opener.succeed = false;
+                   EXPECT_FALSE(finish.OpenDestination());
+                   EXPECT_EQ(Current(*sheet), kFinishPage);
+                   sheet->PressButton(kFinishButton);
+               }},
+          });
+    ASSERT_EQ(opener.opened.size(), 2u);
+    EXPECT_EQ(opener.opened[0], "smb://127.0.0.20/FamilyLibrary/FamilyPhotos/Sea%20%26%20Sun/");
+    ASSERT_EQ(boxes.messageBoxes.size(), 1u);
+    EXPECT_NE(boxes.messageBoxes[0].message.find("Unable to open an explorer window"),
+              std::string::npos);
+    EXPECT_EQ(boxes.messageBoxes[0].caption, "Dunmere Pictures Wizard");
+}
+
+TEST_F(SheetTest, ACancelledCredentialsPromptKeepsTheDevicePage) {
+    SmbdFixture smbd;
+    std::string why;
+    if (!smbd.Start(why)) {
+        GTEST_SKIP() << why;
+    }
+    setenv(kSmbPortVariable, std::to_string(smbd.Port()).c_str(), 1);
+    GetRegistry()->SetDword(User, kWizardSettingsKeyPath, "bUsePersonalLibrary", 1);
+    Announcers servers(port, {{1, "home"}});
+    auto sheet = MakeSheet();
+    sheet->transferMaker = nullptr; // the real factory, against the library that needs a login
+    prompt.script.push_back({false, {}, false});
+    Drive(*sheet, {
+                      {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
+                      {On(*sheet, kDevicePage),
+                       [&] {
+                           sheet->PressButton(kNextButton);
+                           EXPECT_EQ(Current(*sheet), kDevicePage);
+                           sheet->EndModal(wxID_CANCEL);
+                       }},
+                  });
+    unsetenv(kSmbPortVariable);
+    EXPECT_EQ(prompt.askedShares.size(), 1u);
+    EXPECT_FALSE(sheet->hasServer);
+}
+
+} // namespace
