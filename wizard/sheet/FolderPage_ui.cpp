@@ -134,7 +134,7 @@ CFolderPage::CFolderPage(CSnapferryPropSheet& sheet, wxWindow* book)
     m_delete = new wxCheckBox(this, kDeleteId, WizardDialogText(kFolderPage, kDeleteId));
     column->Add(m_delete, 0, wxALL, 10);
     m_always = new wxCheckBox(this, kAlwaysId, WizardDialogText(kFolderPage, kAlwaysId));
-    column->Add(m_always, 0, wxLEFT | wxRIGHT, 10);
+    column->Add(m_always, 0, wxLEFT | wxRIGHT | wxBOTTOM, 10);
     SetSizer(column);
 
     auto onLibrary = [this](wxCommandEvent&) {

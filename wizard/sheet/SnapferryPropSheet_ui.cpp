@@ -242,6 +242,10 @@ void CSnapferryPropSheet::ShowPage(CSheetPage* page) {
         m_book->ChangeSelection(index);
         ShowBackButton(true);
         page->OnSetActive();
+        // A page may need more room than the ones before it (the header band comes and goes).
+        wxSize size = GetSize();
+        size.IncTo(GetSizer()->ComputeFittingWindowSize(this));
+        SetSize(size);
         Layout();
         if (onPageShown) {
             onPageShown(style.templateId);
