@@ -117,11 +117,14 @@ int CFileTransferStep::Run(CTransferProperties& properties) {
         std::printf("Cannot start the copy run: %s\n", error.what());
     }
     Wait();
-    if (job) {
-        Execute(*job);
-        properties.number = job->properties.number;
-        properties.total = job->properties.total;
+    if (!job) {
+        std::lock_guard lock(m_copiedMutex);
+        m_copied.clear();
+        return 0;
     }
+    Execute(*job);
+    properties.number = job->properties.number;
+    properties.total = job->properties.total;
     return 0;
 }
 
@@ -181,6 +184,10 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
     CTransferProperties& properties = job.properties;
     CAbstractFileTransferCallback& callback = *job.callback;
     CTransferRunControl& control = *job.control;
+    // A run cancelled while it waited for the one before it leaves the server alone.
+    if (control.IsCancelled()) {
+        return {true, false};
+    }
     run.Prepare();
     if (!properties.cameraMode) {
         properties.total = static_cast<uint32_t>(job.pictures.size());

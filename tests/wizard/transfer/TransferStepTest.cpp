@@ -528,6 +528,32 @@ TEST_F(TransferStepTest, AWorkerThatCannotBeMadeIsAFailedRunAndTheEarlierRunGoes
     EXPECT_TRUE(OnShare("Holiday 1.jpg"));
 }
 
+TEST_F(TransferStepTest, ClosingCancelsTheQueuedRunsTooAndEachReportsOnce) {
+    sources.Add("1.jpg");
+    std::atomic<bool> paused = false;
+    poster.onPost = [&](const kvAsyncData& record) {
+        if (dynamic_cast<const kvGroupStatusAsyncData*>(&record) != nullptr && !paused) {
+            callback->Pause();
+            paused = true;
+        }
+    };
+    ASSERT_NE(step.Start(properties), nullptr);
+    while (!paused) {
+        std::this_thread::sleep_for(1ms);
+    }
+    properties.location = "MyPhotos\\Other";
+    ASSERT_NE(step.Start(properties), nullptr);
+    step.CancelAll();
+    step.Wait();
+    const auto done = poster.All<kvDoneCopyAsyncData>();
+    ASSERT_EQ(done.size(), 2u);
+    EXPECT_TRUE(done[0]->cancelled && done[1]->cancelled);
+    EXPECT_EQ(FilesOnShare(), 0u);
+    EXPECT_EQ(share->creates, 1);
+    EXPECT_EQ(share->folders.count("FamilyLibrary/MyPhotos/Other"), 0u)
+        << "a run cancelled before its turn leaves the server alone";
+}
+
 TEST_F(TransferStepTest, TheSheetCanCancelADeletePassAndWaitForTheWorker) {
     sources.Add("1.jpg");
     sources.Add("2.jpg");
