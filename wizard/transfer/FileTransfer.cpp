@@ -7,20 +7,16 @@
 #include <functional>
 #include <future>
 
-void CAbstractFileTransferCallback::Cancel() {
+void CTransferRunControl::Cancel() {
     m_cancelled.store(true);
 }
 
-void CAbstractFileTransferCallback::ResetCancel() {
-    m_cancelled.store(false);
-}
-
-void CAbstractFileTransferCallback::Pause() {
+void CTransferRunControl::Pause() {
     std::lock_guard lock(m_gateMutex);
     m_gateOpen = false;
 }
 
-void CAbstractFileTransferCallback::Resume() {
+void CTransferRunControl::Resume() {
     {
         std::lock_guard lock(m_gateMutex);
         m_gateOpen = true;
@@ -28,9 +24,45 @@ void CAbstractFileTransferCallback::Resume() {
     m_gateOpened.notify_all();
 }
 
-void CAbstractFileTransferCallback::WaitForRunGate() {
+void CTransferRunControl::WaitForRunGate() {
     std::unique_lock lock(m_gateMutex);
     m_gateOpened.wait(lock, [this] { return m_gateOpen; });
+}
+
+void CAbstractFileTransferCallback::AttachRun(std::shared_ptr<CTransferRunControl> run) {
+    std::lock_guard lock(m_runMutex);
+    m_run = std::move(run);
+}
+
+std::shared_ptr<CTransferRunControl> CAbstractFileTransferCallback::AttachedRun() const {
+    std::lock_guard lock(m_runMutex);
+    return m_run;
+}
+
+void CAbstractFileTransferCallback::Cancel() {
+    AttachedRun()->Cancel();
+}
+
+void CAbstractFileTransferCallback::Pause() {
+    AttachedRun()->Pause();
+}
+
+void CAbstractFileTransferCallback::Resume() {
+    AttachedRun()->Resume();
+}
+
+void CAbstractFileTransferCallback::ResetCancel() {
+    AttachRun(std::make_shared<CTransferRunControl>());
+}
+
+void CAbstractFileTransferCallback::WaitForRunGate() {
+    // Held by value: a run attached meanwhile must not free the gate being waited on.
+    const std::shared_ptr<CTransferRunControl> run = AttachedRun();
+    run->WaitForRunGate();
+}
+
+bool CAbstractFileTransferCallback::IsCancelled() const {
+    return AttachedRun()->IsCancelled();
 }
 
 void CFileTransferCallback::SetTarget(CAbstractAsyncDataPoster* poster,
@@ -66,8 +98,33 @@ bool CFileTransferCallback::OnDeleteFile(uint32_t total, uint32_t index, const s
     return IsCancelled();
 }
 
-void CFileTransferCallback::OnDone(const TransferFailure& failure) {
-    Post<kvDoneCopyAsyncData>(IsCancelled(), failure);
+void CFileTransferCallback::OnDone(bool cancelled, const TransferFailure& failure) {
+    Post<kvDoneCopyAsyncData>(cancelled, failure);
+}
+
+CRunCallback::CRunCallback(std::shared_ptr<CAbstractFileTransferCallback> page,
+                           std::shared_ptr<CTransferRunControl> run)
+    : m_page(std::move(page)) {
+    AttachRun(std::move(run));
+}
+
+int CRunCallback::OnCopyProgress(uint64_t totalBytes, uint64_t bytesTransferred) {
+    m_page->OnCopyProgress(totalBytes, bytesTransferred);
+    return IsCancelled() ? 1 : 0;
+}
+
+bool CRunCallback::OnCopyFile(uint32_t total, uint32_t index, const std::string& name) {
+    m_page->OnCopyFile(total, index, name);
+    return IsCancelled();
+}
+
+bool CRunCallback::OnDeleteFile(uint32_t total, uint32_t index, const std::string& name) {
+    m_page->OnDeleteFile(total, index, name);
+    return IsCancelled();
+}
+
+void CRunCallback::OnDone(bool cancelled, const TransferFailure& failure) {
+    m_page->OnDone(cancelled, failure);
 }
 
 void CAbstractFileTransfer::SetCallback(std::shared_ptr<CAbstractFileTransferCallback> callback) {
@@ -78,6 +135,12 @@ void CAbstractFileTransfer::SetCallback(std::shared_ptr<CAbstractFileTransferCal
 std::shared_ptr<CAbstractFileTransferCallback> CAbstractFileTransfer::Callback() const {
     std::lock_guard lock(m_callbackMutex);
     return m_callback;
+}
+
+TransferResult CAbstractFileTransfer::Transfer(const std::string& source,
+                                               const std::string& destination) {
+    const std::shared_ptr<CAbstractFileTransferCallback> callback = Callback();
+    return Transfer(source, destination, callback.get());
 }
 
 namespace {
@@ -94,11 +157,11 @@ CSambaFileTransfer::CSambaFileTransfer(std::unique_ptr<CAbstractShareSession> se
     : m_session(std::move(session)), m_buffer(std::max(chunkSize, kMinimumChunkSize)) {}
 
 TransferResult CSambaFileTransfer::Transfer(const std::string& source,
-                                            const std::string& destination) {
+                                            const std::string& destination,
+                                            CAbstractFileTransferCallback* callback) {
     if (!m_session) {
         return {{ShareStatus::NotSupported, 0}, false, 0};
     }
-    const std::shared_ptr<CAbstractFileTransferCallback> callback = Callback();
 
     std::error_code sizeError;
     const bool regular = std::filesystem::is_regular_file(source, sizeError);
@@ -145,13 +208,21 @@ TransferResult CSambaFileTransfer::Transfer(const std::string& source,
             ahead->resize(current->size());
             next = std::async(std::launch::async, readInto, std::ref(*ahead));
         }
-        if (outcome = output->Write(current->data(), chunk.size); !outcome.ok()) {
-            break; // the read ahead is waited for as `next` goes
+        // The large chunk keeps the source's disk busy; the pieces keep the page's bar moving
+        // and let a cancel in before the whole chunk is out.
+        for (size_t offset = 0; offset < chunk.size && outcome.ok();) {
+            const size_t piece = std::min(kProgressStep, chunk.size - offset);
+            if (outcome = output->Write(current->data() + offset, piece); !outcome.ok()) {
+                break;
+            }
+            offset += piece;
+            bytesDone += piece;
+            if (callback && callback->OnCopyProgress(totalBytes, bytesDone) != 0) {
+                outcome = {ShareStatus::Cancelled, ECANCELED};
+            }
         }
-        bytesDone += chunk.size;
-        if (callback && callback->OnCopyProgress(totalBytes, bytesDone) != 0) {
-            outcome = {ShareStatus::Cancelled, ECANCELED};
-            break;
+        if (!outcome.ok()) {
+            break; // the read ahead is waited for as `next` goes
         }
         chunk = next.valid() ? next.get() : Chunk{};
         std::swap(current, ahead);

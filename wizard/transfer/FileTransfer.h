@@ -14,48 +14,79 @@
 #include <string>
 #include <vector>
 
-class CAbstractFileTransferCallback {
+// The controls of one run: its run gate and its cancel flag. Every run gets its own when it
+// starts, so that a cancelled run still winding down is never resumed or un-cancelled by the run
+// after it. Any thread may call any of these; a cancel is final for the run.
+class CTransferRunControl {
 public:
-    CAbstractFileTransferCallback() = default;
-    virtual ~CAbstractFileTransferCallback() = default;
-    CAbstractFileTransferCallback(const CAbstractFileTransferCallback&) = delete;
-    CAbstractFileTransferCallback& operator=(const CAbstractFileTransferCallback&) = delete;
-
-    virtual void OnBegin() = 0;
-    virtual void OnSwitchToDelete() = 0;
-    // After every chunk of a file copy (and once before the first): 1 cancels this copy, 0 goes
-    // on.
-    virtual int OnCopyProgress(uint64_t totalBytes, uint64_t bytesTransferred) = 0;
-    // Before a picture is copied (index from 1); true stops the run.
-    virtual bool OnCopyFile(uint32_t total, uint32_t index, const std::string& name) = 0;
-    // Before a source picture is deleted; true ends the delete pass.
-    virtual bool OnDeleteFile(uint32_t total, uint32_t index, const std::string& name) = 0;
-    // Once per run, on every path, when the run has ended and its rollback is done.
-    virtual void OnDone(const TransferFailure& failure) = 0;
-
-    // UI thread: the cancel flag and the run gate. The worker waits at the gate before every
-    // picture and every notice; a paused run stops there until Resume.
-    virtual void Cancel();
-    virtual void Pause();
-    virtual void Resume();
-    virtual void ResetCancel();
-
-    // Worker thread.
-    void WaitForRunGate();
+    void Cancel();
     bool IsCancelled() const { return m_cancelled.load(); }
+    // Closes the gate: the worker stops at its next wait until Resume.
+    void Pause();
+    void Resume();
+    // Worker thread: returns once the gate is open.
+    void WaitForRunGate();
+    // Set by the worker once the run's done notice has been given.
+    void MarkEnded() { m_ended.store(true); }
+    bool HasEnded() const { return m_ended.load(); }
 
 private:
     std::mutex m_gateMutex;
     std::condition_variable m_gateOpened;
     bool m_gateOpen = true;
     std::atomic<bool> m_cancelled{false};
+    std::atomic<bool> m_ended{false};
+};
+
+// What a run tells the wizard, and the page's handle on the run it started last.
+class CAbstractFileTransferCallback {
+public:
+    CAbstractFileTransferCallback() : m_run(std::make_shared<CTransferRunControl>()) {}
+    virtual ~CAbstractFileTransferCallback() = default;
+    CAbstractFileTransferCallback(const CAbstractFileTransferCallback&) = delete;
+    CAbstractFileTransferCallback& operator=(const CAbstractFileTransferCallback&) = delete;
+
+    // Worker thread. The answers come from the controls of the attached run.
+    virtual void OnBegin() = 0;
+    virtual void OnSwitchToDelete() = 0;
+    // After every piece of a file copy (and once before the first): 1 cancels this copy, 0 goes
+    // on.
+    virtual int OnCopyProgress(uint64_t totalBytes, uint64_t bytesTransferred) = 0;
+    // Before a picture is copied (index from 1); true stops the run.
+    virtual bool OnCopyFile(uint32_t total, uint32_t index, const std::string& name) = 0;
+    // Before a source picture is deleted; true ends the delete pass.
+    virtual bool OnDeleteFile(uint32_t total, uint32_t index, const std::string& name) = 0;
+    // Once per run, on every path, when the run has ended and its rollback is done. `cancelled`
+    // says whether the run ended through a cancel; `failure` why it failed, when it did.
+    virtual void OnDone(bool cancelled, const TransferFailure& failure) = 0;
+
+    // UI thread: the controls of the attached run (the one the step started last with this
+    // callback).
+    virtual void Cancel();
+    virtual void Pause();
+    virtual void Resume();
+    // Attaches fresh controls; the run that was attached keeps its own, cancel included.
+    virtual void ResetCancel();
+
+    // The step, when a run starts; any thread.
+    void AttachRun(std::shared_ptr<CTransferRunControl> run);
+    std::shared_ptr<CTransferRunControl> AttachedRun() const;
+
+    // Worker thread: the attached run's gate and cancel flag.
+    void WaitForRunGate();
+    bool IsCancelled() const;
+
+private:
+    mutable std::mutex m_runMutex;
+    std::shared_ptr<CTransferRunControl> m_run;
 };
 
 // Posts a record for every notice to the sheet through the poster it is given.
 class CFileTransferCallback : public CAbstractFileTransferCallback {
 public:
-    // The sheet's window queue and the sheet the records update. Null detaches: records are then
-    // dropped, and once this returns no post to the previous target is under way.
+    // UI thread. The sheet's window queue and the sheet the records update. Null detaches:
+    // records are then dropped, and once this returns no post to the previous target is under
+    // way.
     void SetTarget(CAbstractAsyncDataPoster* poster, CAbstractAsyncDataSheet* sheet);
 
     void OnBegin() override {}
@@ -63,7 +94,7 @@ public:
     int OnCopyProgress(uint64_t totalBytes, uint64_t bytesTransferred) override;
     bool OnCopyFile(uint32_t total, uint32_t index, const std::string& name) override;
     bool OnDeleteFile(uint32_t total, uint32_t index, const std::string& name) override;
-    void OnDone(const TransferFailure& failure) override;
+    void OnDone(bool cancelled, const TransferFailure& failure) override;
 
 private:
     template <class Record, class... Args> void Post(Args&&... args);
@@ -71,6 +102,24 @@ private:
     std::mutex m_targetMutex;
     CAbstractAsyncDataPoster* m_poster = nullptr;
     CAbstractAsyncDataSheet* m_sheet = nullptr;
+};
+
+// The notices of one run as its worker gives them: passed on to the page's callback, answered
+// from the run's own controls, whatever run the page's callback is attached to by then.
+class CRunCallback final : public CAbstractFileTransferCallback {
+public:
+    CRunCallback(std::shared_ptr<CAbstractFileTransferCallback> page,
+                 std::shared_ptr<CTransferRunControl> run);
+
+    void OnBegin() override { m_page->OnBegin(); }
+    void OnSwitchToDelete() override { m_page->OnSwitchToDelete(); }
+    int OnCopyProgress(uint64_t totalBytes, uint64_t bytesTransferred) override;
+    bool OnCopyFile(uint32_t total, uint32_t index, const std::string& name) override;
+    bool OnDeleteFile(uint32_t total, uint32_t index, const std::string& name) override;
+    void OnDone(bool cancelled, const TransferFailure& failure) override;
+
+private:
+    std::shared_ptr<CAbstractFileTransferCallback> m_page;
 };
 
 struct TransferResult {
@@ -86,17 +135,20 @@ class CAbstractFileTransfer {
 public:
     virtual ~CAbstractFileTransfer() = default;
 
-    // Copies the local file `source` to a new file `destination` (a share path). Never
-    // overwrites: a taken name fails with AlreadyExists. A copy that fails or is cancelled
-    // removes what it wrote.
-    virtual TransferResult Transfer(const std::string& source, const std::string& destination) = 0;
+    // Copies the local file `source` to a new file `destination` (a share path), reporting
+    // progress to `progress` (none: no progress, no cancel). Never overwrites: a taken name fails
+    // with AlreadyExists. A copy that fails or is cancelled removes what it wrote.
+    virtual TransferResult Transfer(const std::string& source, const std::string& destination,
+                                    CAbstractFileTransferCallback* progress) = 0;
+    // The same with the callback the page set.
+    TransferResult Transfer(const std::string& source, const std::string& destination);
 
     // The session the copies go through, for listing, creating folders and removing copies; null
     // when this transfer has none.
     virtual CAbstractShareSession* Session() = 0;
 
-    // Set by the copying page before a run starts; shared with the running worker, which keeps
-    // it alive to the end of the run.
+    // Set by the copying page before a run starts (UI thread); a run started afterwards posts
+    // through it and keeps it alive to its end.
     void SetCallback(std::shared_ptr<CAbstractFileTransferCallback> callback);
     std::shared_ptr<CAbstractFileTransferCallback> Callback() const;
 
@@ -105,16 +157,21 @@ private:
     std::shared_ptr<CAbstractFileTransferCallback> m_callback;
 };
 
-// Copies to an SMB share in chunks, reporting progress after every chunk.
+// Copies to an SMB share, reading ahead in large chunks and writing each in pieces of at most
+// kProgressStep, with progress after every piece.
 class CSambaFileTransfer : public CAbstractFileTransfer {
 public:
     static constexpr size_t kMinimumChunkSize = size_t(1) << 20;
     static constexpr size_t kDefaultChunkSize = size_t(4) << 20;
+    // The page's bar moves at least this often, whatever the chunk size.
+    static constexpr size_t kProgressStep = size_t(1) << 20;
 
     explicit CSambaFileTransfer(std::unique_ptr<CAbstractShareSession> session,
                                 size_t chunkSize = kDefaultChunkSize);
 
-    TransferResult Transfer(const std::string& source, const std::string& destination) override;
+    using CAbstractFileTransfer::Transfer;
+    TransferResult Transfer(const std::string& source, const std::string& destination,
+                            CAbstractFileTransferCallback* progress) override;
     CAbstractShareSession* Session() override { return m_session.get(); }
 
 private:
@@ -126,7 +183,9 @@ private:
 // Servers reached through the relay take no files: every copy fails.
 class CWebDAVFileTransfer : public CAbstractFileTransfer {
 public:
-    TransferResult Transfer(const std::string&, const std::string&) override {
+    using CAbstractFileTransfer::Transfer;
+    TransferResult Transfer(const std::string&, const std::string&,
+                            CAbstractFileTransferCallback*) override {
         return {{ShareStatus::NotSupported, 0}, false, 0};
     }
     CAbstractShareSession* Session() override { return nullptr; }

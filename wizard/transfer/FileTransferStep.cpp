@@ -2,43 +2,97 @@
 
 #include "wizard/transfer/TransferNaming.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <new>
+#include <optional>
+#include <system_error>
+
+// What one run works on, taken when it starts: later changes to the sheet's properties, its
+// found set or the step's transfer do not reach a run under way.
+struct CFileTransferStep::Job {
+    FoundSet pictures;
+    CTransferProperties properties;
+    std::shared_ptr<CAbstractFileTransfer> transfer;
+    std::shared_ptr<CTransferRunControl> control;
+    std::shared_ptr<CRunCallback> callback;
+    std::chrono::milliseconds patience{};
+};
 
 CFileTransferStep::~CFileTransferStep() {
-    if (m_worker.joinable()) {
-        if (IsRunning() && m_runCallback) {
-            m_runCallback->Cancel();
-            m_runCallback->Resume();
-        }
-        m_worker.join();
-    }
+    CancelAll();
+    Wait();
 }
 
-bool CFileTransferStep::SetTransfer(std::unique_ptr<CAbstractFileTransfer> transfer) {
-    if (IsRunning()) {
-        return false;
-    }
-    Wait();
+void CFileTransferStep::SetTransfer(std::unique_ptr<CAbstractFileTransfer> transfer) {
     m_transfer = std::move(transfer);
-    return true;
 }
 
-bool CFileTransferStep::Start(CTransferProperties& properties) {
-    if (IsRunning() || !m_transfer) {
-        return false;
+std::thread CFileTransferStep::MakeWorker(std::function<void()> body) {
+    return std::thread(std::move(body));
+}
+
+std::shared_ptr<CFileTransferStep::Job>
+CFileTransferStep::MakeJob(const CTransferProperties& properties) {
+    std::shared_ptr<CAbstractFileTransferCallback> page =
+        m_transfer ? m_transfer->Callback() : nullptr;
+    if (!page) {
+        return nullptr;
     }
-    Wait();
-    m_runCallback = m_transfer->Callback();
-    if (!m_runCallback) {
-        return false;
+    auto job = std::make_shared<Job>();
+    if (properties.pictures != nullptr) {
+        job->pictures = *properties.pictures;
     }
-    m_running.store(true);
-    m_worker = std::thread([this, &properties] {
-        Run(properties);
-        m_running.store(false);
-    });
-    return true;
+    job->properties = properties;
+    job->properties.pictures = &job->pictures;
+    job->transfer = m_transfer;
+    job->control = std::make_shared<CTransferRunControl>();
+    job->callback = std::make_shared<CRunCallback>(page, job->control);
+    job->patience = m_patience;
+    {
+        std::lock_guard lock(m_runsMutex);
+        std::erase_if(m_runs, [](const auto& run) { return run->HasEnded(); });
+        m_runs.push_back(job->control);
+    }
+    m_active.fetch_add(1);
+    page->AttachRun(job->control);
+    return job;
+}
+
+std::shared_ptr<CTransferRunControl>
+CFileTransferStep::Start(const CTransferProperties& properties) {
+    std::shared_ptr<Job> job;
+    try {
+        job = MakeJob(properties);
+    } catch (const std::exception& error) {
+        // Without memory for the job there is nothing to report through either.
+        std::printf("Cannot start the copy run: %s\n", error.what());
+        return nullptr;
+    }
+    if (!job) {
+        return nullptr;
+    }
+    // Held apart from the worker's body, so that the earlier worker is not lost (nor destroyed
+    // unjoined) when the new thread cannot be made.
+    auto previous = std::make_shared<std::thread>(std::move(m_worker));
+    try {
+        m_worker = MakeWorker([this, job, previous] {
+            if (previous->joinable()) {
+                previous->join();
+            }
+            Execute(*job);
+        });
+    } catch (const std::exception& error) {
+        m_worker = std::move(*previous);
+        std::printf("Cannot start the copy worker: %s\n", error.what());
+        const auto* system = dynamic_cast<const std::system_error*>(&error);
+        const int code = system != nullptr ? system->code().value() : ENOMEM;
+        job->callback->OnDone(false, {ShareStatus::Failed, code != 0 ? code : EAGAIN, {}, {}, 0});
+        job->control->MarkEnded();
+        m_active.fetch_sub(1);
+    }
+    return job->control;
 }
 
 void CFileTransferStep::Wait() {
@@ -47,85 +101,142 @@ void CFileTransferStep::Wait() {
     }
 }
 
+void CFileTransferStep::CancelAll() {
+    std::lock_guard lock(m_runsMutex);
+    for (const std::shared_ptr<CTransferRunControl>& run : m_runs) {
+        run->Cancel();
+        run->Resume();
+    }
+}
+
+int CFileTransferStep::Run(CTransferProperties& properties) {
+    std::shared_ptr<Job> job;
+    try {
+        job = MakeJob(properties);
+    } catch (const std::exception& error) {
+        std::printf("Cannot start the copy run: %s\n", error.what());
+    }
+    Wait();
+    if (!job) {
+        std::lock_guard lock(m_copiedMutex);
+        m_copied.clear();
+        return 0;
+    }
+    Execute(*job);
+    properties.number = job->properties.number;
+    properties.total = job->properties.total;
+    return 0;
+}
+
 std::vector<std::string> CFileTransferStep::CopiedList() const {
     std::lock_guard lock(m_copiedMutex);
     return m_copied;
 }
 
-void CFileTransferStep::Finish(CTransferRun& run, CAbstractFileTransferCallback& callback,
-                               bool rollback) {
-    if (rollback) {
-        run.DeleteCopies();
-    } else {
-        std::lock_guard lock(m_copiedMutex);
-        for (const CTransferRun::Copy& copy : run.Copies()) {
-            m_copied.push_back(copy.path);
-        }
-    }
-    callback.OnDone(run.Failure());
-}
-
-int CFileTransferStep::Run(CTransferProperties& properties) {
-    const std::shared_ptr<CAbstractFileTransferCallback> callback =
-        m_transfer ? m_transfer->Callback() : nullptr;
+void CFileTransferStep::Execute(Job& job) {
     {
         std::lock_guard lock(m_copiedMutex);
         m_copied.clear();
     }
-    if (!callback) {
-        return 0;
+    bool cancelled = false;
+    TransferFailure failure;
+    std::optional<CTransferRun> run;
+    try {
+        run.emplace(*job.transfer, *job.callback, job.properties);
+        run->SetCleanupPatience(job.patience);
+        const Ending ending = CopyAndDelete(job, *run);
+        cancelled = ending.cancelled;
+        if (ending.keepCopies) {
+            std::vector<std::string> kept;
+            for (const CTransferRun::Copy& copy : run->Copies()) {
+                kept.push_back(copy.path);
+            }
+            std::lock_guard lock(m_copiedMutex);
+            m_copied = std::move(kept);
+        } else {
+            run->DeleteCopies();
+        }
+        failure = run->Failure();
+    } catch (const std::exception& error) {
+        // The worker is where the run ends; nothing may leave it, and what it copied goes.
+        std::printf("The copy run stopped: %s\n", error.what());
+        const bool memory = dynamic_cast<const std::bad_alloc*>(&error) != nullptr;
+        failure = {ShareStatus::Failed, memory ? ENOMEM : 0, {}, {}, 0};
+        if (run) {
+            try {
+                run->DeleteCopies();
+                failure.leftBehind = run->Failure().leftBehind;
+            } catch (const std::exception&) {
+                failure.leftBehind = static_cast<int>(run->Copies().size());
+            }
+        }
     }
-    CTransferRun run(*m_transfer, *callback, properties);
-    run.SetCleanupPatience(m_patience);
+    try {
+        job.callback->OnDone(cancelled, failure);
+    } catch (const std::exception& error) {
+        std::printf("Cannot report the end of the copy run: %s\n", error.what());
+    }
+    job.control->MarkEnded();
+    m_active.fetch_sub(1);
+}
+
+CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRun& run) {
+    CTransferProperties& properties = job.properties;
+    CAbstractFileTransferCallback& callback = *job.callback;
+    CTransferRunControl& control = *job.control;
+    // A run cancelled while it waited for the one before it leaves the server alone.
+    if (control.IsCancelled()) {
+        return {true, false};
+    }
     run.Prepare();
     if (!properties.cameraMode) {
-        properties.total =
-            properties.pictures != nullptr ? static_cast<uint32_t>(properties.pictures->size()) : 0;
+        properties.total = static_cast<uint32_t>(job.pictures.size());
     }
-    callback->OnBegin();
+    callback.OnBegin();
 
-    static const FoundSet kNoPictures;
-    const FoundSet& pictures = properties.pictures != nullptr ? *properties.pictures : kNoPictures;
     uint32_t index = 0;
-    for (const FoundPicture& picture : pictures) {
+    for (const FoundPicture& picture : job.pictures) {
         ++index;
-        if (run.CopyPicture(picture.FullPath(), FileExtension(picture.name), index) !=
-            CTransferRun::CopyOutcome::Copied) {
-            Finish(run, *callback, true);
-            return 0;
+        switch (run.CopyPicture(picture.FullPath(), FileExtension(picture.name), index)) {
+        case CTransferRun::CopyOutcome::Copied:
+            break;
+        case CTransferRun::CopyOutcome::Stopped:
+            return {true, false};
+        case CTransferRun::CopyOutcome::Failed:
+            return {false, false};
         }
     }
-    // The sources may only go once every copy is known to be whole on the server.
-    if (!run.VerifyCopies()) {
-        Finish(run, *callback, true);
-        return 0;
+    // Reading the copies back only guards the delete: when the sources stay, a listing that
+    // fails must not take good copies away.
+    if (properties.deleteAfterCopy && !run.VerifyCopies()) {
+        return {false, false};
     }
-    if (properties.deleteAfterCopy) {
-        callback->WaitForRunGate();
-        if (callback->IsCancelled()) {
-            Finish(run, *callback, true);
-            return 0;
+    // A cancel confirmed while the last picture was copied still takes the run back.
+    callback.WaitForRunGate();
+    if (control.IsCancelled()) {
+        return {true, false};
+    }
+    if (!properties.deleteAfterCopy) {
+        return {false, true};
+    }
+    callback.OnSwitchToDelete();
+    index = 0;
+    for (const FoundPicture& picture : job.pictures) {
+        ++index;
+        callback.WaitForRunGate();
+        if (control.IsCancelled()) {
+            return {true, true};
         }
-        callback->OnSwitchToDelete();
-        index = 0;
-        for (const FoundPicture& picture : pictures) {
-            ++index;
-            callback->WaitForRunGate();
-            if (callback->IsCancelled()) {
-                break;
-            }
-            callback->WaitForRunGate();
-            if (callback->OnDeleteFile(properties.total, index, picture.name)) {
-                break;
-            }
-            const std::string source = picture.FullPath();
-            std::error_code error;
-            if (!std::filesystem::remove(source, error)) {
-                std::printf("Cannot delete %s: %s\n", source.c_str(),
-                            error ? error.message().c_str() : "it is gone");
-            }
+        callback.WaitForRunGate();
+        if (callback.OnDeleteFile(properties.total, index, picture.name)) {
+            return {true, true};
+        }
+        const std::string source = picture.FullPath();
+        std::error_code error;
+        if (!std::filesystem::remove(source, error)) {
+            std::printf("Cannot delete %s: %s\n", source.c_str(),
+                        error ? error.message().c_str() : "it is gone");
         }
     }
-    Finish(run, *callback, false);
-    return 0;
+    return {false, true};
 }

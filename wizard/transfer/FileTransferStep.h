@@ -1,6 +1,11 @@
-// The copy step: copies the found pictures to the server on one worker thread, numbered after the
+// The copy step: copies the found pictures to the server on a worker thread, numbered after the
 // group name, optionally deletes the sources afterwards, and removes every copy it made when the
 // run is cancelled or fails.
+//
+// Threads: Start, Run, Wait, CancelAll, SetTransfer, Transfer and the destructor belong to the UI
+// thread (the thread that owns the step); IsRunning and CopiedList may be called from any thread.
+// The page controls a run through the controls Start returns, or through the transfer's callback,
+// whose Pause, Cancel and Resume act on the run started last.
 #pragma once
 
 #include "wizard/transfer/FileTransfer.h"
@@ -9,6 +14,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -18,38 +24,66 @@
 class CFileTransferStep {
 public:
     CFileTransferStep() = default;
-    // Cancels a running worker, opens its gate and waits for it: nothing of the step, its
-    // callback or its transfer is freed while the worker may use it.
-    ~CFileTransferStep();
+    // Cancels every run that has not ended, opens its gate and waits for its worker: nothing of
+    // the step, a callback or a transfer is freed while a worker may use it.
+    virtual ~CFileTransferStep();
     CFileTransferStep(const CFileTransferStep&) = delete;
     CFileTransferStep& operator=(const CFileTransferStep&) = delete;
 
-    // Owned from now on. Refused (false) while a run is under way.
-    bool SetTransfer(std::unique_ptr<CAbstractFileTransfer> transfer);
+    // Owned from now on, and used by the runs started afterwards; a run already started keeps
+    // the transfer it started with until it ends.
+    void SetTransfer(std::unique_ptr<CAbstractFileTransfer> transfer);
     CAbstractFileTransfer* Transfer() const { return m_transfer.get(); }
 
-    // Starts one worker thread that runs `Run`. False when a run is under way, or there is no
-    // transfer or no callback. `properties` must stay alive until the run has ended.
-    bool Start(CTransferProperties& properties);
-    bool IsRunning() const { return m_running.load(); }
-    // Waits for the worker of the last Start to end.
-    void Wait();
+    // Starts a run on a worker thread of its own with a copy of `properties` and of its found
+    // set taken now, reporting through the transfer's callback, and attaches the run's fresh
+    // controls to that callback. A run started before this one and not yet ended (a cancelled
+    // one rolling back) ends first; this one waits for it, then runs. Never throws. Every run
+    // started gives exactly one done notice; one whose thread cannot be made gives it at once,
+    // as a failure. Null only when there is no transfer or it has no callback.
+    std::shared_ptr<CTransferRunControl> Start(const CTransferProperties& properties);
 
-    // One run on the calling thread; always 0.
+    // A run started has not ended yet.
+    bool IsRunning() const { return m_active.load() > 0; }
+    // Waits until every run started has ended and its worker is gone.
+    void Wait();
+    // Cancels every run that has not ended and opens its gate; they end (a run in its delete
+    // pass keeps its copies) without further notice from the page.
+    void CancelAll();
+
+    // One run on the calling thread, after every run started before it has ended, with the
+    // same controls and notices as a started run; `properties` gets the run's last number and
+    // total. Always 0.
     int Run(CTransferProperties& properties);
 
-    // The destination paths (share paths) this run copied and kept, in copy order.
+    // The destination paths (share paths) that the last run to end copied and kept, in copy
+    // order.
     std::vector<std::string> CopiedList() const;
 
     void SetCleanupPatience(std::chrono::milliseconds patience) { m_patience = patience; }
 
-private:
-    void Finish(CTransferRun& run, CAbstractFileTransferCallback& callback, bool rollback);
+protected:
+    // Makes the worker thread of a run. May throw (std::system_error when the system has no
+    // thread to give).
+    virtual std::thread MakeWorker(std::function<void()> body);
 
-    std::unique_ptr<CAbstractFileTransfer> m_transfer;
+private:
+    struct Job;
+    struct Ending {
+        bool cancelled = false;
+        bool keepCopies = false;
+    };
+
+    std::shared_ptr<Job> MakeJob(const CTransferProperties& properties);
+    void Execute(Job& job);
+    Ending CopyAndDelete(Job& job, CTransferRun& run);
+
+    std::shared_ptr<CAbstractFileTransfer> m_transfer;
+    // The worker of the last run started; each worker first waits for the one started before it.
     std::thread m_worker;
-    std::atomic<bool> m_running{false};
-    std::shared_ptr<CAbstractFileTransferCallback> m_runCallback;
+    std::atomic<int> m_active{0};
+    std::mutex m_runsMutex;
+    std::vector<std::shared_ptr<CTransferRunControl>> m_runs; // not ended, oldest first
     mutable std::mutex m_copiedMutex;
     std::vector<std::string> m_copied;
     std::chrono::milliseconds m_patience = CTransferRun::kDefaultCleanupPatience;

@@ -2,6 +2,7 @@
 
 #include "wizard/transfer/TransferNaming.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <map>
@@ -41,19 +42,21 @@ void CTransferRun::Prepare() {
 CTransferRun::CopyOutcome CTransferRun::CopyPicture(const std::string& source,
                                                     std::string_view extension, uint32_t index) {
     m_callback.WaitForRunGate();
-    for (;;) {
-        if (m_properties.number == INT32_MAX) {
-            // Every number is taken; the name cannot grow without colliding.
-            m_failure = {ShareStatus::AlreadyExists, 0, source, {}, 0};
+    std::string name;
+    for (int tries = 0;; ++tries) {
+        if (m_properties.number == INT32_MAX || tries == kMaxNameTries) {
+            // Every number is taken, or a server answers that every name is: give up rather
+            // than ask it for ever.
+            std::printf("No free name for %s after %d tries\n", source.c_str(), tries);
+            m_failure = {ShareStatus::AlreadyExists, EEXIST, source, name, 0};
             return CopyOutcome::Failed;
         }
-        const std::string name =
-            DestinationName(m_properties.groupName, int64_t(m_properties.number) + 1, extension);
+        name = DestinationName(m_properties.groupName, int64_t(m_properties.number) + 1, extension);
         if (m_callback.OnCopyFile(m_properties.total, index, name)) {
             return CopyOutcome::Stopped;
         }
         const std::string path = JoinSharePath(m_folder, name);
-        const TransferResult result = m_transfer.Transfer(source, path);
+        const TransferResult result = m_transfer.Transfer(source, path, &m_callback);
         if (result.partialLeft) {
             m_partials.push_back(path);
         }

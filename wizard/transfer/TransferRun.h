@@ -22,10 +22,15 @@ public:
         uint64_t size = 0;  // bytes written
     };
 
+    // Taken names skipped for one picture before its copy fails.
+    static constexpr int kMaxNameTries = 10000;
+
     // How long the rollback keeps trying to remove copies while the server cannot be reached
     // (a server that restarts comes back within seconds).
     static constexpr std::chrono::milliseconds kDefaultCleanupPatience{10000};
 
+    // `callback` gives the run's notices and answers from the run's own controls (a
+    // CRunCallback); it is also the progress sink of every copy.
     CTransferRun(CAbstractFileTransfer& transfer, CAbstractFileTransferCallback& callback,
                  CTransferProperties& properties);
 
@@ -35,7 +40,8 @@ public:
 
     // Waits at the run gate, announces the picture and copies `source` under the group's next
     // free name with the source's extension. A taken name moves on to the next number, so no
-    // file is ever overwritten. Stopped: the callback refused or the copy was cancelled.
+    // file is ever overwritten, for at most kMaxNameTries names. Stopped: the callback refused
+    // or the copy was cancelled.
     CopyOutcome CopyPicture(const std::string& source, std::string_view extension, uint32_t index);
 
     // Reads the destination folder back and checks that every copy is there with the size that

@@ -6,8 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
+#include <system_error>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -385,15 +389,245 @@ TEST_F(TransferStepTest, DestroyingAPausedStepCancelsItsWorkerAndWaitsForIt) {
     EXPECT_EQ(FilesOnShare(), 0u);
 }
 
-TEST_F(TransferStepTest, ASecondStartWhileRunningIsRefused) {
-    sources.Add("1.jpg");
+TEST_F(TransferStepTest, ARunStartedWhileACancelledOneWindsDownWaitsForItAndKeepsItsOwnState) {
+    sources.Add("1.jpg", 3 << 20);
+    auto transfer = std::make_unique<CSambaFileTransfer>(std::make_unique<FakeShare>(share),
+                                                         CSambaFileTransfer::kMinimumChunkSize);
+    transfer->SetCallback(callback);
+    step.SetTransfer(std::move(transfer));
+    // The first run's second piece is held until the second run has been started.
+    std::mutex holdMutex;
+    std::condition_variable holdChanged;
+    bool held = false;
+    bool released = false;
+    share->beforeWrite = [&](const std::string& path, uint64_t written) -> ShareResult {
+        if (path == Path("Holiday 1.jpg") && written > 0) {
+            std::unique_lock lock(holdMutex);
+            held = true;
+            holdChanged.notify_all();
+            holdChanged.wait(lock, [&] { return released; });
+        }
+        return {};
+    };
+    const std::shared_ptr<CTransferRunControl> first = step.Start(properties);
+    ASSERT_NE(first, nullptr);
+    {
+        std::unique_lock lock(holdMutex);
+        holdChanged.wait(lock, [&] { return held; });
+    }
+    // The page's Yes, then cancel page -> Back -> folder page -> Next, all while the first run
+    // is still writing.
     callback->Pause();
-    ASSERT_TRUE(step.Start(properties));
-    EXPECT_FALSE(step.Start(properties));
-    EXPECT_FALSE(step.SetTransfer(nullptr));
+    callback->Cancel();
+    callback->Resume();
+    callback->ResetCancel();
+    properties.groupName = "Again";
+    const std::shared_ptr<CTransferRunControl> second = step.Start(properties);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second, first);
+    EXPECT_TRUE(first->IsCancelled()) << "the new run's clean start leaves the old one cancelled";
+    // What the sheet changes afterwards does not reach the run.
+    properties.groupName = "Later";
+    sources.Add("2.jpg");
+    {
+        std::lock_guard lock(holdMutex);
+        released = true;
+    }
+    holdChanged.notify_all();
+    step.Wait();
+
+    EXPECT_FALSE(step.IsRunning());
+    EXPECT_TRUE(first->HasEnded() && second->HasEnded());
+    const auto done = poster.All<kvDoneCopyAsyncData>();
+    ASSERT_EQ(done.size(), 2u);
+    EXPECT_TRUE(done[0]->cancelled);
+    EXPECT_FALSE(done[1]->cancelled);
+    EXPECT_FALSE(done[1]->failure.Failed());
+    EXPECT_FALSE(OnShare("Holiday 1.jpg"));
+    EXPECT_EQ(step.CopiedList(), std::vector<std::string>{Path("Again 1.jpg")});
+    EXPECT_EQ(FilesOnShare(), 1u);
+}
+
+TEST_F(TransferStepTest, ARunThatFailsSaysSoEvenWhenACancelCameToo) {
+    sources.Add("1.jpg");
+    sources.Add("2.jpg");
+    share->beforeWrite = [this](const std::string& path, uint64_t) -> ShareResult {
+        if (path == Path("Holiday 2.jpg")) {
+            callback->Cancel(); // the user's Yes lands as the server fails
+            return {ShareStatus::DiskFull, ENOSPC};
+        }
+        return {};
+    };
+    step.Run(properties);
+    EXPECT_FALSE(poster.Done().cancelled);
+    EXPECT_EQ(poster.Done().failure.status, ShareStatus::DiskFull);
+    EXPECT_EQ(FilesOnShare(), 0u);
+}
+
+TEST_F(TransferStepTest, ACancelGivenWhileTheLastPictureFinishesRollsBackWithNothingToDelete) {
+    sources.Add("1.jpg");
+    sources.Add("2.jpg");
+    std::atomic<bool> paused = false;
+    poster.onPost = [&](const kvAsyncData& record) {
+        auto* progress = dynamic_cast<const kvFileStatusAsyncData*>(&record);
+        if (progress != nullptr && poster.All<kvGroupStatusAsyncData>().size() == 2 &&
+            progress->bytesDone == 1000) {
+            callback->Pause();
+            paused = true;
+        }
+    };
+    ASSERT_NE(step.Start(properties), nullptr);
+    while (!paused) {
+        std::this_thread::sleep_for(1ms);
+    }
+    std::this_thread::sleep_for(20ms);
+    EXPECT_TRUE(step.IsRunning()) << "the worker waits at the gate after the copy pass";
+    callback->Cancel();
     callback->Resume();
     step.Wait();
-    EXPECT_EQ(poster.All<kvDoneCopyAsyncData>().size(), 1u);
+    EXPECT_EQ(FilesOnShare(), 0u);
+    EXPECT_TRUE(poster.Done().cancelled);
+    EXPECT_TRUE(step.CopiedList().empty());
+}
+
+TEST_F(TransferStepTest, CopiesAreReadBackOnlyToGuardADelete) {
+    sources.Add("1.jpg");
+    sources.Add("2.jpg");
+    share->listFailure = ShareStatus::ConnectionLost;
+    step.Run(properties);
+    EXPECT_FALSE(poster.Done().failure.Failed()) << poster.Done().failure.Describe();
+    EXPECT_EQ(step.CopiedList().size(), 2u);
+    EXPECT_EQ(FilesOnShare(), 2u);
+
+    // With the sources to go, a listing that fails keeps them and takes the copies back.
+    RecordingPoster second;
+    callback->SetTarget(&second, nullptr);
+    properties.deleteAfterCopy = true;
+    step.Run(properties);
+    EXPECT_EQ(second.Done().failure.status, ShareStatus::ConnectionLost);
+    EXPECT_EQ(FilesOnShare(), 2u) << "only the first run's copies are left";
+    EXPECT_TRUE(sources.Exists("1.jpg") && sources.Exists("2.jpg"));
+}
+
+TEST_F(TransferStepTest, GivesUpAfterABoundedNumberOfTakenNames) {
+    sources.Add("1.jpg");
+    share->everyNameTaken = true;
+    step.Run(properties);
+    EXPECT_EQ(share->creates, CTransferRun::kMaxNameTries);
+    const kvDoneCopyAsyncData& done = poster.Done();
+    EXPECT_FALSE(done.cancelled);
+    EXPECT_EQ(done.failure.status, ShareStatus::AlreadyExists);
+    EXPECT_EQ(done.failure.destination,
+              "Holiday " + std::to_string(CTransferRun::kMaxNameTries) + ".jpg");
+    EXPECT_EQ(FilesOnShare(), 0u);
+}
+
+// A step whose next worker threads cannot be made.
+class ThreadlessStep : public CFileTransferStep {
+public:
+    std::atomic<bool> refuse = true;
+
+protected:
+    std::thread MakeWorker(std::function<void()> body) override {
+        if (refuse) {
+            throw std::system_error(EAGAIN, std::generic_category(), "no thread");
+        }
+        return CFileTransferStep::MakeWorker(std::move(body));
+    }
+};
+
+TEST_F(TransferStepTest, AWorkerThatCannotBeMadeIsAFailedRunAndTheEarlierRunGoesOn) {
+    sources.Add("1.jpg");
+    ThreadlessStep threadless;
+    auto transfer = std::make_unique<CSambaFileTransfer>(std::make_unique<FakeShare>(share));
+    transfer->SetCallback(callback);
+    threadless.SetTransfer(std::move(transfer));
+    std::atomic<bool> paused = false;
+    poster.onPost = [&](const kvAsyncData& record) {
+        if (dynamic_cast<const kvGroupStatusAsyncData*>(&record) != nullptr && !paused) {
+            callback->Pause();
+            paused = true;
+        }
+    };
+    threadless.refuse = false;
+    const std::shared_ptr<CTransferRunControl> first = threadless.Start(properties);
+    ASSERT_NE(first, nullptr);
+    while (!paused) {
+        std::this_thread::sleep_for(1ms);
+    }
+
+    threadless.refuse = true;
+    std::shared_ptr<CTransferRunControl> second;
+    EXPECT_NO_THROW(second = threadless.Start(properties));
+    ASSERT_NE(second, nullptr);
+    EXPECT_TRUE(second->HasEnded());
+    auto done = poster.All<kvDoneCopyAsyncData>();
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_FALSE(done[0]->cancelled);
+    EXPECT_EQ(done[0]->failure.status, ShareStatus::Failed);
+    EXPECT_EQ(done[0]->failure.error, EAGAIN);
+    EXPECT_TRUE(threadless.IsRunning()) << "the paused first run";
+
+    first->Resume();
+    threadless.Wait();
+    EXPECT_FALSE(threadless.IsRunning());
+    done = poster.All<kvDoneCopyAsyncData>();
+    ASSERT_EQ(done.size(), 2u);
+    EXPECT_FALSE(done[1]->failure.Failed());
+    EXPECT_TRUE(OnShare("Holiday 1.jpg"));
+}
+
+TEST_F(TransferStepTest, ClosingCancelsTheQueuedRunsTooAndEachReportsOnce) {
+    sources.Add("1.jpg");
+    std::atomic<bool> paused = false;
+    poster.onPost = [&](const kvAsyncData& record) {
+        if (dynamic_cast<const kvGroupStatusAsyncData*>(&record) != nullptr && !paused) {
+            callback->Pause();
+            paused = true;
+        }
+    };
+    ASSERT_NE(step.Start(properties), nullptr);
+    while (!paused) {
+        std::this_thread::sleep_for(1ms);
+    }
+    properties.location = "MyPhotos\\Other";
+    ASSERT_NE(step.Start(properties), nullptr);
+    step.CancelAll();
+    step.Wait();
+    const auto done = poster.All<kvDoneCopyAsyncData>();
+    ASSERT_EQ(done.size(), 2u);
+    EXPECT_TRUE(done[0]->cancelled && done[1]->cancelled);
+    EXPECT_EQ(FilesOnShare(), 0u);
+    EXPECT_EQ(share->creates, 1);
+    EXPECT_EQ(share->folders.count("FamilyLibrary/MyPhotos/Other"), 0u)
+        << "a run cancelled before its turn leaves the server alone";
+}
+
+TEST_F(TransferStepTest, TheSheetCanCancelADeletePassAndWaitForTheWorker) {
+    sources.Add("1.jpg");
+    sources.Add("2.jpg");
+    sources.Add("3.jpg");
+    properties.deleteAfterCopy = true;
+    std::atomic<bool> paused = false;
+    poster.onPost = [&](const kvAsyncData& record) {
+        auto* deleting = dynamic_cast<const kvDeleteStatusAsyncData*>(&record);
+        if (deleting != nullptr && deleting->pictureNumber == 2) {
+            callback->Pause();
+            paused = true;
+        }
+    };
+    ASSERT_NE(step.Start(properties), nullptr);
+    while (!paused) {
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_TRUE(step.IsRunning());
+    step.CancelAll(); // the wizard is closing
+    step.Wait();
+    EXPECT_FALSE(step.IsRunning());
+    EXPECT_TRUE(poster.Done().cancelled);
+    EXPECT_EQ(FilesOnShare(), 3u) << "verified copies stay";
+    EXPECT_FALSE(sources.Exists("1.jpg"));
+    EXPECT_TRUE(sources.Exists("3.jpg"));
 }
 
 TEST_F(TransferStepTest, AServerThatTakesNoFilesFailsTheRunAtOnce) {
@@ -405,6 +639,21 @@ TEST_F(TransferStepTest, AServerThatTakesNoFilesFailsTheRunAtOnce) {
     EXPECT_EQ(poster.Done().failure.status, ShareStatus::NotSupported);
     EXPECT_FALSE(poster.Done().cancelled);
     EXPECT_TRUE(sources.Exists("1.jpg"));
+}
+
+TEST_F(TransferStepTest, ProgressMovesAtLeastEveryMebibyteWhateverTheChunkSize) {
+    const uint64_t size = 5'000'000;
+    sources.Add("big.jpg", size);
+    step.Run(properties);
+    const auto progress = poster.All<kvFileStatusAsyncData>();
+    ASSERT_GE(progress.size(), 2u);
+    for (size_t i = 1; i < progress.size(); ++i) {
+        EXPECT_LE(progress[i]->bytesDone - progress[i - 1]->bytesDone,
+                  CSambaFileTransfer::kProgressStep)
+            << "record " << i;
+    }
+    EXPECT_EQ(progress.back()->bytesDone, size);
+    EXPECT_EQ(share->files[Path("Holiday 1.jpg")], sources.Contents("big.jpg"));
 }
 
 TEST_F(TransferStepTest, ReportsProgressAfterEveryChunk) {

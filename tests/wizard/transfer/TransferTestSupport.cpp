@@ -114,7 +114,7 @@ ShareResult FakeShare::CreateNew(const std::string& path,
     if (state->creates == state->failCreateNumber) {
         return {state->createFailure, EIO};
     }
-    if (state->Exists(path)) {
+    if (state->everyNameTaken || state->Exists(path)) {
         return {ShareStatus::AlreadyExists, EEXIST};
     }
     const std::string parent = ParentOf(path);

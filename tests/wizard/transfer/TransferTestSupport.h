@@ -28,6 +28,8 @@ public:
         // The create with this number (from 1) fails with createFailure.
         int failCreateNumber = 0;
         ShareStatus createFailure = ShareStatus::AccessDenied;
+        // Every create answers that the name is taken.
+        bool everyNameTaken = false;
         // Called before every write with the path and the bytes already written; a failure
         // fails the write.
         std::function<ShareResult(const std::string&, uint64_t)> beforeWrite;
