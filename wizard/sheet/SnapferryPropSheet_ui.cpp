@@ -149,6 +149,7 @@ CSnapferryPropSheet::~CSnapferryPropSheet() {
     if (m_runCallback) {
         m_runCallback->SetTarget(nullptr, nullptr);
     }
+    m_fileStep.CancelAll();
     m_fileStep.Wait();
 }
 
@@ -357,10 +358,7 @@ void CSnapferryPropSheet::EndWizard(int code) {
     if (m_fileStep.IsRunning()) {
         // The worker ends at its next picture once cancelled; the wizard never closes under it.
         wxBusyCursor busy;
-        if (m_runCallback) {
-            m_runCallback->Cancel();
-            m_runCallback->Resume();
-        }
+        m_fileStep.CancelAll();
         m_fileStep.Wait();
     }
     if (IsModal()) {
@@ -405,7 +403,6 @@ void CSnapferryPropSheet::TakeServer(const DeviceRecord& chosen,
     properties.library = settings.usePersonalLibrary ? 1 : 0;
     // The name the wizard remembers is held to 127 bytes, as the saved value always was.
     settings.serverName = CutText(ServerNameOf(chosen).value_or(std::string()), 127);
-    m_fileStep.Wait();
     m_fileStep.SetTransfer(std::move(transfer));
 }
 
@@ -421,7 +418,7 @@ bool CSnapferryPropSheet::StartTransferThreads(
     properties.cameraMode = cameraMode;
     copiedCount = 0;
     lastFailure = {};
-    return m_fileStep.Start(properties);
+    return m_fileStep.Start(properties) != nullptr;
 }
 
 void CSnapferryPropSheet::StopDeleting() {
