@@ -157,7 +157,7 @@ TEST(GphotoFinding, WithoutACameraOnTheGivenPortTheWizardEndsSilently) {
               CameraFindStatus::EndSilently);
     EXPECT_EQ(system.Open("disk:" + WorldBase() + "/card").result.status, CameraStatus::NotFound);
 
-    const TmpfsCamera card("card");
+    const TmpfsCamera card("My Card"); // a card's label often holds a space
     card.Write("DCIM/100TEST/IMG_0001.JPG", kJpeg);
     for (const std::string& id : {card.Port() + "/", "disk:" + WorldBase(), "DISK:" + card.Root(),
                                   std::string("usb:001,005")}) {
