@@ -1,0 +1,75 @@
+#include "wizard/camera/CameraFinder.h"
+
+#include "wizard/camera/CameraPictures.h"
+
+#include <vector>
+
+CameraOpenResult OpenReleasingClaim(CAbstractCameraSystem& system,
+                                    CAbstractCameraClaimRelease& release, const std::string& port) {
+    CameraOpenResult opened = system.Open(port);
+    if (opened.result.status != CameraStatus::Claimed) {
+        return opened;
+    }
+    // The desktop's camera monitor claims a camera as soon as it is plugged in; asked, it lets
+    // go. Whatever it answers, one more try tells whether the camera is free now.
+    const bool released = release.Release(port);
+    opened = system.Open(port);
+    if (opened.result.status == CameraStatus::Claimed) {
+        opened.result.reason =
+            "The camera on " + port + " is in use by another program" +
+            (released ? std::string(", which kept it although the desktop let it go")
+                      : std::string(", and the desktop could not be asked to let it go")) +
+            ". Close the programs that show the camera's pictures, then start again.";
+    }
+    return opened;
+}
+
+CameraFind FindCamera(const std::string& deviceId, CAbstractCameraSystem& system,
+                      CAbstractCameraClaimRelease& release) {
+    CameraFind find;
+    std::vector<CameraPort> cameras;
+    if (!system.Detect(cameras).ok() || cameras.empty() || cameras.size() > kMaxCameras) {
+        return find;
+    }
+    const CameraPort* match = nullptr;
+    for (const CameraPort& camera : cameras) {
+        if (camera.port == deviceId) {
+            match = &camera;
+            break;
+        }
+    }
+    if (match == nullptr) {
+        return find;
+    }
+    find.status = CameraFindStatus::Found;
+    find.deviceId = match->port;
+    find.displayName = match->model;
+    find.driveText = " ";
+
+    CameraOpenResult opened = OpenReleasingClaim(system, release, match->port);
+    if (opened.result.status == CameraStatus::Claimed) {
+        find.status = CameraFindStatus::Unavailable;
+        find.reason = opened.result.reason;
+        return find;
+    }
+    if (!opened.result.ok()) {
+        return find; // shown as a camera without pictures
+    }
+    // Only the first picture matters here; the copy walks them all.
+    bool found = false;
+    CameraFileFacts first;
+    const CameraResult walked = WalkCamera(*opened.camera, [&](const CameraItem& item) {
+        if (!IsCameraPicture(item)) {
+            return CameraWalkAction::Continue;
+        }
+        found = true;
+        first = item.facts;
+        return CameraWalkAction::Stop;
+    });
+    if (!walked.ok() || !found) {
+        return find;
+    }
+    find.noPictures = false;
+    find.cannotDelete = !(first.permissionsKnown && first.canDelete);
+    return find;
+}
