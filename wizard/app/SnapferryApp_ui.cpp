@@ -17,9 +17,12 @@
 #include <wx/init.h>
 #include <wx/msgdlg.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -58,7 +61,31 @@ public:
 };
 
 void ShowError(const std::string& text) {
+    // The text also goes to standard output, where a log of the run finds it.
+    std::printf("Message: %s\n", text.c_str());
     wxMessageBox(ToWxText(text), ToWxText(LoadBrandedText(kCaption)), wxOK | wxICON_ERROR, nullptr);
+}
+
+long long MillisecondsBetween(std::chrono::steady_clock::time_point from,
+                              std::chrono::steady_clock::time_point to) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count();
+}
+
+// The process's resident memory, for the start-up figures; 0 when it cannot be read.
+long ResidentKibibytes() {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (status == nullptr) {
+        return 0;
+    }
+    char line[256];
+    long kibibytes = 0;
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+        if (std::sscanf(line, "VmRSS: %ld kB", &kibibytes) == 1) {
+            break;
+        }
+    }
+    std::fclose(status);
+    return kibibytes;
 }
 
 // The program's full path, which the desktop entry's Exec line needs.
@@ -131,6 +158,7 @@ int CSnapferryApp::RunFolderMode() {
         return kExitFailed;
     }
 
+    const auto searchStart = std::chrono::steady_clock::now();
     CWxSearchEventLoop loop;
     CFindFilesStatusWindow statusWindow;
     CFindFilesStep search(loop);
@@ -146,6 +174,7 @@ int CSnapferryApp::RunFolderMode() {
         std::printf("No pictures found in %s\n", folder.c_str());
         return kExitNothingToDo;
     }
+    const auto searchEnd = std::chrono::steady_clock::now();
 
     RegistryScope registry;
     wxBitmap header;
@@ -159,6 +188,17 @@ int CSnapferryApp::RunFolderMode() {
     sheet.properties.cannotDelete = volume.cannotDelete;
     sheet.AddPages();
     SetTopWindow(&sheet);
+    sheet.onPageShown = [&, first = true](int /*page*/) mutable {
+        if (!first) {
+            return;
+        }
+        first = false;
+        const auto now = std::chrono::steady_clock::now();
+        std::printf("Sheet shown: %zu picture(s), search %lld ms, from its end %lld ms, "
+                    "resident %ld KiB\n",
+                    sheet.pictures.size(), MillisecondsBetween(searchStart, searchEnd),
+                    MillisecondsBetween(searchEnd, now), ResidentKibibytes());
+    };
     const int answer = sheet.Run();
     std::printf("Wizard closed: %s, %u picture(s) copied\n",
                 answer == wxID_OK ? "finished" : "cancelled", sheet.copiedCount);
