@@ -1,6 +1,7 @@
 #include "wizard/search/FindFilesDlg_ui.h"
 
 #include "common/resources/ResourceManager.h"
+#include "common/ui/WindowStacking_ui.h"
 
 #include <wx/animate.h>
 #include <wx/button.h>
@@ -10,11 +11,6 @@
 #include <wx/stattext.h>
 
 #include <cstddef>
-
-// From the toolkit's libraries, whose headers the build does not use; the types are wxWidgets'
-// own declarations of them.
-extern "C" GdkWindow* gtk_widget_get_window(GtkWidget* widget);
-extern "C" void gdk_window_raise(GdkWindow* window);
 
 extern const unsigned char kSearchAnimationGif[];
 extern const std::size_t kSearchAnimationGif_size;
@@ -155,13 +151,8 @@ void CFindFilesStatusWindow::SetText(const std::string& text) {
 }
 
 void CFindFilesStatusWindow::BringToTop() {
-    // Raise() presents the window, which activates it: keys typed into another window would then
-    // land on Cancel every 250 ms. Restacking the toolkit's window leaves the focus where it is.
-    if (m_dialog && m_dialog->IsShown()) {
-        if (GdkWindow* window = gtk_widget_get_window(m_dialog->GetHandle())) {
-            gdk_window_raise(window);
-        }
-    }
+    // Never Raise(): keys typed into another window would land on Cancel every 250 ms.
+    RaiseWithoutFocus(m_dialog.get());
 }
 
 void CFindFilesStatusWindow::SetCallback(CAbstractProgressCallback* callback) {

@@ -3,6 +3,7 @@
 #include "common/discovery/ServerName.h"
 #include "common/ui/BrandedImage_ui.h"
 #include "common/ui/IntervalTimer_ui.h"
+#include "common/ui/WindowStacking_ui.h"
 #include "common/ui/WxText_ui.h"
 #include "wizard/sheet/SnapferryPropSheet_ui.h"
 
@@ -13,8 +14,6 @@
 #include <wx/listctrl.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
-
-#include <gtk/gtk.h>
 
 namespace {
 
@@ -27,19 +26,6 @@ constexpr int kIconSize = 32;
 enum ListImage { kServerImage = 0, kInternetImage = 1, kNoServerImage = 2 };
 
 } // namespace
-
-void RaiseWithoutFocus(wxWindow* window) {
-    if (window == nullptr || !window->IsShown()) {
-        return;
-    }
-    // gdk_window_raise restacks without asking the window manager to activate the window, which
-    // wxWindow::Raise (gtk_window_present) does.
-    if (GtkWidget* widget = window->GetHandle()) {
-        if (GdkWindow* gdkWindow = gtk_widget_get_window(widget)) {
-            gdk_window_raise(gdkWindow);
-        }
-    }
-}
 
 CProgressDlg::CProgressDlg(wxWindow* parent, CAbstractProgressCallback* callback)
     : wxDialog(parent, wxID_ANY, WizardText(kLocatingTitle)), m_callback(callback),

@@ -126,7 +126,3 @@ private:
     bool m_initialised = false;
     bool m_searching = false;
 };
-
-// Brings a window to the top without making it the active one, so that typing meant for another
-// window never lands in it.
-void RaiseWithoutFocus(wxWindow* window);
