@@ -181,7 +181,7 @@ int CSnapferryApp::RunFolderMode() {
     LoadBrandedBitmap(header, "IDB_HEADER");
     CSnapferryPropSheet sheet(header, false);
     sheet.LoadSavedSettings();
-    sheet.pictures = search.Found();
+    sheet.pictures = search.TakeFound();
     sheet.noPictures = sheet.pictures.empty();
     sheet.properties.sourceDisplayName = volume.displayName;
     sheet.properties.driveText = volume.driveText;

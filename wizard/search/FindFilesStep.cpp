@@ -107,6 +107,14 @@ const FoundSet& CFindFilesStep::Found() {
     return m_context->found;
 }
 
+FoundSet CFindFilesStep::TakeFound() {
+    if (!m_context) {
+        return {};
+    }
+    JoinWorker();
+    return std::move(m_context->found);
+}
+
 void CFindFilesStep::Tick() {
     if (!m_running) {
         return;

@@ -58,6 +58,9 @@ public:
     // First waits for the search's worker to let go of the set: a cancelled worker ends at its
     // next entry, while a search that still runs is waited for until its walk ends.
     const FoundSet& Found();
+    // The pictures of the last search, handed over without a copy (a large set is large); the
+    // step keeps none afterwards.
+    FoundSet TakeFound();
 
 private:
     void Tick();
