@@ -60,7 +60,14 @@ wxSizer* CSheetPage::BeginFullSizeLayout(const wxString& title) {
     auto* row = new wxBoxSizer(wxHORIZONTAL);
     wxBitmap picture;
     if (LoadBrandedBitmap(picture, m_style.picture)) {
-        row->Add(new wxStaticBitmap(this, wxID_ANY, picture), 0, wxEXPAND);
+        // The picture at the top, and its last row's colour below it when the page is taller.
+        auto* side = new wxPanel(this, wxID_ANY, wxDefaultPosition, picture.GetSize());
+        const wxImage image = picture.ConvertToImage();
+        side->SetBackgroundColour(wxColour(image.GetRed(0, image.GetHeight() - 1),
+                                           image.GetGreen(0, image.GetHeight() - 1),
+                                           image.GetBlue(0, image.GetHeight() - 1)));
+        new wxStaticBitmap(side, wxID_ANY, picture, wxPoint(0, 0));
+        row->Add(side, 0, wxEXPAND);
     } else {
         row->AddSpacer(kSidePictureWidth);
     }
@@ -276,6 +283,16 @@ void CSnapferryPropSheet::SetWizardButtons(unsigned buttons) {
         SetDefaultItem(m_cancel);
     }
     Layout();
+    // The keyboard follows the buttons: Enter goes to the button the page offers first, and a
+    // button that was just turned off must not keep the focus (Enter and Esc would reach
+    // nothing). A field of the page keeps it.
+    wxWindow* focus = FindFocus();
+    const bool onButtons =
+        focus == m_back || focus == m_next || focus == m_finish || focus == m_cancel;
+    if (enabled &&
+        (focus == nullptr || onButtons || !focus->IsEnabled() || !focus->IsShownOnScreen())) {
+        (preferred != nullptr ? preferred : m_cancel)->SetFocus();
+    }
 }
 
 void CSnapferryPropSheet::ShowBackButton(bool show) {

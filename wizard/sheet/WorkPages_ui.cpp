@@ -11,6 +11,8 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include <cstdio>
+
 namespace {
 
 constexpr unsigned kCaption = 116;
@@ -81,6 +83,7 @@ bool CCopyingFilesPage::OnQueryCancel() {
     m_callback->Pause();
     const int answer = wxMessageBox(WizardText(kStopQuestion), WizardText(kCaption),
                                     wxYES_NO | wxICON_QUESTION, this);
+    std::printf("Stop copying? %s\n", answer == wxYES ? "yes" : "no");
     if (answer == wxYES) {
         m_callback->Cancel();
         Sheet().lastFailure = {};
