@@ -357,6 +357,58 @@ TEST_F(SheetTest, TheFinishLinkOpensTheDestinationAndSaysWhenItCannot) {
     EXPECT_EQ(boxes.messageBoxes[0].caption, "Dunmere Pictures Wizard");
 }
 
+TEST_F(SheetTest, AnUnlistableLibrarySaysWhyAndTheUserCanStillGoOn) {
+    Announcers servers(port, {{20, "alpha"}});
+    auto sheet = MakeSheet();
+    sheet->folderLister = [](const std::string&, std::vector<std::string>& names) {
+        names.clear();
+        return ShareResult{ShareStatus::Unreachable, 0};
+    };
+    Drive(*sheet,
+          {
+              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
+              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
+              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
+               [&] {
+                   EXPECT_TRUE(FolderPage(*sheet).Destinations()->Model().ShownList().empty());
+                   EXPECT_EQ(FolderPage(*sheet).ListingStatus()->GetLabel().utf8_string(),
+                             "The folders of \\\\127.0.0.20\\FamilyLibrary cannot be listed: the "
+                             "server cannot be reached.");
+                   sheet->PressButton(kNextButton);
+               }},
+              {On(*sheet, kFinishPage), [&] { sheet->PressButton(kFinishButton); }},
+          });
+    std::lock_guard lock(share->mutex);
+    EXPECT_EQ(share->files["FamilyLibrary/Photo 1.jpg"], sources.Contents("a.jpg"))
+        << "with no destination chosen the pictures go to the library itself";
+}
+
+TEST_F(SheetTest, ClosingTheSheetWhileCopyingWaitsForTheWorkerAndLeavesNothingBehind) {
+    Announcers servers(port, {{20, "alpha"}});
+    auto sheet = MakeSheet();
+    std::atomic<int> writes{0};
+    share->beforeWrite = [&](const std::string&, uint64_t) {
+        ++writes;
+        std::this_thread::sleep_for(20ms);
+        return ShareResult{};
+    };
+    sources.Add("c.jpg", 8 << 20);
+    sheet->pictures = sources.Pictures();
+    Drive(*sheet,
+          {
+              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
+              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
+              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
+               [&] { sheet->PressButton(kNextButton); }},
+              {[&] { return Current(*sheet) == kCopyingPage && writes > 2; },
+               [&] { sheet->EndModal(wxID_CANCEL); }},
+          });
+    // Records the worker still posts have nowhere to go once the sheet is gone.
+    sheet.reset();
+    std::lock_guard lock(share->mutex);
+    EXPECT_TRUE(share->files.empty()) << "the run was cancelled and rolled back";
+}
+
 TEST_F(SheetTest, ACancelledCredentialsPromptKeepsTheDevicePage) {
     SmbdFixture smbd;
     std::string why;
