@@ -26,6 +26,8 @@
 #include <wx/stattext.h>
 #include <wx/utils.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -142,6 +144,14 @@ CSnapferryPropSheet::CSnapferryPropSheet(const wxBitmap& headerBitmap, bool came
     SetSizer(column);
     m_finish->Hide();
 
+    m_uiWatch.SetOwner(this);
+    Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+        const auto now = std::chrono::steady_clock::now();
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_lastTick) -
+                          kUiWatchPeriod;
+        m_longestTickWait = std::max(m_longestTickWait, wait);
+        m_lastTick = now;
+    });
     SetEscapeId(wxID_CANCEL);
     Bind(wxEVT_BUTTON, &CSnapferryPropSheet::OnBack, this, wxID_BACKWARD);
     Bind(wxEVT_BUTTON, &CSnapferryPropSheet::OnNext, this, wxID_FORWARD);
@@ -435,7 +445,16 @@ bool CSnapferryPropSheet::StartTransferThreads(
     properties.cameraMode = cameraMode;
     copiedCount = 0;
     lastFailure = {};
-    return m_fileStep.Start(properties) != nullptr;
+    if (!m_fileStep.Start(properties)) {
+        return false;
+    }
+    ++m_runsStarted;
+    // How late a 20 ms tick comes while the run goes on tells how long the window stalls.
+    m_runStart = std::chrono::steady_clock::now();
+    m_lastTick = m_runStart;
+    m_longestTickWait = {};
+    m_uiWatch.Start(int(kUiWatchPeriod.count()));
+    return true;
 }
 
 void CSnapferryPropSheet::StopDeleting() {
@@ -470,8 +489,26 @@ void CSnapferryPropSheet::ApplyDeleteStatus(const kvDeleteStatusAsyncData& recor
 }
 
 void CSnapferryPropSheet::ApplyDoneCopy(const kvDoneCopyAsyncData& record) {
+    // Runs end in the order they started; a run cancelled before the user tried again ends while
+    // the new one copies, and must not move the pages.
+    if (++m_runsEnded < m_runsStarted) {
+        std::printf("An earlier copy run ended (%s)\n", record.cancelled          ? "cancelled"
+                                                        : record.failure.Failed() ? "failed"
+                                                                                  : "done");
+        return;
+    }
+    m_uiWatch.Stop();
     lastFailure = record.failure;
     copiedCount = uint32_t(m_fileStep.CopiedList().size());
+    std::printf("Copy run %s: %u picture(s) in %lld ms; the window answered within %lld ms\n",
+                record.cancelled          ? "cancelled"
+                : record.failure.Failed() ? "failed"
+                                          : "done",
+                copiedCount,
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - m_runStart)
+                                           .count()),
+                static_cast<long long>(m_longestTickWait.count()));
     if (record.failure.Failed()) {
         std::printf("Copy run failed: %s\n", record.failure.Describe().c_str());
     }

@@ -16,7 +16,9 @@
 
 #include <wx/bitmap.h>
 #include <wx/dialog.h>
+#include <wx/timer.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -170,6 +172,15 @@ private:
 
     CFileTransferStep m_fileStep;
     std::shared_ptr<CFileTransferCallback> m_runCallback;
+    unsigned m_runsStarted = 0;
+    unsigned m_runsEnded = 0;
+
+    // Watches the UI thread while a run copies: the longest a tick came late.
+    static constexpr std::chrono::milliseconds kUiWatchPeriod{20};
+    wxTimer m_uiWatch;
+    std::chrono::steady_clock::time_point m_runStart;
+    std::chrono::steady_clock::time_point m_lastTick;
+    std::chrono::milliseconds m_longestTickWait{0};
 };
 
 // The wizard's texts: a branded string, and a dialog control's text (built-in English when the

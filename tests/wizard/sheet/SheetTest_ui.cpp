@@ -409,6 +409,75 @@ TEST_F(SheetTest, ClosingTheSheetWhileCopyingWaitsForTheWorkerAndLeavesNothingBe
     EXPECT_TRUE(share->files.empty()) << "the run was cancelled and rolled back";
 }
 
+TEST_F(SheetTest, AMissingSavedServerOffersTheServersHeardInsteadOfSearchingAgain) {
+    CRegistry& registry = *GetRegistry();
+    registry.SetDword(User, kWizardSettingsKeyPath, "bSaveSettings", 1);
+    registry.SetDword(User, kWizardSettingsKeyPath, "bUsingSaved", 1);
+    registry.SetString(User, kWizardSettingsKeyPath, "bSubdomain", "gamma");
+    Announcers servers(port, {{20, "alpha.local"}});
+    auto sheet = MakeSheet();
+    sheet->locateSeconds = 2;
+    Drive(*sheet, {
+                      {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
+                      {On(*sheet, kDevicePage),
+                       [&] {
+                           EXPECT_EQ(DevicePage(*sheet).Meter().Dialog(), nullptr)
+                               << "no second search";
+                           EXPECT_EQ(ListTexts(DevicePage(*sheet).List()),
+                                     std::vector<std::string>{"alpha (127.0.0.20)"});
+                           sheet->PressButton(kNextButton);
+                       }},
+                      {On(*sheet, kFolderPage), [&] { sheet->EndModal(wxID_CANCEL); }},
+                  });
+    EXPECT_TRUE(sheet->savedServerMissing);
+    EXPECT_EQ(madeFor, std::vector<std::string>{"127.0.0.20"});
+}
+
+TEST_F(SheetTest, YesToStopRollsBackAndTryingAgainAtOnceCopiesEverythingOnce) {
+    Announcers servers(port, {{20, "alpha"}});
+    sources.Add("c.jpg", 8 << 20);
+    auto sheet = MakeSheet();
+    std::atomic<int> writes{0};
+    std::atomic<bool> slow{true};
+    share->beforeWrite = [&](const std::string&, uint64_t) {
+        ++writes;
+        if (slow) {
+            std::this_thread::sleep_for(30ms);
+        }
+        return ShareResult{};
+    };
+    boxes.messageBoxAnswer = wxID_YES;
+    Drive(*sheet,
+          {
+              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
+              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
+              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
+               [&] { sheet->PressButton(kNextButton); }},
+              {[&] { return Current(*sheet) == kCopyingPage && writes > 3; },
+               [&] { sheet->PressButton(0); }},
+              {On(*sheet, kCancelPage),
+               [&] {
+                   // Back and Next at once: the cancelled run may still be rolling back.
+                   slow = false;
+                   sheet->PressButton(kBackButton);
+                   sheet->PressButton(kNextButton);
+               }},
+              {On(*sheet, kFinishPage), [&] { sheet->PressButton(kFinishButton); }},
+          });
+    ASSERT_EQ(boxes.messageBoxes.size(), 1u);
+    EXPECT_NE(boxes.messageBoxes[0].message.find("Do you want to stop copying them?"),
+              std::string::npos);
+    EXPECT_EQ(shown, (std::vector<int>{kWelcomePage, kDevicePage, kFolderPage, kCopyingPage,
+                                       kCancelPage, kFolderPage, kCopyingPage, kFinishPage}));
+    sheet.reset();
+    std::lock_guard lock(share->mutex);
+    EXPECT_EQ(share->files.size(), 3u);
+    EXPECT_EQ(share->files["FamilyLibrary/FamilyPhotos/Photo/Photo 1.jpg"],
+              sources.Contents("a.jpg"));
+    EXPECT_EQ(share->files["FamilyLibrary/FamilyPhotos/Photo/Photo 3.jpg"],
+              sources.Contents("c.jpg"));
+}
+
 TEST_F(SheetTest, ACancelledCredentialsPromptKeepsTheDevicePage) {
     SmbdFixture smbd;
     std::string why;
