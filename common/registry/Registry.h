@@ -65,3 +65,12 @@ public:
 CRegistry* CreateRegistry();
 CRegistry* GetRegistry();
 void DestroyRegistry();
+
+// The process-wide instance for the life of a scope: a program's run makes one.
+class CRegistryScope {
+public:
+    CRegistryScope() { CreateRegistry(); }
+    ~CRegistryScope() { DestroyRegistry(); }
+    CRegistryScope(const CRegistryScope&) = delete;
+    CRegistryScope& operator=(const CRegistryScope&) = delete;
+};

@@ -89,3 +89,18 @@ kvResourceManager* CreateResourceManager(ProgramKind program,
                                          std::span<const unsigned char> builtinBundle);
 kvResourceManager* GetResourceManager();
 void DestroyResourceManager();
+
+// The process-wide manager for the life of a scope, with the program's resource library loaded
+// when there is one (without it the built-in English serves: nothing to report).
+class CResourceManagerScope {
+public:
+    CResourceManagerScope(ProgramKind program, std::span<const unsigned char> builtinBundle,
+                          const char* library) {
+        if (kvResourceManager* manager = CreateResourceManager(program, builtinBundle)) {
+            manager->LoadResourceLibrary(library);
+        }
+    }
+    ~CResourceManagerScope() { DestroyResourceManager(); }
+    CResourceManagerScope(const CResourceManagerScope&) = delete;
+    CResourceManagerScope& operator=(const CResourceManagerScope&) = delete;
+};

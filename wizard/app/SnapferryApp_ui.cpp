@@ -38,28 +38,6 @@ constexpr const char* kAlreadyRunning =
 constexpr const char* kPictureExtensions[] = {".JPG", ".jpg", ".JPEG", ".jpeg", ".GIF",
                                               ".gif", ".PNG", ".png",  ".BMP",  ".bmp"};
 
-class ResourceManagerScope {
-public:
-    ResourceManagerScope() {
-        if (kvResourceManager* manager =
-                CreateResourceManager(ProgramKind::Wizard, WizardBuiltinBundle())) {
-            // Without the bundle the built-in English texts serve; nothing to report.
-            manager->LoadResourceLibrary(kWizardResourceLibrary);
-        }
-    }
-    ~ResourceManagerScope() { DestroyResourceManager(); }
-    ResourceManagerScope(const ResourceManagerScope&) = delete;
-    ResourceManagerScope& operator=(const ResourceManagerScope&) = delete;
-};
-
-class RegistryScope {
-public:
-    RegistryScope() { CreateRegistry(); }
-    ~RegistryScope() { DestroyRegistry(); }
-    RegistryScope(const RegistryScope&) = delete;
-    RegistryScope& operator=(const RegistryScope&) = delete;
-};
-
 void ShowError(const std::string& text) {
     // The text also goes to standard output, where a log of the run finds it.
     std::printf("Message: %s\n", text.c_str());
@@ -176,7 +154,7 @@ int CSnapferryApp::RunFolderMode() {
     }
     const auto searchEnd = std::chrono::steady_clock::now();
 
-    RegistryScope registry;
+    CRegistryScope registry;
     wxBitmap header;
     LoadBrandedBitmap(header, "IDB_HEADER");
     CSnapferryPropSheet sheet(header, false);
@@ -216,11 +194,13 @@ int RunSnapferry(int argc, char** argv) {
     const WizardCommand command = ParseWizardCommandLine(arguments);
     if (command.mode == WizardMode::Register || command.mode == WizardMode::Unregister) {
         // Installers register without a display; nothing is shown either way.
-        ResourceManagerScope resources;
+        CResourceManagerScope resources(ProgramKind::Wizard, WizardBuiltinBundle(),
+                                        kWizardResourceLibrary);
         return Register(command, programPath);
     }
 
-    ResourceManagerScope resources;
+    CResourceManagerScope resources(ProgramKind::Wizard, WizardBuiltinBundle(),
+                                    kWizardResourceLibrary);
     wxApp::SetInstance(new CSnapferryApp(programPath, command));
     if (!wxEntryStart(argc, argv)) {
         std::fprintf(stderr, "snapferry: the window system cannot be reached (no display?)\n");
