@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Shows the launcher at work against a simulated Velmora server (tools/velmora-sim) on loopback.
+# Shows the launcher at work against a simulated Velmora server (tools/velmora-sim) on loopback,
+# then the pictures wizard uploading a folder of pictures to the server's libraries (as root: the
+# libraries are served by a private smbd).
 # With a display: the real splash and windows, the desktop's own browser and file manager.
 # Without one: the same runs under a private X server, in a network namespace of their own when
-# run as root, with a recording opener that prints what would have been opened.
+# run as root, with a recording opener that prints what would have been opened; the wizard's
+# pages are walked through by keyboard (xdotool).
 # Usage: scripts/show.sh BUILD
 set -euo pipefail
 build=$(cd "${1:?usage: scripts/show.sh BUILD}" && pwd)
@@ -23,7 +26,8 @@ if [[ -z "${VELMORA_SHOW_DEMO:-}" ]]; then
   # What the show needs beyond the build: the simulated server runs on Python, xdg-open hands
   # addresses to the desktop, and without a display a private X server stands in.
   needed=(python3 xdg-utils)
-  [[ -n "${DISPLAY:-}" ]] || needed+=(xvfb xauth iproute2)
+  [[ -n "${DISPLAY:-}" ]] || needed+=(xvfb xauth iproute2 xdotool)
+  [[ $(id -u) -ne 0 ]] || needed+=(samba)
   missing=()
   for package in "${needed[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
@@ -54,11 +58,18 @@ else
   owns_demo=""
 fi
 sim_pid=""
-cleanup() {
+wizard_pid=""
+stop_sim() {
   if [[ -n "$sim_pid" ]]; then
-    kill "$sim_pid" 2>/dev/null
-    wait "$sim_pid" 2>/dev/null
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
   fi
+  sim_pid=""
+}
+cleanup() {
+  [[ -n "$wizard_pid" ]] && kill "$wizard_pid" 2>/dev/null && wait "$wizard_pid" 2>/dev/null
+  # The simulated server takes its smbd down and removes the shares' folder itself.
+  stop_sim
   [[ -n "$owns_demo" ]] && rm -rf "$demo"
   return 0
 }
@@ -92,6 +103,51 @@ start_sim() {
   printf '[Domain]\nDomain=localhost:%s\n' "$relay_port" >"$VELMORA_PROGRAM_DIR/settings.ini"
 }
 
+# The pictures wizard's part ---------------------------------------------------------------------
+snapferry=$program_dir/snapferry
+export VELMORA_LOCK_DIR=$demo/lock # the show's wizard never waits for another one
+mkdir -p "$VELMORA_LOCK_DIR"
+
+# A folder of a few small pictures to upload (PNG, written without any image tool).
+make_pictures() {
+  python3 - "$1" <<'PICTURES'
+import os, struct, sys, zlib
+folder = sys.argv[1]
+os.makedirs(folder, exist_ok=True)
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + \
+        struct.pack(">I", zlib.crc32(kind + data) & 0xffffffff)
+for name, colour in (("Beach.png", (240, 200, 120)), ("Garden.png", (60, 160, 70)),
+                     ("Snow.png", (235, 240, 250))):
+    width, height = 320, 240
+    rows = b"".join(b"\0" + bytes(colour) * width for _ in range(height))
+    with open(os.path.join(folder, name), "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height,
+                  8, 2, 0, 0, 0)) + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+PICTURES
+}
+
+# Starts the simulated server with its libraries served by smbd on 127.0.0.1:PORT (announcing
+# as home.local), in place of the launcher's. Sets shares, the folder of the shares' directories.
+start_file_server() {
+  stop_sim
+  coproc SIM { exec python3 "$sim" --smbd --smb-port "$1" --host-name home.local \
+    2>"$demo/sim-smbd.log"; }
+  sim_pid=$SIM_PID
+  local ready=""
+  read -r -t 30 ready <&"${SIM[0]}" || true
+  if [[ $ready != *" shares="* ]]; then
+    echo "(the simulated server's smbd did not start:" "$(tail -n 3 "$demo/sim-smbd.log")" ")"
+    return 1
+  fi
+  shares=${ready##* shares=}
+}
+
+show_arrived() { # what the share holds now, with sizes
+  echo "On the share:"
+  (cd "$shares" && find . -type f -printf '  %P (%s bytes)\n' | sort)
+}
+
 run() { # describe, then run doorlet with the arguments
   echo
   echo "== $1"
@@ -119,6 +175,25 @@ if [[ -n "${DISPLAY:-}" && -z "${VELMORA_SHOW_INSIDE:-}" ]]; then
   echo "Next, the web folder through the relay. If no user name is remembered yet, a dialog asks"
   echo "for one: type any name (try 'error3' for the relay's error message) and press OK."
   run "Away from home: the user's web folder, looked up through the relay" /folder
+  echo
+  if [[ $(id -u) -eq 0 && -x $snapferry ]]; then
+    smb_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    make_pictures "$demo/pictures"
+    if start_file_server "$smb_port"; then
+      echo "== The pictures wizard uploads $demo/pictures to the simulated server's FamilyLibrary"
+      echo "(smbd on 127.0.0.1:$smb_port). Click Next through its pages: the server search lasts"
+      echo "ten seconds; on the last page, the link opens the folder in the file manager."
+      echo "\$ snapferry /upload $demo/pictures"
+      status=0
+      # The wizard's choices go to the show's own hive, not to the user's.
+      XDG_CONFIG_HOME=$demo/user VELMORA_SMB_PORT=$smb_port "$snapferry" /upload \
+        "$demo/pictures" || status=$?
+      echo "exit status $status"
+      show_arrived
+    fi
+  else
+    echo "(The pictures wizard's upload needs root, for the simulated server's smbd: not shown.)"
+  fi
   echo
   echo "The show is over; the simulated server stops now."
   exit 0
@@ -175,3 +250,63 @@ show_opened
 echo
 echo "Requests the simulated server answered:"
 grep '^request' "$demo/sim.log" | sed 's/^/  /'
+
+# The pictures wizard, walked through by keyboard as a user would: the welcome page, the server
+# search, the server found, the folder page's choices as they are, the copy, the finish page's
+# link and Finish.
+if [[ $(id -u) -ne 0 || ! -x $snapferry ]]; then
+  echo
+  echo "(The pictures wizard's upload needs root, for the simulated server's smbd: not shown.)"
+  exit 0
+fi
+bash tests/support/recording-opener.sh "$demo/opened.log"
+opened_before=0
+make_pictures "$demo/pictures"
+start_file_server 445 || exit 0
+echo
+echo "== The pictures wizard uploads a folder of three pictures to the FamilyLibrary"
+echo "\$ snapferry /upload $demo/pictures"
+"$snapferry" /upload "$demo/pictures" >"$demo/snapferry.out" 2>>"$demo/snapferry.err" &
+wizard_pid=$!
+press() { # keys for the wizard's window
+  xdotool windowfocus --sync "$sheet" key "$@" 2>/dev/null || true
+}
+sheet=$(timeout 20 xdotool search --sync --onlyvisible --name '^Dunmere Pictures Wizard$' |
+  head -1) || true
+if [[ -n $sheet ]]; then
+  echo "welcome page: Next"
+  press Return
+  timeout 5 xdotool search --sync --onlyvisible --name '^Locating ' >/dev/null || true
+  echo "device page: listening ten seconds for servers..."
+  while xdotool search --onlyvisible --name '^Locating ' >/dev/null; do sleep 0.2; done
+  echo "device page: the server found, Next"
+  press Return
+  sleep 1.5 # the folder page lists the library's folders
+  echo "folder page: group name Photo, destination FamilyPhotos/Photo, Next"
+  press Return
+  for _ in $(seq 100); do
+    (($(find "$shares" -type f | wc -l) >= 3)) && break
+    sleep 0.1
+  done
+  sleep 0.5
+  echo "finish page: the link, then Finish"
+  press Tab Return
+  sleep 1
+  press Tab Return
+fi
+for _ in $(seq 300); do
+  kill -0 "$wizard_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$wizard_pid" 2>/dev/null; then
+  echo "(the wizard did not end by itself; stopped)"
+  kill "$wizard_pid"
+fi
+status=0
+wait "$wizard_pid" || status=$?
+wizard_pid=""
+sed 's/^/  /' "$demo/snapferry.out"
+echo "exit status $status"
+((status == 0)) || grep -v -e Gtk-WARNING -e '^$' "$demo/snapferry.err" | tail -n 5 | sed 's/^/  /'
+show_opened
+show_arrived

@@ -1,0 +1,499 @@
+// The snapferry program as users start it, under Xvfb, against the simulated server and its smbd
+// in a network namespace of its own (snapferry-netns.sh), with a recording opener for smb://
+// addresses. The wizard is driven by keyboard with xdotool, as a user would; what counts is what
+// arrives on the share, what stays in the picture folder, the program's output and its status.
+#include "TestProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
+#include <thread>
+
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+const std::string kSnapferry = std::string(VELMORA_PROGRAM_DIR) + "/snapferry";
+const std::string kHarness =
+    std::string(VELMORA_SOURCE_DIR) + "/tests/wizard/end-to-end/snapferry-netns.sh";
+const std::string kSheetTitle = "Dunmere Pictures Wizard";
+const std::string kFamilyLibrary = "FamilyLibrary";
+const std::string kMyLibrary = "MyLibrary";
+// The simulated server's user of the personal library.
+const std::string kUser = "velmoratest";
+const std::string kPassword = "Pictures-4-all";
+const std::string kSettingsKey = "Software\\Corvanta Corporation\\Velmora Desktop "
+                                 "Applications\\1.2\\Camera\\Default";
+
+struct Picture {
+    std::string extension;
+    std::string bytes;
+};
+
+// Relative path to contents of every regular file under `root`.
+std::map<std::string, std::string> FilesUnder(const fs::path& root) {
+    std::map<std::string, std::string> files;
+    std::error_code error;
+    for (auto entry = fs::recursive_directory_iterator(root, error);
+         !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
+        if (entry->is_regular_file()) {
+            files[fs::relative(entry->path(), root).string()] = ReadTextFile(entry->path());
+        }
+    }
+    return files;
+}
+
+bool Succeeds(const std::vector<std::string>& command, std::chrono::seconds timeout = 10s) {
+    ChildProcess process(command);
+    return process.Wait(timeout) == 0;
+}
+
+class SnapferryEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (geteuid() != 0 || !Succeeds({"unshare", "-n", "true"})) {
+            GTEST_SKIP() << "needs root and a network namespace of its own";
+        }
+        if (access("/usr/sbin/smbd", X_OK) != 0 || std::getenv("DISPLAY") == nullptr ||
+            !Succeeds({"sh", "-c", "command -v xdotool && command -v tc"})) {
+            GTEST_SKIP() << "needs smbd, xdotool, tc and a display (tests/support/with-display.sh)";
+        }
+        ClearProxyEnvironment();
+        setenv("XDG_CONFIG_HOME", (folder.Path() / "config").c_str(), 1);
+        setenv("XDG_CONFIG_DIRS", (folder.Path() / "machine").c_str(), 1);
+        setenv("VELMORA_LOCK_DIR", (folder.Path() / "lock").c_str(), 1);
+        setenv("LC_ALL", "C.UTF-8", 1);
+        // No desktop keyring: the credentials prompt's "remember" must never reach a real one.
+        unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        unsetenv("VELMORA_SMB_PORT");
+        fs::create_directories(folder.Path() / "lock");
+        ASSERT_TRUE(Succeeds(
+            {"bash", std::string(VELMORA_SOURCE_DIR) + "/tests/support/recording-opener.sh",
+             (folder.Path() / "opened.log").string(), "smb"},
+            20s));
+    }
+
+    void TearDown() override {
+        if (HasFailure()) {
+            const fs::path shot =
+                fs::temp_directory_path() /
+                ("snapferry-end-to-end-" +
+                 std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+                 ".png");
+            if (Succeeds({"import", "-window", "root", shot.string()})) {
+                std::printf("Screen at the failure: %s\n", shot.c_str());
+            }
+            Drain(200ms);
+            std::printf("What the run printed:\n");
+            for (const std::string& line : output) {
+                std::printf("  %s\n", line.c_str());
+            }
+        }
+    }
+
+    // Pictures in the folder the wizard uploads, each with contents of its own.
+    void MakePictures(const std::vector<std::string>& names, size_t bytes) {
+        std::mt19937 random(static_cast<unsigned>(bytes));
+        for (const std::string& name : names) {
+            std::string data(bytes, '\0');
+            for (char& c : data) {
+                c = static_cast<char>(random());
+            }
+            WriteTextFile(Pictures() / name, data);
+            sources[name] = data;
+        }
+    }
+
+    // The user's registry hive, as earlier runs of the wizard left it.
+    void WriteUserSettings(const std::vector<std::string>& values) {
+        std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" +
+                           kSettingsKey + "]\r\n";
+        for (const std::string& value : values) {
+            text += value + "\r\n";
+        }
+        WriteTextFile(UserHive(), text);
+    }
+
+    fs::path UserHive() const { return folder.Path() / "config" / "velmora" / "registry.reg"; }
+    fs::path Pictures() const { return folder.Path() / "pictures"; }
+    fs::path KeptShares() const { return folder.Path() / "kept"; }
+
+    // Starts the run: the server in its namespace, then snapferry on the picture folder.
+    void Start(bool slowNetwork = false) {
+        std::vector<std::string> command{"bash", kHarness};
+        if (slowNetwork) {
+            command.push_back("--slow");
+        }
+        command.insert(command.end(), {"--keep-shares", KeptShares().string(), kSnapferry, "--",
+                                       "/upload", Pictures().string()});
+        run = std::make_unique<ChildProcess>(command);
+        const std::string first = run->ReadLine(40s);
+        const std::string prefix = "snapferry-netns: shares=";
+        ASSERT_EQ(first.rfind(prefix, 0), 0u) << "the server did not start: " << first;
+        liveShares = first.substr(prefix.size());
+        sheet = WaitForWindow("^" + kSheetTitle + "$", 20s);
+        ASSERT_FALSE(sheet.empty()) << "no wizard window";
+    }
+
+    // The first visible window whose title matches, other than `except`; empty when none came.
+    static std::string WaitForWindow(const std::string& pattern, Clock::duration timeout,
+                                     const std::string& except = {}) {
+        const auto deadline = Clock::now() + timeout;
+        do {
+            ChildProcess search({"xdotool", "search", "--onlyvisible", "--name", pattern});
+            for (std::string id = search.ReadLine(2s); !id.empty(); id = search.ReadLine(2s)) {
+                if (id != except) {
+                    return id;
+                }
+            }
+            std::this_thread::sleep_for(100ms);
+        } while (Clock::now() < deadline);
+        return {};
+    }
+
+    static bool WaitUntilGone(const std::string& pattern, Clock::duration timeout) {
+        const auto deadline = Clock::now() + timeout;
+        while (Clock::now() < deadline) {
+            if (!Succeeds({"xdotool", "search", "--onlyvisible", "--name", pattern})) {
+                return true;
+            }
+            std::this_thread::sleep_for(100ms);
+        }
+        return false;
+    }
+
+    // Keys or text for a window, as the user gives them.
+    static void Keyboard(const std::string& window, std::vector<std::string> actions) {
+        std::vector<std::string> command{"xdotool", "windowfocus", "--sync", window};
+        command.insert(command.end(), actions.begin(), actions.end());
+        EXPECT_TRUE(Succeeds(command)) << "xdotool could not reach window " << window;
+    }
+
+    // Cancel on the copying page: its question, a second window with the sheet's title. The
+    // search before the copy leaves no control focused, and Esc reaches the sheet only from one
+    // (EscapeAfterTheServerSearchCancels shows that): Tab puts the focus in first.
+    std::string AskToCancel() {
+        Keyboard(sheet, {"key", "Tab", "Escape"});
+        return WaitForWindow("^" + kSheetTitle + "$", 10s, sheet);
+    }
+
+    // The device page listens for its whole window of ten seconds behind a progress dialog.
+    void WaitForServerSearch() {
+        ASSERT_FALSE(WaitForWindow("^Locating ", 5s).empty()) << "no server search";
+        ASSERT_TRUE(WaitUntilGone("^Locating ", 20s)) << "the server search did not end";
+    }
+
+    // The copies so far under a share's folder, live, while the program runs.
+    size_t CopiesArrived(const std::string& share, const std::string& destination,
+                         bool complete = true) const {
+        const fs::path where = fs::path(liveShares) / share / destination;
+        size_t count = 0;
+        for (const auto& [name, bytes] : FilesUnder(where)) {
+            if (!complete || bytes.size() == sources.begin()->second.size()) {
+                ++count;
+            }
+        }
+        return count;
+    }
+
+    ::testing::AssertionResult WaitForCopies(const std::string& share,
+                                             const std::string& destination, size_t count,
+                                             Clock::duration timeout) {
+        const auto deadline = Clock::now() + timeout;
+        while (CopiesArrived(share, destination) < count) {
+            if (Clock::now() > deadline) {
+                return ::testing::AssertionFailure()
+                       << CopiesArrived(share, destination) << " of " << count
+                       << " copies arrived in " << share << "/" << destination;
+            }
+            Drain(50ms);
+        }
+        return ::testing::AssertionSuccess();
+    }
+
+    // Reads what the program printed so far (or within `wait`).
+    void Drain(std::chrono::milliseconds wait) {
+        if (!run) {
+            return;
+        }
+        for (std::string line = run->ReadLine(wait); !line.empty(); line = run->ReadLine(wait)) {
+            output.push_back(line);
+        }
+    }
+
+    bool Printed(const std::string& text) const {
+        return std::any_of(output.begin(), output.end(), [&](const std::string& line) {
+            return line.find(text) != std::string::npos;
+        });
+    }
+
+    // Waits for the program to end; its exit status (-1 when it did not end in time).
+    int Finish(Clock::duration timeout = 30s) {
+        const auto deadline = Clock::now() + timeout;
+        int status = -1;
+        while (status == -1 && Clock::now() < deadline) {
+            Drain(100ms);
+            status = run->Wait(0ms);
+        }
+        Drain(100ms);
+        return status;
+    }
+
+    // What the share holds after the run is exactly one copy of each picture, named "GROUP 1",
+    // "GROUP 2"... with the picture's own extension, in `destination` and nowhere else; the
+    // picture folder is as it was.
+    void ExpectCopiedOnce(const std::string& share, const std::string& destination,
+                          const std::string& group) {
+        std::map<std::string, std::string> copies = FilesUnder(KeptShares() / share);
+        std::multiset<std::pair<std::string, std::string>> unmatched;
+        for (const auto& [name, bytes] : sources) {
+            unmatched.insert({fs::path(name).extension().string(), bytes});
+        }
+        std::set<std::string> numbers;
+        for (const auto& [path, bytes] : copies) {
+            const fs::path copy(path);
+            EXPECT_EQ(copy.parent_path().string(), destination) << path;
+            const std::string stem = copy.stem().string();
+            EXPECT_EQ(stem.rfind(group + " ", 0), 0u) << path;
+            numbers.insert(stem.substr(std::min(stem.size(), group.size() + 1)));
+            const auto match = unmatched.find({copy.extension().string(), bytes});
+            if (match == unmatched.end()) {
+                ADD_FAILURE() << path << " (" << bytes.size()
+                              << " bytes) is no picture of the folder, or a second copy of one";
+            } else {
+                unmatched.erase(match);
+            }
+        }
+        EXPECT_TRUE(unmatched.empty()) << unmatched.size() << " picture(s) were not copied";
+        std::set<std::string> expected;
+        for (size_t number = 1; number <= sources.size(); ++number) {
+            expected.insert(std::to_string(number));
+        }
+        EXPECT_EQ(numbers, expected);
+        // The other library holds nothing of this run.
+        const std::string other = share == kFamilyLibrary ? kMyLibrary : kFamilyLibrary;
+        EXPECT_TRUE(FilesUnder(KeptShares() / other).empty());
+        ExpectPicturesKept();
+    }
+
+    void ExpectPicturesKept() {
+        std::map<std::string, std::string> left = FilesUnder(Pictures());
+        EXPECT_EQ(left.size(), sources.size());
+        for (const auto& [name, bytes] : sources) {
+            EXPECT_TRUE(left.count(name) == 1 && left[name] == bytes) << name << " was changed";
+        }
+    }
+
+    std::string SavedValues() const { return ReadTextFile(UserHive()); }
+
+    TemporaryFolder folder;
+    std::map<std::string, std::string> sources;
+    std::unique_ptr<ChildProcess> run;
+    std::string liveShares;
+    std::string sheet;
+    std::vector<std::string> output;
+};
+
+const std::vector<std::string> kThreePictures{"beach.jpg", "dog.png", "sunset.jpg"};
+
+// Saved settings of an earlier run that asked to copy the same way next time, to "Holidays" in
+// the family library under the group name "Beach", on the server "home".
+const std::vector<std::string> kQuickSettings{"\"bSaveSettings\"=dword:00000001",
+                                              "\"bUsingSaved\"=dword:00000001",
+                                              "\"bUsePersonalLibrary\"=dword:00000000",
+                                              "\"bGroupName\"=\"Beach\"",
+                                              "\"bFolderName\"=\"Holidays\"",
+                                              "\"bGroupSel\"=dword:00000000",
+                                              "\"bSubdomain\"=\"home\""};
+
+} // namespace
+
+TEST_F(SnapferryEndToEndTest, AFirstRunGoesThroughEveryPageToTheFamilyLibrary) {
+    MakePictures(kThreePictures, 300 * 1024);
+    ASSERT_NO_FATAL_FAILURE(Start());
+    Keyboard(sheet, {"key", "Return"}); // welcome
+    ASSERT_NO_FATAL_FAILURE(WaitForServerSearch());
+    Keyboard(sheet, {"key", "Return"}); // the one server found, selected
+    // The folder page lists the library's folders in the background.
+    std::this_thread::sleep_for(1500ms);
+    Keyboard(sheet, {"key", "Return"}); // FamilyPhotos/Photo
+    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "FamilyPhotos/Photo", 3, 20s));
+    std::this_thread::sleep_for(500ms);
+    Keyboard(sheet, {"key", "Return"}); // Finish
+    EXPECT_EQ(Finish(), 0);
+    EXPECT_TRUE(Printed("Wizard closed: finished, 3 picture(s) copied"));
+    ExpectCopiedOnce(kFamilyLibrary, "FamilyPhotos/Photo", "Photo");
+    // The server chosen is remembered for the next run.
+    EXPECT_NE(SavedValues().find("\"bSubdomain\"=\"home\""), std::string::npos) << SavedValues();
+}
+
+TEST_F(SnapferryEndToEndTest, TheUserLibraryAsksForNameAndPasswordUntilTheyAreRight) {
+    MakePictures({"a.jpg", "b.jpg"}, 200 * 1024);
+    // The personal library was chosen in an earlier run.
+    WriteUserSettings({"\"bUsePersonalLibrary\"=dword:00000001"});
+    ASSERT_NO_FATAL_FAILURE(Start());
+    Keyboard(sheet, {"key", "Return"});
+    ASSERT_NO_FATAL_FAILURE(WaitForServerSearch());
+    Keyboard(sheet, {"key", "Return"});
+    std::string prompt = WaitForWindow("^Connect to ", 10s);
+    ASSERT_FALSE(prompt.empty()) << "no credentials prompt";
+    Keyboard(prompt, {"type", kUser});
+    Keyboard(prompt, {"key", "Tab", "type", "wrong-password"});
+    Keyboard(prompt, {"key", "Return"});
+    // Refused: asked again in a new prompt, the name kept and the password to type anew.
+    prompt = WaitForWindow("^Connect to ", 10s, prompt);
+    ASSERT_FALSE(prompt.empty()) << "wrong credentials were accepted";
+    Keyboard(prompt, {"type", kPassword});
+    Keyboard(prompt, {"key", "Return"});
+    ASSERT_TRUE(WaitUntilGone("^Connect to ", 10s));
+    std::this_thread::sleep_for(1500ms);
+    Keyboard(sheet, {"key", "Return"}); // MyPhotos/Photo
+    EXPECT_TRUE(WaitForCopies(kMyLibrary, "MyPhotos/Photo", 2, 20s));
+    std::this_thread::sleep_for(500ms);
+    Keyboard(sheet, {"key", "Return"});
+    EXPECT_EQ(Finish(), 0);
+    EXPECT_TRUE(Printed("Wizard closed: finished, 2 picture(s) copied"));
+    ExpectCopiedOnce(kMyLibrary, "MyPhotos/Photo", "Photo");
+}
+
+TEST_F(SnapferryEndToEndTest, ChoosingTheUserLibraryOnTheFolderPageAsksForNameAndPassword) {
+    MakePictures({"a.jpg", "b.png"}, 100 * 1024);
+    ASSERT_NO_FATAL_FAILURE(Start());
+    Keyboard(sheet, {"key", "Return"});
+    ASSERT_NO_FATAL_FAILURE(WaitForServerSearch());
+    Keyboard(sheet, {"key", "Return"}); // the family library, open to guests: no prompt
+    std::this_thread::sleep_for(1500ms);
+    // Focus to the library choice, then the second one: MyLibrary.
+    Keyboard(sheet, {"key", "Tab", "Tab", "Down"});
+    const std::string prompt = WaitForWindow("^Connect to ", 10s);
+    if (!prompt.empty()) {
+        Keyboard(prompt, {"type", kUser});
+        Keyboard(prompt, {"key", "Tab", "type", kPassword});
+        Keyboard(prompt, {"key", "Return"});
+        ASSERT_TRUE(WaitUntilGone("^Connect to ", 10s));
+    }
+    EXPECT_FALSE(prompt.empty()) << "MyLibrary was chosen and nobody asked for a password";
+    std::this_thread::sleep_for(1500ms);
+    Keyboard(sheet, {"key", "Return"});
+    EXPECT_TRUE(WaitForCopies(kMyLibrary, "MyPhotos/Photo", 2, 10s));
+    std::this_thread::sleep_for(500ms);
+    Keyboard(sheet, {"key", "Return"});
+    EXPECT_EQ(Finish(), 0);
+    EXPECT_TRUE(Printed("Wizard closed: finished, 2 picture(s) copied"));
+    ExpectCopiedOnce(kMyLibrary, "MyPhotos/Photo", "Photo");
+}
+
+TEST_F(SnapferryEndToEndTest, SavedSettingsCopyAtOnceWithoutAnotherPage) {
+    MakePictures(kThreePictures, 300 * 1024);
+    WriteUserSettings(kQuickSettings);
+    ASSERT_NO_FATAL_FAILURE(Start());
+    const auto pressed = Clock::now();
+    Keyboard(sheet, {"key", "Return"}); // the only key until the finish page
+    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 3, 20s));
+    // The search ended as soon as the saved server answered, not after its whole window.
+    EXPECT_LT(Clock::now() - pressed, 8s);
+    std::this_thread::sleep_for(500ms);
+    Keyboard(sheet, {"key", "Return"});
+    EXPECT_EQ(Finish(), 0);
+    EXPECT_TRUE(Printed("Saved settings: server found, copying"));
+    EXPECT_TRUE(Printed("Wizard closed: finished, 3 picture(s) copied"));
+    ExpectCopiedOnce(kFamilyLibrary, "Holidays/Beach", "Beach");
+}
+
+TEST_F(SnapferryEndToEndTest, TheFinishPageLinkOpensTheDestinationOnTheServer) {
+    MakePictures({"one.jpg", "two.gif"}, 50 * 1024);
+    WriteUserSettings(kQuickSettings);
+    ASSERT_NO_FATAL_FAILURE(Start());
+    Keyboard(sheet, {"key", "Return"});
+    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 2, 20s));
+    std::this_thread::sleep_for(500ms);
+    Keyboard(sheet, {"key", "Tab", "Return"}); // the link, then Finish
+    Keyboard(sheet, {"key", "Tab", "Return"});
+    EXPECT_EQ(Finish(), 0);
+    const std::string address = "smb://127.0.0.1/FamilyLibrary/Holidays/Beach/";
+    EXPECT_EQ(ReadLines(folder.Path() / "opened.log"), std::vector<std::string>{address});
+    EXPECT_TRUE(Printed("Opening " + address + ": opened (0)"));
+    ExpectCopiedOnce(kFamilyLibrary, "Holidays/Beach", "Beach");
+}
+
+TEST_F(SnapferryEndToEndTest, CancelAnsweredNoPausesTheCopyAndLetsItComplete) {
+    MakePictures({"p1.jpg", "p2.jpg", "p3.jpg", "p4.jpg", "p5.jpg", "p6.jpg", "p7.jpg", "p8.jpg"},
+                 12 << 20);
+    WriteUserSettings(kQuickSettings);
+    ASSERT_NO_FATAL_FAILURE(Start(true));
+    Keyboard(sheet, {"key", "Return"});
+    const auto deadline = Clock::now() + 20s;
+    while (CopiesArrived(kFamilyLibrary, "Holidays/Beach", false) == 0 && Clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+    }
+    const std::string question = AskToCancel();
+    ASSERT_FALSE(question.empty()) << "Cancel asked nothing";
+    // While the question is open no new picture is started.
+    std::this_thread::sleep_for(300ms);
+    const size_t started = CopiesArrived(kFamilyLibrary, "Holidays/Beach", false);
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(CopiesArrived(kFamilyLibrary, "Holidays/Beach", false), started);
+    EXPECT_LT(started, 8u) << "the copy was over before Cancel: nothing was tested";
+    Keyboard(question, {"key", "alt+n"});
+    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 8, 30s));
+    std::this_thread::sleep_for(500ms);
+    Keyboard(sheet, {"key", "Return"});
+    EXPECT_EQ(Finish(), 0);
+    EXPECT_TRUE(Printed("Wizard closed: finished, 8 picture(s) copied"));
+    ExpectCopiedOnce(kFamilyLibrary, "Holidays/Beach", "Beach");
+}
+
+TEST_F(SnapferryEndToEndTest, CancelAnsweredYesRemovesTheCopiesAndBackThenNextCopiesOnce) {
+    MakePictures({"p1.jpg", "p2.png", "p3.jpg", "p4.jpg", "p5.png", "p6.jpg"}, 12 << 20);
+    ASSERT_NO_FATAL_FAILURE(Start(true));
+    Keyboard(sheet, {"key", "Return"});
+    ASSERT_NO_FATAL_FAILURE(WaitForServerSearch());
+    Keyboard(sheet, {"key", "Return"});
+    std::this_thread::sleep_for(1500ms);
+    Keyboard(sheet, {"key", "Return"});
+    const auto deadline = Clock::now() + 20s;
+    while (CopiesArrived(kFamilyLibrary, "FamilyPhotos/Photo") == 0 && Clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+    }
+    const std::string question = AskToCancel();
+    ASSERT_FALSE(question.empty()) << "Cancel asked nothing";
+    Keyboard(question, {"key", "alt+y"});
+    // The cancel page shows; the copies of the cancelled run go away.
+    const auto removed = Clock::now() + 20s;
+    while (CopiesArrived(kFamilyLibrary, "FamilyPhotos/Photo", false) != 0 &&
+           Clock::now() < removed) {
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_EQ(CopiesArrived(kFamilyLibrary, "FamilyPhotos/Photo", false), 0u)
+        << "the cancelled run left copies behind";
+    Keyboard(sheet, {"key", "alt+b"}); // Back: the folder page
+    std::this_thread::sleep_for(1500ms);
+    Keyboard(sheet, {"key", "Return"}); // Next: the same choices again
+    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "FamilyPhotos/Photo", 6, 30s));
+    std::this_thread::sleep_for(500ms);
+    Keyboard(sheet, {"key", "Return"});
+    EXPECT_EQ(Finish(), 0);
+    EXPECT_TRUE(Printed("Wizard closed: finished, 6 picture(s) copied"));
+    ExpectCopiedOnce(kFamilyLibrary, "FamilyPhotos/Photo", "Photo");
+}
+
+TEST_F(SnapferryEndToEndTest, EscapeAfterTheServerSearchCancels) {
+    MakePictures({"a.jpg"}, 10 * 1024);
+    ASSERT_NO_FATAL_FAILURE(Start());
+    Keyboard(sheet, {"key", "Return"});
+    ASSERT_NO_FATAL_FAILURE(WaitForServerSearch());
+    // The device page with its server found; the user changes their mind.
+    Keyboard(sheet, {"key", "Escape"});
+    EXPECT_EQ(Finish(5s), 3) << "Esc did not cancel the wizard";
+    EXPECT_TRUE(Printed("Wizard closed: cancelled, 0 picture(s) copied"));
+    ExpectPicturesKept();
+}
