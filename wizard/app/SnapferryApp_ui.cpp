@@ -180,6 +180,9 @@ int CSnapferryApp::RunFolderMode() {
     const int answer = sheet.Run();
     std::printf("Wizard closed: %s, %u picture(s) copied\n",
                 answer == wxID_OK ? "finished" : "cancelled", sheet.copiedCount);
+    if (sheet.lastFailure.Failed()) {
+        return kExitFailed;
+    }
     return answer == wxID_OK && sheet.copiedCount > 0 ? kExitDone : kExitCancelled;
 }
 

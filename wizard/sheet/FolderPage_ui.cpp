@@ -137,10 +137,7 @@ CFolderPage::CFolderPage(CSnapferryPropSheet& sheet, wxWindow* book)
     column->Add(m_always, 0, wxLEFT | wxRIGHT | wxBOTTOM, 10);
     SetSizer(column);
 
-    auto onLibrary = [this](wxCommandEvent&) {
-        Sheet().settings.usePersonalLibrary = m_personal->GetValue();
-        FillLists();
-    };
+    auto onLibrary = [this](wxCommandEvent&) { SwitchLibrary(m_personal->GetValue()); };
     m_family->Bind(wxEVT_RADIOBUTTON, onLibrary);
     m_personal->Bind(wxEVT_RADIOBUTTON, onLibrary);
     m_groupName->Bind(wxEVT_TEXT, [this](wxCommandEvent&) {
@@ -208,22 +205,34 @@ void CFolderPage::FillLists() {
     wxBeginBusyCursor();
     // Listing is network work: the window keeps painting while it runs.
     m_lister = std::thread([this, generation, share, lister] {
-        std::vector<std::string> folders;
-        const ShareResult result = lister(share, folders);
-        CallAfter([this, generation, folders = std::move(folders), result]() mutable {
-            ListingDone(generation, std::move(folders), result);
-        });
+        Listing listing;
+        listing.generation = generation;
+        listing.result = lister(share, listing.folders);
+        {
+            std::lock_guard lock(m_listedMutex);
+            m_listed = std::move(listing);
+        }
+        CallAfter([this] { ApplyListing(); });
     });
 }
 
-void CFolderPage::ListingDone(unsigned generation, std::vector<std::string> folders,
-                              ShareResult result) {
+void CFolderPage::ApplyListing() {
+    std::optional<Listing> listing;
+    {
+        std::lock_guard lock(m_listedMutex);
+        listing.swap(m_listed);
+    }
+    if (!listing) {
+        // Taken already, by Next waiting for it.
+        return;
+    }
     wxEndBusyCursor();
-    if (generation != m_generation) {
+    if (listing->generation != m_generation) {
         return;
     }
     m_listing = false;
-    m_folders = std::move(folders);
+    m_folders = std::move(listing->folders);
+    const ShareResult result = listing->result;
     if (!result.ok()) {
         const std::string share = "\\\\" + Sheet().properties.serverAddress + "\\" +
                                   LibraryShareName(Sheet().settings.usePersonalLibrary);
@@ -245,6 +254,25 @@ void CFolderPage::RebuildEntries() {
     m_destinations->SelectEntry(selection);
 }
 
+void CFolderPage::SwitchLibrary(bool personal) {
+    WizardSettings& settings = Sheet().settings;
+    if (personal == settings.usePersonalLibrary) {
+        return;
+    }
+    // The other library may want other credentials: it is opened as the device page opened the
+    // first, and the choice goes back when it cannot be.
+    settings.usePersonalLibrary = personal;
+    std::unique_ptr<CAbstractFileTransfer> transfer =
+        Sheet().hasServer ? Sheet().MakeTransfer(Sheet().server) : nullptr;
+    if (!transfer) {
+        settings.usePersonalLibrary = !personal;
+        (personal ? m_family : m_personal)->SetValue(true);
+        return;
+    }
+    Sheet().TakeServer(Sheet().server, std::move(transfer));
+    FillLists();
+}
+
 int CFolderPage::OnWizardNext() {
     const std::string name = m_groupName->GetValue().utf8_string();
     if (!IsValidGroupName(name)) {
@@ -252,7 +280,9 @@ int CFolderPage::OnWizardNext() {
                      wxOK | wxICON_EXCLAMATION, this);
         return FolderNext(false);
     }
+    // The destinations must be there before one is taken.
     WaitForListing();
+    ApplyListing();
     CSnapferryPropSheet& sheet = Sheet();
     WizardSettings& settings = sheet.settings;
     const DestinationEntry* entry = m_destinations->Model().SelectedEntry();

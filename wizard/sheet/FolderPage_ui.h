@@ -10,6 +10,8 @@
 #include <wx/dialog.h>
 
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -77,7 +79,9 @@ public:
 
 private:
     void FillLists();
-    void ListingDone(unsigned generation, std::vector<std::string> folders, ShareResult result);
+    // The last listing's answer, once: on the UI thread after the worker, or at Next.
+    void ApplyListing();
+    void SwitchLibrary(bool personal);
     void RebuildEntries();
     void WaitForListing();
 
@@ -90,8 +94,15 @@ private:
     wxCheckBox* m_always = nullptr;
 
     std::vector<std::string> m_folders; // the library's sub-folders, as last listed
+    struct Listing {
+        unsigned generation = 0;
+        std::vector<std::string> folders;
+        ShareResult result;
+    };
     std::thread m_lister;
-    unsigned m_generation = 0; // a later listing makes the results of an earlier one stale
+    std::mutex m_listedMutex;
+    std::optional<Listing> m_listed; // written by the lister, taken by the UI thread
+    unsigned m_generation = 0;       // a later listing makes the results of an earlier one stale
     bool m_listing = false;
     bool m_initialised = false;
 };
