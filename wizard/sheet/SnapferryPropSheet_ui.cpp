@@ -416,7 +416,9 @@ bool CSnapferryPropSheet::StartTransferThreads(
     m_fileStep.Transfer()->SetCallback(callback);
     properties.pictures = &pictures;
     properties.cameraMode = cameraMode;
+    properties.cameraDeviceId = cameraDeviceId;
     copiedCount = 0;
+    skippedCount = 0;
     lastFailure = {};
     return m_fileStep.Start(properties) != nullptr;
 }
@@ -455,6 +457,7 @@ void CSnapferryPropSheet::ApplyDeleteStatus(const kvDeleteStatusAsyncData& recor
 void CSnapferryPropSheet::ApplyDoneCopy(const kvDoneCopyAsyncData& record) {
     lastFailure = record.failure;
     copiedCount = uint32_t(m_fileStep.CopiedList().size());
+    skippedCount = record.skipped;
     if (record.failure.Failed()) {
         std::printf("Copy run failed: %s\n", record.failure.Describe().c_str());
     }
