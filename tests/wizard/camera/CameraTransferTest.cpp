@@ -21,33 +21,6 @@ namespace {
 constexpr const char* kFolder = "FamilyLibrary/Camera";
 constexpr const char* kPort = "usb:001,002";
 
-// Opens the test's own camera, so that the test still sees it after the run closed it.
-class CBorrowedCamera : public CAbstractCamera {
-public:
-    explicit CBorrowedCamera(CFakeCamera& camera) : m_camera(camera) {}
-    const CameraPort& Port() const override { return m_camera.Port(); }
-    CameraResult ListFolders(const std::string& folder, std::vector<std::string>& names) override {
-        return m_camera.ListFolders(folder, names);
-    }
-    CameraResult ListFiles(const std::string& folder, std::vector<std::string>& names) override {
-        return m_camera.ListFiles(folder, names);
-    }
-    CameraResult GetFileFacts(const std::string& folder, const std::string& name,
-                              CameraFileFacts& facts) override {
-        return m_camera.GetFileFacts(folder, name, facts);
-    }
-    CameraReadResult Read(const std::string& folder, const std::string& name,
-                          const CameraReadSink& sink) override {
-        return m_camera.Read(folder, name, sink);
-    }
-    CameraResult Delete(const std::string& folder, const std::string& name) override {
-        return m_camera.Delete(folder, name);
-    }
-
-private:
-    CFakeCamera& m_camera;
-};
-
 std::string Pattern(size_t size, char seed) {
     std::string data(size, '\0');
     for (size_t i = 0; i < size; ++i) {

@@ -195,6 +195,34 @@ private:
     size_t m_chunkSize = 64 * 1024;
 };
 
+// A camera the test keeps, handed out as a camera of its own, so that the test still sees it
+// after a run closed what it opened.
+class CBorrowedCamera : public CAbstractCamera {
+public:
+    explicit CBorrowedCamera(CFakeCamera& camera) : m_camera(camera) {}
+    const CameraPort& Port() const override { return m_camera.Port(); }
+    CameraResult ListFolders(const std::string& folder, std::vector<std::string>& names) override {
+        return m_camera.ListFolders(folder, names);
+    }
+    CameraResult ListFiles(const std::string& folder, std::vector<std::string>& names) override {
+        return m_camera.ListFiles(folder, names);
+    }
+    CameraResult GetFileFacts(const std::string& folder, const std::string& name,
+                              CameraFileFacts& facts) override {
+        return m_camera.GetFileFacts(folder, name, facts);
+    }
+    CameraReadResult Read(const std::string& folder, const std::string& name,
+                          const CameraReadSink& sink) override {
+        return m_camera.Read(folder, name, sink);
+    }
+    CameraResult Delete(const std::string& folder, const std::string& name) override {
+        return m_camera.Delete(folder, name);
+    }
+
+private:
+    CFakeCamera& m_camera;
+};
+
 // Detects the cameras it is given; opening answers with the queued results first (a test queues
 // Claimed to play a camera the desktop holds), then with a copy of the prepared camera.
 class CFakeCameraSystem : public CAbstractCameraSystem {
