@@ -9,6 +9,10 @@
 #include "wizard/app/DesktopRegistration.h"
 #include "wizard/app/SingleInstance.h"
 #include "wizard/app/linux/VolumeInfo.h"
+#include "wizard/camera/CameraFinder.h"
+#include "wizard/camera/CameraTransfer.h"
+#include "wizard/camera/linux/GioCameraRelease.h"
+#include "wizard/camera/linux/GphotoCamera.h"
 #include "wizard/search/FindFilesDlg_ui.h"
 #include "wizard/search/FindFilesStep.h"
 #include "wizard/search/SearchEventLoop_ui.h"
@@ -114,9 +118,7 @@ int CSnapferryApp::RunWizard() {
     case WizardMode::Folder:
         return RunFolderMode();
     case WizardMode::Camera:
-        std::fprintf(stderr, "snapferry: camera transfer is not available in this build (%s)\n",
-                     m_command.deviceId.c_str());
-        return kExitNothingToDo;
+        return RunCameraMode();
     case WizardMode::Register:
     case WizardMode::Unregister:
         return Register(m_command, m_programPath);
@@ -183,6 +185,41 @@ int CSnapferryApp::RunFolderMode() {
     if (sheet.lastFailure.Failed()) {
         return kExitFailed;
     }
+    return answer == wxID_OK && sheet.copiedCount > 0 ? kExitDone : kExitCancelled;
+}
+
+int CSnapferryApp::RunCameraMode() {
+    // Start-up finds the camera here, on the UI thread; afterwards only the copy runs use the
+    // system, on their workers, one run at a time.
+    auto system = std::make_shared<CGphotoCameraSystem>();
+    auto release = std::make_shared<CGioCameraRelease>();
+    const CameraFind find = FindCamera(m_command.deviceId, *system, *release);
+    if (find.status == CameraFindStatus::EndSilently) {
+        std::printf("No camera on %s\n", m_command.deviceId.c_str());
+        return kExitNothingToDo;
+    }
+    if (find.status == CameraFindStatus::Unavailable) {
+        ShowError(find.reason);
+        return kExitFailed;
+    }
+
+    CRegistryScope registry;
+    wxBitmap header;
+    LoadBrandedBitmap(header, "IDB_HEADER");
+    CSnapferryPropSheet sheet(header, true);
+    sheet.LoadSavedSettings();
+    sheet.noPictures = find.noPictures;
+    sheet.cameraDeviceId = find.deviceId;
+    sheet.properties.sourceDisplayName = find.displayName;
+    sheet.properties.driveText = find.driveText;
+    sheet.properties.cannotDelete = find.cannotDelete;
+    sheet.FileStep().SetCameraPictures(CameraPicturesThrough(system, release));
+    sheet.AddPages();
+    SetTopWindow(&sheet);
+    const int answer = sheet.Run();
+    std::printf("Wizard closed: %s, %u picture(s) copied, %u passed over\n",
+                answer == wxID_OK ? "finished" : "cancelled", sheet.copiedCount,
+                sheet.skippedCount);
     return answer == wxID_OK && sheet.copiedCount > 0 ? kExitDone : kExitCancelled;
 }
 

@@ -31,6 +31,7 @@ public:
 private:
     int RunWizard();
     int RunFolderMode();
+    int RunCameraMode();
 
     std::string m_programPath;
     WizardCommand m_command;

@@ -443,7 +443,9 @@ bool CSnapferryPropSheet::StartTransferThreads(
     m_fileStep.Transfer()->SetCallback(callback);
     properties.pictures = &pictures;
     properties.cameraMode = cameraMode;
+    properties.cameraDeviceId = cameraDeviceId;
     copiedCount = 0;
+    skippedCount = 0;
     lastFailure = {};
     if (!m_fileStep.Start(properties)) {
         return false;
@@ -509,6 +511,7 @@ void CSnapferryPropSheet::ApplyDoneCopy(const kvDoneCopyAsyncData& record) {
                                            std::chrono::steady_clock::now() - m_runStart)
                                            .count()),
                 static_cast<long long>(m_longestTickWait.count()));
+    skippedCount = record.skipped;
     if (record.failure.Failed()) {
         std::printf("Copy run failed: %s\n", record.failure.Describe().c_str());
     }

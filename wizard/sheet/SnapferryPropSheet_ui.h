@@ -125,8 +125,10 @@ public:
     std::string cameraDeviceId;
     DeviceRecord server; // the chosen server; valid once a transfer was made
     bool hasServer = false;
-    // How the last run ended: the number of pictures it copied, and why it failed.
+    // How the last run ended: the number of pictures it copied, those it could not copy and
+    // passed over (a camera run), and why it failed.
     uint32_t copiedCount = 0;
+    uint32_t skippedCount = 0;
     TransferFailure lastFailure;
 
     // Tests and the pages reach the controls through these.

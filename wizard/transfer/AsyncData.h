@@ -103,12 +103,15 @@ struct TransferFailure {
 class kvDoneCopyAsyncData : public kvAsyncData {
 public:
     kvDoneCopyAsyncData(CAbstractAsyncDataSheet* target, bool wasCancelled,
-                        TransferFailure why = {})
-        : kvAsyncData(target), cancelled(wasCancelled), failure(std::move(why)) {}
+                        TransferFailure why = {}, uint32_t passedOver = 0)
+        : kvAsyncData(target), cancelled(wasCancelled), failure(std::move(why)),
+          skipped(passedOver) {}
     void Apply() override;
 
     bool cancelled;
     TransferFailure failure;
+    // Pictures that could not be copied and were passed over while the run went on.
+    uint32_t skipped;
 };
 
 class kvSwitchDeletePageAsyncData : public kvAsyncData {

@@ -2,10 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <filesystem>
-#include <functional>
-#include <future>
 
 void CTransferRunControl::Cancel() {
     m_cancelled.store(true);
@@ -98,8 +94,9 @@ bool CFileTransferCallback::OnDeleteFile(uint32_t total, uint32_t index, const s
     return IsCancelled();
 }
 
-void CFileTransferCallback::OnDone(bool cancelled, const TransferFailure& failure) {
-    Post<kvDoneCopyAsyncData>(cancelled, failure);
+void CFileTransferCallback::OnDone(bool cancelled, const TransferFailure& failure,
+                                   uint32_t skipped) {
+    Post<kvDoneCopyAsyncData>(cancelled, failure, skipped);
 }
 
 CRunCallback::CRunCallback(std::shared_ptr<CAbstractFileTransferCallback> page,
@@ -123,8 +120,8 @@ bool CRunCallback::OnDeleteFile(uint32_t total, uint32_t index, const std::strin
     return IsCancelled();
 }
 
-void CRunCallback::OnDone(bool cancelled, const TransferFailure& failure) {
-    m_page->OnDone(cancelled, failure);
+void CRunCallback::OnDone(bool cancelled, const TransferFailure& failure, uint32_t skipped) {
+    m_page->OnDone(cancelled, failure, skipped);
 }
 
 void CAbstractFileTransfer::SetCallback(std::shared_ptr<CAbstractFileTransferCallback> callback) {
@@ -138,6 +135,13 @@ std::shared_ptr<CAbstractFileTransferCallback> CAbstractFileTransfer::Callback()
 }
 
 TransferResult CAbstractFileTransfer::Transfer(const std::string& source,
+                                               const std::string& destination,
+                                               CAbstractFileTransferCallback* progress) {
+    CLocalPictureSource local(source);
+    return Transfer(local, destination, progress);
+}
+
+TransferResult CAbstractFileTransfer::Transfer(const std::string& source,
                                                const std::string& destination) {
     const std::shared_ptr<CAbstractFileTransferCallback> callback = Callback();
     return Transfer(source, destination, callback.get());
@@ -145,35 +149,111 @@ TransferResult CAbstractFileTransfer::Transfer(const std::string& source,
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+// Sends a picture's bytes to the share file in pieces of `piece` bytes, with progress after each.
+// A source that delivers small chunks (a camera) has them gathered first: a share write per small
+// chunk would cost a round trip each.
+class ShareChunkWriter final : public CAbstractChunkWriter {
+public:
+    ShareChunkWriter(CAbstractShareFile& output, CAbstractFileTransferCallback* callback,
+                     uint64_t totalBytes, size_t piece)
+        : m_output(output), m_callback(callback), m_total(totalBytes), m_piece(piece) {}
+
+    bool Write(const char* data, size_t size) override {
+        if (!m_outcome.ok()) {
+            return false;
+        }
+        bool wrote = false;
+        if (!m_pending.empty()) {
+            const size_t taken = std::min(size, m_piece - m_pending.size());
+            m_pending.insert(m_pending.end(), data, data + taken);
+            data += taken;
+            size -= taken;
+            if (m_pending.size() == m_piece) {
+                wrote = true;
+                if (!WritePiece(m_pending.data(), m_pending.size())) {
+                    return false;
+                }
+                m_pending.clear();
+            }
+        }
+        // The large chunk of a local file goes out as it is, piece by piece: the pieces keep the
+        // page's bar moving and let a cancel in before the whole chunk is out.
+        while (size >= m_piece) {
+            wrote = true;
+            if (!WritePiece(data, m_piece)) {
+                return false;
+            }
+            data += m_piece;
+            size -= m_piece;
+        }
+        if (size > 0) {
+            if (m_pending.capacity() < m_piece) {
+                m_pending.reserve(m_piece);
+            }
+            m_pending.insert(m_pending.end(), data, data + size);
+        }
+        if (!wrote && m_callback != nullptr && m_callback->IsCancelled()) {
+            // A slow source fills a piece slowly; a cancel must not wait for it.
+            m_outcome = {ShareStatus::Cancelled, ECANCELED};
+            return false;
+        }
+        return true;
+    }
+
+    // Writes what is still gathered.
+    ShareResult Finish() {
+        if (m_outcome.ok() && !m_pending.empty()) {
+            WritePiece(m_pending.data(), m_pending.size());
+            m_pending.clear();
+        }
+        return m_outcome;
+    }
+
+    const ShareResult& Outcome() const { return m_outcome; }
+    uint64_t BytesWritten() const { return m_written; }
+
+private:
+    bool WritePiece(const char* data, size_t size) {
+        if (m_outcome = m_output.Write(data, size); !m_outcome.ok()) {
+            return false;
+        }
+        m_written += size;
+        if (m_callback != nullptr && m_callback->OnCopyProgress(m_total, m_written) != 0) {
+            m_outcome = {ShareStatus::Cancelled, ECANCELED};
+            return false;
+        }
+        return true;
+    }
+
+    CAbstractShareFile& m_output;
+    CAbstractFileTransferCallback* m_callback;
+    uint64_t m_total;
+    size_t m_piece;
+    std::vector<char> m_pending;
+    ShareResult m_outcome;
+    uint64_t m_written = 0;
 };
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 } // namespace
 
 CSambaFileTransfer::CSambaFileTransfer(std::unique_ptr<CAbstractShareSession> session,
                                        size_t chunkSize)
-    : m_session(std::move(session)), m_buffer(std::max(chunkSize, kMinimumChunkSize)) {}
+    : m_session(std::move(session)) {
+    m_buffers.chunkSize = std::max(chunkSize, kMinimumChunkSize);
+    m_buffers.current.resize(m_buffers.chunkSize);
+}
 
-TransferResult CSambaFileTransfer::Transfer(const std::string& source,
+TransferResult CSambaFileTransfer::Transfer(CAbstractPictureSource& source,
                                             const std::string& destination,
                                             CAbstractFileTransferCallback* callback) {
     if (!m_session) {
         return {{ShareStatus::NotSupported, 0}, false, 0};
     }
-
-    std::error_code sizeError;
-    const bool regular = std::filesystem::is_regular_file(source, sizeError);
-    const uintmax_t sourceSize = regular ? std::filesystem::file_size(source, sizeError) : 0;
-    FilePtr input(regular && !sizeError ? std::fopen(source.c_str(), "rb") : nullptr);
-    if (!input) {
-        const int error = sizeError ? sizeError.value() : (regular ? errno : EISDIR);
-        return {{ShareStatus::SourceUnreadable, error}, false, 0};
+    PictureSourceFacts facts;
+    if (ShareResult opened = source.Open(facts); !opened.ok()) {
+        return {opened, false, 0};
     }
-    // The chunks go straight from our buffer to the server.
-    std::setvbuf(input.get(), nullptr, _IONBF, 0);
-    const uint64_t totalBytes = static_cast<uint64_t>(sourceSize);
+    const uint64_t totalBytes = facts.sizeKnown ? facts.size : 0;
     if (callback && callback->OnCopyProgress(totalBytes, 0) != 0) {
         return {{ShareStatus::Cancelled, ECANCELED}, false, 0};
     }
@@ -182,64 +262,26 @@ TransferResult CSambaFileTransfer::Transfer(const std::string& source,
     if (ShareResult created = m_session->CreateNew(destination, output); !created.ok()) {
         return {created, false, 0};
     }
-
-    // While one chunk goes to the server, the next one is read: the source's disk and the
-    // network work at the same time.
-    struct Chunk {
-        size_t size = 0;
-        int error = 0;
-    };
-    auto readInto = [&input](std::vector<char>& buffer) {
-        Chunk chunk;
-        chunk.size = std::fread(buffer.data(), 1, buffer.size(), input.get());
-        if (chunk.size == 0 && std::ferror(input.get())) {
-            chunk.error = errno != 0 ? errno : EIO;
-        }
-        return chunk;
-    };
-    std::vector<char>* current = &m_buffer;
-    std::vector<char>* ahead = &m_aheadBuffer;
-    ShareResult outcome;
-    uint64_t bytesDone = 0;
-    Chunk chunk = readInto(*current);
-    while (chunk.size > 0) {
-        std::future<Chunk> next;
-        if (chunk.size == current->size()) {
-            ahead->resize(current->size());
-            next = std::async(std::launch::async, readInto, std::ref(*ahead));
-        }
-        // The large chunk keeps the source's disk busy; the pieces keep the page's bar moving
-        // and let a cancel in before the whole chunk is out.
-        for (size_t offset = 0; offset < chunk.size && outcome.ok();) {
-            const size_t piece = std::min(kProgressStep, chunk.size - offset);
-            if (outcome = output->Write(current->data() + offset, piece); !outcome.ok()) {
-                break;
-            }
-            offset += piece;
-            bytesDone += piece;
-            if (callback && callback->OnCopyProgress(totalBytes, bytesDone) != 0) {
-                outcome = {ShareStatus::Cancelled, ECANCELED};
-            }
-        }
-        if (!outcome.ok()) {
-            break; // the read ahead is waited for as `next` goes
-        }
-        chunk = next.valid() ? next.get() : Chunk{};
-        std::swap(current, ahead);
+    ShareChunkWriter writer(*output, callback, totalBytes, kProgressStep);
+    const PictureReadResult read = source.ReadTo(writer, m_buffers);
+    // The writer's own failure or cancel says more than the source's stop it caused.
+    ShareResult outcome = writer.Outcome();
+    if (outcome.ok() && !read.result.ok()) {
+        outcome = read.result;
     }
-    if (outcome.ok() && chunk.error != 0) {
-        outcome = {ShareStatus::SourceUnreadable, chunk.error};
+    if (outcome.ok()) {
+        outcome = writer.Finish();
     }
     if (outcome.ok()) {
         outcome = output->Close();
     }
-    if (outcome.ok() && bytesDone != totalBytes) {
+    if (outcome.ok() && facts.sizeKnown && writer.BytesWritten() != facts.size) {
         // The source changed size while it was copied: the copy is not the picture.
         outcome = {ShareStatus::SizeMismatch, 0};
     }
     output.reset();
     if (outcome.ok()) {
-        return {{}, false, bytesDone};
+        return {{}, false, writer.BytesWritten()};
     }
     const ShareResult removed = m_session->Remove(destination);
     return {outcome, !removed.ok() && removed.status != ShareStatus::NotFound, 0};

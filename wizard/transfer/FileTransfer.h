@@ -4,6 +4,7 @@
 #pragma once
 
 #include "wizard/transfer/AsyncData.h"
+#include "wizard/transfer/PictureSource.h"
 #include "wizard/transfer/ShareAccess.h"
 
 #include <atomic>
@@ -57,8 +58,10 @@ public:
     // Before a source picture is deleted; true ends the delete pass.
     virtual bool OnDeleteFile(uint32_t total, uint32_t index, const std::string& name) = 0;
     // Once per run, on every path, when the run has ended and its rollback is done. `cancelled`
-    // says whether the run ended through a cancel; `failure` why it failed, when it did.
-    virtual void OnDone(bool cancelled, const TransferFailure& failure) = 0;
+    // says whether the run ended through a cancel; `failure` why it failed, when it did;
+    // `skipped` how many pictures could not be copied and were passed over (a camera run goes on
+    // after them).
+    virtual void OnDone(bool cancelled, const TransferFailure& failure, uint32_t skipped) = 0;
 
     // UI thread: the controls of the attached run (the one the step started last with this
     // callback).
@@ -94,7 +97,7 @@ public:
     int OnCopyProgress(uint64_t totalBytes, uint64_t bytesTransferred) override;
     bool OnCopyFile(uint32_t total, uint32_t index, const std::string& name) override;
     bool OnDeleteFile(uint32_t total, uint32_t index, const std::string& name) override;
-    void OnDone(bool cancelled, const TransferFailure& failure) override;
+    void OnDone(bool cancelled, const TransferFailure& failure, uint32_t skipped) override;
 
 private:
     template <class Record, class... Args> void Post(Args&&... args);
@@ -116,7 +119,7 @@ public:
     int OnCopyProgress(uint64_t totalBytes, uint64_t bytesTransferred) override;
     bool OnCopyFile(uint32_t total, uint32_t index, const std::string& name) override;
     bool OnDeleteFile(uint32_t total, uint32_t index, const std::string& name) override;
-    void OnDone(bool cancelled, const TransferFailure& failure) override;
+    void OnDone(bool cancelled, const TransferFailure& failure, uint32_t skipped) override;
 
 private:
     std::shared_ptr<CAbstractFileTransferCallback> m_page;
@@ -135,12 +138,16 @@ class CAbstractFileTransfer {
 public:
     virtual ~CAbstractFileTransfer() = default;
 
-    // Copies the local file `source` to a new file `destination` (a share path), reporting
-    // progress to `progress` (none: no progress, no cancel). Never overwrites: a taken name fails
-    // with AlreadyExists. A copy that fails or is cancelled removes what it wrote.
-    virtual TransferResult Transfer(const std::string& source, const std::string& destination,
+    // Copies the picture `source` to a new file `destination` (a share path) as the source
+    // streams it, reporting progress to `progress` (none: no progress, no cancel). Never
+    // overwrites: a taken name fails with AlreadyExists. A copy that fails or is cancelled
+    // removes what it wrote, and so does one whose length differs from the size the source gave.
+    virtual TransferResult Transfer(CAbstractPictureSource& source, const std::string& destination,
                                     CAbstractFileTransferCallback* progress) = 0;
-    // The same with the callback the page set.
+    // The local file `source`.
+    TransferResult Transfer(const std::string& source, const std::string& destination,
+                            CAbstractFileTransferCallback* progress);
+    // The local file with the callback the page set.
     TransferResult Transfer(const std::string& source, const std::string& destination);
 
     // The session the copies go through, for listing, creating folders and removing copies; null
@@ -157,8 +164,9 @@ private:
     std::shared_ptr<CAbstractFileTransferCallback> m_callback;
 };
 
-// Copies to an SMB share, reading ahead in large chunks and writing each in pieces of at most
-// kProgressStep, with progress after every piece.
+// Copies to an SMB share, writing in pieces of kProgressStep (the last one of a picture may be
+// shorter), with progress after every piece. Smaller chunks from a source are gathered into whole
+// pieces; a local file is read ahead in chunks of chunkSize.
 class CSambaFileTransfer : public CAbstractFileTransfer {
 public:
     static constexpr size_t kMinimumChunkSize = size_t(1) << 20;
@@ -170,21 +178,20 @@ public:
                                 size_t chunkSize = kDefaultChunkSize);
 
     using CAbstractFileTransfer::Transfer;
-    TransferResult Transfer(const std::string& source, const std::string& destination,
+    TransferResult Transfer(CAbstractPictureSource& source, const std::string& destination,
                             CAbstractFileTransferCallback* progress) override;
     CAbstractShareSession* Session() override { return m_session.get(); }
 
 private:
     std::unique_ptr<CAbstractShareSession> m_session;
-    std::vector<char> m_buffer;
-    std::vector<char> m_aheadBuffer;
+    PictureReadBuffers m_buffers;
 };
 
 // Servers reached through the relay take no files: every copy fails.
 class CWebDAVFileTransfer : public CAbstractFileTransfer {
 public:
     using CAbstractFileTransfer::Transfer;
-    TransferResult Transfer(const std::string&, const std::string&,
+    TransferResult Transfer(CAbstractPictureSource&, const std::string&,
                             CAbstractFileTransferCallback*) override {
         return {{ShareStatus::NotSupported, 0}, false, 0};
     }

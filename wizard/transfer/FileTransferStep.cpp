@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -13,6 +12,7 @@
 // found set or the step's transfer do not reach a run under way.
 struct CFileTransferStep::Job {
     FoundSet pictures;
+    std::unique_ptr<CAbstractPictureSet> set; // over `pictures`, or the camera's
     CTransferProperties properties;
     std::shared_ptr<CAbstractFileTransfer> transfer;
     std::shared_ptr<CTransferRunControl> control;
@@ -46,6 +46,11 @@ CFileTransferStep::MakeJob(const CTransferProperties& properties) {
     }
     job->properties = properties;
     job->properties.pictures = &job->pictures;
+    if (!properties.cameraMode) {
+        job->set = std::make_unique<CFoundPictureSet>(job->pictures);
+    } else if (m_cameraPictures) {
+        job->set = m_cameraPictures(properties.cameraDeviceId);
+    }
     job->transfer = m_transfer;
     job->control = std::make_shared<CTransferRunControl>();
     job->callback = std::make_shared<CRunCallback>(page, job->control);
@@ -88,7 +93,8 @@ CFileTransferStep::Start(const CTransferProperties& properties) {
         std::printf("Cannot start the copy worker: %s\n", error.what());
         const auto* system = dynamic_cast<const std::system_error*>(&error);
         const int code = system != nullptr ? system->code().value() : ENOMEM;
-        job->callback->OnDone(false, {ShareStatus::Failed, code != 0 ? code : EAGAIN, {}, {}, 0});
+        job->callback->OnDone(false, {ShareStatus::Failed, code != 0 ? code : EAGAIN, {}, {}, 0},
+                              0);
         job->control->MarkEnded();
         m_active.fetch_sub(1);
     }
@@ -139,6 +145,7 @@ void CFileTransferStep::Execute(Job& job) {
         m_copied.clear();
     }
     bool cancelled = false;
+    uint32_t skipped = 0;
     TransferFailure failure;
     std::optional<CTransferRun> run;
     try {
@@ -146,17 +153,24 @@ void CFileTransferStep::Execute(Job& job) {
         run->SetCleanupPatience(job.patience);
         const Ending ending = CopyAndDelete(job, *run);
         cancelled = ending.cancelled;
+        skipped = ending.skipped;
         if (ending.keepCopies) {
             std::vector<std::string> kept;
             for (const CTransferRun::Copy& copy : run->Copies()) {
                 kept.push_back(copy.path);
             }
-            std::lock_guard lock(m_copiedMutex);
-            m_copied = std::move(kept);
+            {
+                std::lock_guard lock(m_copiedMutex);
+                m_copied = std::move(kept);
+            }
+            // A picture passed over may have left a piece of itself behind.
+            run->RemovePartials();
         } else {
             run->DeleteCopies();
         }
         failure = run->Failure();
+        // The camera goes before the page hears of the end, so that it is free again by then.
+        job.set.reset();
     } catch (const std::exception& error) {
         // The worker is where the run ends; nothing may leave it, and what it copied goes.
         std::printf("The copy run stopped: %s\n", error.what());
@@ -172,7 +186,8 @@ void CFileTransferStep::Execute(Job& job) {
         }
     }
     try {
-        job.callback->OnDone(cancelled, failure);
+        job.set.reset();
+        job.callback->OnDone(cancelled, failure, skipped);
     } catch (const std::exception& error) {
         std::printf("Cannot report the end of the copy run: %s\n", error.what());
     }
@@ -188,55 +203,77 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
     if (control.IsCancelled()) {
         return {true, false};
     }
-    run.Prepare();
-    if (!properties.cameraMode) {
-        properties.total = static_cast<uint32_t>(job.pictures.size());
+    if (!job.set) {
+        std::printf("No way to reach the camera %s\n", properties.cameraDeviceId.c_str());
+        run.SetFailure({ShareStatus::NotSupported, 0, properties.cameraDeviceId, {}, 0});
+        return {false, false};
     }
+    CAbstractPictureSet& set = *job.set;
+    if (TransferFailure opened = set.Open(); opened.Failed()) {
+        run.SetFailure(opened);
+        return {false, false};
+    }
+    run.Prepare();
+    properties.total = set.Total();
     callback.OnBegin();
 
-    uint32_t index = 0;
-    for (const FoundPicture& picture : job.pictures) {
-        ++index;
-        switch (run.CopyPicture(picture.FullPath(), FileExtension(picture.name), index)) {
+    std::vector<size_t> copied; // in the order of the run's copies
+    uint32_t skipped = 0;
+    for (size_t picture = 0; picture < set.Count(); ++picture) {
+        const std::unique_ptr<CAbstractPictureSource> source = set.Source(picture);
+        switch (run.CopyPicture(*source, set.NumberOf(picture))) {
         case CTransferRun::CopyOutcome::Copied:
+            copied.push_back(picture);
             break;
         case CTransferRun::CopyOutcome::Stopped:
-            return {true, false};
+            return {true, false, skipped};
         case CTransferRun::CopyOutcome::Failed:
-            return {false, false};
+            if (!set.PassesOverFailures()) {
+                return {false, false, skipped};
+            }
+            ++skipped;
+            run.ForgetFailure();
+            break;
         }
     }
-    // Reading the copies back only guards the delete: when the sources stay, a listing that
+    // Originals go only when every one of them has its copy: a run that passed over a picture
+    // deletes none.
+    const bool deleting =
+        properties.deleteAfterCopy && skipped == 0 && copied.size() == set.Count();
+    // Reading the copies back only guards the delete: when the originals stay, a listing that
     // fails must not take good copies away.
-    if (properties.deleteAfterCopy && !run.VerifyCopies()) {
-        return {false, false};
+    if (deleting && !run.VerifyCopies()) {
+        return {false, false, skipped};
     }
     // A cancel confirmed while the last picture was copied still takes the run back.
     callback.WaitForRunGate();
     if (control.IsCancelled()) {
-        return {true, false};
+        return {true, false, skipped};
     }
-    if (!properties.deleteAfterCopy) {
-        return {false, true};
+    if (!deleting) {
+        return {false, true, skipped};
+    }
+    const std::vector<CTransferRun::Copy>& copies = run.Copies();
+    for (size_t index = 0; index < copied.size(); ++index) {
+        if (!set.CopyStandsIn(copied[index], copies[index].size, copies[index].listedSize)) {
+            std::printf("The copy %s cannot stand in for %s: no original is deleted\n",
+                        copies[index].path.c_str(), copies[index].source.c_str());
+            return {false, true, skipped};
+        }
     }
     callback.OnSwitchToDelete();
-    index = 0;
-    for (const FoundPicture& picture : job.pictures) {
-        ++index;
+    for (const size_t picture : copied) {
         callback.WaitForRunGate();
         if (control.IsCancelled()) {
-            return {true, true};
+            return {true, true, skipped};
         }
         callback.WaitForRunGate();
-        if (callback.OnDeleteFile(properties.total, index, picture.name)) {
-            return {true, true};
+        if (callback.OnDeleteFile(properties.total, set.NumberOf(picture), set.NameOf(picture))) {
+            return {true, true, skipped};
         }
-        const std::string source = picture.FullPath();
-        std::error_code error;
-        if (!std::filesystem::remove(source, error)) {
-            std::printf("Cannot delete %s: %s\n", source.c_str(),
-                        error ? error.message().c_str() : "it is gone");
+        if (!set.DeleteOriginal(picture)) {
+            break;
         }
     }
-    return {false, true};
+    return {false, true, skipped};
 }

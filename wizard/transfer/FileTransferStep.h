@@ -1,6 +1,7 @@
-// The copy step: copies the found pictures to the server on a worker thread, numbered after the
-// group name, optionally deletes the sources afterwards, and removes every copy it made when the
-// run is cancelled or fails.
+// The copy step: copies the pictures of a run to the server on a worker thread, numbered after
+// the group name, optionally deletes the originals afterwards, and removes every copy it made when
+// the run is cancelled or fails. The pictures are the found set of a folder, or in camera mode
+// those of the camera the run's properties name; the run is the same for both.
 //
 // Threads: Start, Run, Wait, CancelAll, SetTransfer, Transfer and the destructor belong to the UI
 // thread (the thread that owns the step); IsRunning and CopiedList may be called from any thread.
@@ -9,6 +10,7 @@
 #pragma once
 
 #include "wizard/transfer/FileTransfer.h"
+#include "wizard/transfer/PictureSet.h"
 #include "wizard/transfer/TransferProperties.h"
 #include "wizard/transfer/TransferRun.h"
 
@@ -34,6 +36,10 @@ public:
     // the transfer it started with until it ends.
     void SetTransfer(std::unique_ptr<CAbstractFileTransfer> transfer);
     CAbstractFileTransfer* Transfer() const { return m_transfer.get(); }
+
+    // How a run in camera mode gets its pictures; a camera run without it fails at once, before
+    // anything reaches the server. Used by the runs started afterwards.
+    void SetCameraPictures(CameraPictureSetMaker maker) { m_cameraPictures = std::move(maker); }
 
     // Starts a run on a worker thread of its own with a copy of `properties` and of its found
     // set taken now, reporting through the transfer's callback, and attaches the run's fresh
@@ -72,6 +78,7 @@ private:
     struct Ending {
         bool cancelled = false;
         bool keepCopies = false;
+        uint32_t skipped = 0;
     };
 
     std::shared_ptr<Job> MakeJob(const CTransferProperties& properties);
@@ -79,6 +86,7 @@ private:
     Ending CopyAndDelete(Job& job, CTransferRun& run);
 
     std::shared_ptr<CAbstractFileTransfer> m_transfer;
+    CameraPictureSetMaker m_cameraPictures;
     // The worker of the last run started; each worker first waits for the one started before it.
     std::thread m_worker;
     std::atomic<int> m_active{0};

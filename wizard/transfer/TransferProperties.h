@@ -16,6 +16,7 @@ struct CTransferProperties {
     int32_t number = 0;                 // the last number used in a copy's name
     uint32_t total = 0;                 // pictures of the run
     bool cameraMode = false;
+    std::string cameraDeviceId; // camera mode: the camera's port
 
     // Kept for the other pages of the wizard.
     std::string userName;

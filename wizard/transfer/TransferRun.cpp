@@ -41,6 +41,14 @@ void CTransferRun::Prepare() {
 
 CTransferRun::CopyOutcome CTransferRun::CopyPicture(const std::string& source,
                                                     std::string_view extension, uint32_t index) {
+    CLocalPictureSource local(source, std::string(extension));
+    return CopyPicture(local, index);
+}
+
+CTransferRun::CopyOutcome CTransferRun::CopyPicture(CAbstractPictureSource& picture,
+                                                    uint32_t index) {
+    const std::string source = picture.Describe();
+    const std::string extension = picture.Extension();
     m_callback.WaitForRunGate();
     std::string name;
     for (int tries = 0;; ++tries) {
@@ -56,13 +64,13 @@ CTransferRun::CopyOutcome CTransferRun::CopyPicture(const std::string& source,
             return CopyOutcome::Stopped;
         }
         const std::string path = JoinSharePath(m_folder, name);
-        const TransferResult result = m_transfer.Transfer(source, path, &m_callback);
+        const TransferResult result = m_transfer.Transfer(picture, path, &m_callback);
         if (result.partialLeft) {
             m_partials.push_back(path);
         }
         ++m_properties.number;
         if (result.ok()) {
-            m_copies.push_back({path, source, result.bytes});
+            m_copies.push_back({path, source, result.bytes, 0});
             return CopyOutcome::Copied;
         }
         if (result.result.status == ShareStatus::AlreadyExists) {
@@ -97,9 +105,10 @@ bool CTransferRun::VerifyCopies() {
             sizes[entry.name] = entry.size;
         }
     }
-    for (const Copy& copy : m_copies) {
+    for (Copy& copy : m_copies) {
         const std::string name = FileNameOf(copy.path);
         auto found = sizes.find(name);
+        copy.listedSize = found != sizes.end() ? found->second : 0;
         if (found == sizes.end() || found->second != copy.size) {
             std::printf("The copy %s does not match %s\n", copy.path.c_str(), copy.source.c_str());
             m_failure = {ShareStatus::SizeMismatch, 0, copy.source, name, 0};
@@ -117,7 +126,21 @@ void CTransferRun::DeleteCopies() {
     pending.insert(pending.end(), m_partials.begin(), m_partials.end());
     m_copies.clear();
     m_partials.clear();
+    m_failure.leftBehind += RemovePaths(std::move(pending));
+    if (m_failure.leftBehind > 0 && !m_failure.Failed()) {
+        // A cancelled run whose copies stay on the server must still say so.
+        m_failure.status = ShareStatus::ConnectionLost;
+    }
+}
 
+void CTransferRun::RemovePartials() {
+    std::vector<std::string> pending = std::move(m_partials);
+    m_partials.clear();
+    m_failure.leftBehind += RemovePaths(std::move(pending));
+}
+
+int CTransferRun::RemovePaths(std::vector<std::string> pending) {
+    int left = 0;
     CAbstractShareSession* session = m_transfer.Session();
     const auto deadline = std::chrono::steady_clock::now() + m_patience;
     while (session != nullptr && !pending.empty()) {
@@ -131,7 +154,7 @@ void CTransferRun::DeleteCopies() {
                 retry.push_back(path);
             } else {
                 std::printf("Cannot remove %s: %s\n", path.c_str(), removed.Message().c_str());
-                ++m_failure.leftBehind;
+                ++left;
             }
         }
         pending = std::move(retry);
@@ -142,10 +165,7 @@ void CTransferRun::DeleteCopies() {
     }
     for (const std::string& path : pending) {
         std::printf("Cannot remove %s: the server cannot be reached\n", path.c_str());
-        ++m_failure.leftBehind;
+        ++left;
     }
-    if (m_failure.leftBehind > 0 && !m_failure.Failed()) {
-        // A cancelled run whose copies stay on the server must still say so.
-        m_failure.status = ShareStatus::ConnectionLost;
-    }
+    return left;
 }

@@ -17,9 +17,10 @@ public:
     enum class CopyOutcome { Copied, Stopped, Failed };
 
     struct Copy {
-        std::string path;   // share path of the copy
-        std::string source; // local source file
-        uint64_t size = 0;  // bytes written
+        std::string path;        // share path of the copy
+        std::string source;      // where the picture came from
+        uint64_t size = 0;       // bytes written
+        uint64_t listedSize = 0; // the size the share listed for it, once VerifyCopies read it
     };
 
     // Taken names skipped for one picture before its copy fails.
@@ -38,11 +39,19 @@ public:
     // sets the properties' number from the pictures already there.
     void Prepare();
 
-    // Waits at the run gate, announces the picture and copies `source` under the group's next
-    // free name with the source's extension. A taken name moves on to the next number, so no
-    // file is ever overwritten, for at most kMaxNameTries names. Stopped: the callback refused
-    // or the copy was cancelled.
+    // Waits at the run gate, announces the picture as number `index` and copies `source` under
+    // the group's next free name with the source's extension. A taken name moves on to the next
+    // number, so no file is ever overwritten, for at most kMaxNameTries names. Stopped: the
+    // callback refused or the copy was cancelled. Failed: the failure says why.
+    CopyOutcome CopyPicture(CAbstractPictureSource& source, uint32_t index);
+    // The local file `source`, with `extension` for its copy.
     CopyOutcome CopyPicture(const std::string& source, std::string_view extension, uint32_t index);
+
+    // Forgets the failure of a picture that was passed over, so that the run does not end as
+    // failed for it.
+    void ForgetFailure() { m_failure = {}; }
+    // A failure found outside the copies (the pictures could not be got ready).
+    void SetFailure(TransferFailure failure) { m_failure = std::move(failure); }
 
     // Reads the destination folder back and checks that every copy is there with the size that
     // was written. False (and the failure set) when one is missing or differs.
@@ -52,12 +61,18 @@ public:
     // is unreachable it retries until the patience runs out; what is left is counted in the
     // failure.
     void DeleteCopies();
+    // Removes only the partial files of failed copies, for a run that keeps its copies; what is
+    // left is counted in the failure, which does not make the run a failed one.
+    void RemovePartials();
 
     const std::vector<Copy>& Copies() const { return m_copies; }
     const TransferFailure& Failure() const { return m_failure; }
     void SetCleanupPatience(std::chrono::milliseconds patience) { m_patience = patience; }
 
 private:
+    // Removes the paths, retrying while the server cannot be reached; returns how many stay.
+    int RemovePaths(std::vector<std::string> pending);
+
     CAbstractFileTransfer& m_transfer;
     CAbstractFileTransferCallback& m_callback;
     CTransferProperties& m_properties;

@@ -5,6 +5,7 @@
 #include "smbd_fixture.h"
 #include "tests/common/discovery/LoopbackAnnouncer.h"
 #include "tests/common/registry/TempDirectory.h"
+#include "tests/wizard/camera/FakeCamera.h"
 #include "tests/wizard/transfer/TransferTestSupport.h"
 
 #include "common/desktop/Opener.h"
@@ -12,6 +13,7 @@
 #include "common/resources/ResourceManager.h"
 #include "common/ui/BrandedImage_ui.h"
 #include "resources/BuiltinBundles.h"
+#include "wizard/camera/CameraTransfer.h"
 #include "wizard/sheet/ChooseVelmoraPage_ui.h"
 #include "wizard/sheet/ClosingPages_ui.h"
 #include "wizard/sheet/FolderPage_ui.h"
@@ -101,8 +103,8 @@ protected:
     }
 
     // A sheet that copies to the in-memory share and lists its folders.
-    std::unique_ptr<CSnapferryPropSheet> MakeSheet() {
-        auto sheet = std::make_unique<CSnapferryPropSheet>(wxBitmap(), false);
+    std::unique_ptr<CSnapferryPropSheet> MakeSheet(bool camera = false) {
+        auto sheet = std::make_unique<CSnapferryPropSheet>(wxBitmap(), camera);
         sheet->LoadSavedSettings();
         sheet->pictures = sources.Pictures();
         sheet->properties.sourceDisplayName = "CARD";
@@ -502,6 +504,50 @@ TEST_F(SheetTest, ACancelledCredentialsPromptKeepsTheDevicePage) {
     unsetenv(kSmbPortVariable);
     EXPECT_EQ(prompt.askedShares.size(), 1u);
     EXPECT_FALSE(sheet->hasServer);
+}
+
+TEST_F(SheetTest, ACameraRunCountsTheCopiesAndThePicturesThatStayedOnTheCamera) {
+    Announcers servers(port, {{20, "alpha"}});
+    auto camera = std::make_shared<CFakeCamera>(CameraPort{"Fake Camera", "usb:001,007"});
+    camera->AddFolder("/", "DCIM");
+    camera->AddData("/DCIM", "IMG_0001.JPG", "image/jpeg", std::string(3000, 'a'));
+    camera->AddData("/DCIM", "IMG_0002.JPG", "image/jpeg", std::string(3000, 'b'));
+    camera->AddData("/DCIM", "IMG_0003.PNG", "image/png", std::string(3000, 'c'));
+    camera->beforeChunk = [](const std::string& path, std::uint64_t) {
+        return path != "/DCIM/IMG_0002.JPG";
+    };
+    auto system = std::make_shared<CFakeCameraSystem>();
+    system->cameras = {camera->Port()};
+    // Every run opens the same made-up camera, which the test keeps.
+    system->makeCamera = [camera](const CameraPort&) {
+        return std::make_unique<CBorrowedCamera>(*camera);
+    };
+    auto sheet = MakeSheet(true);
+    sheet->cameraDeviceId = "usb:001,007";
+    sheet->FileStep().SetCameraPictures(
+        CameraPicturesThrough(system, std::make_shared<CRecordingRelease>()));
+    Drive(*sheet,
+          {
+              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
+              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
+              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
+               [&] {
+                   FolderPage(*sheet).GroupName()->SetValue("Park");
+                   sheet->PressButton(kNextButton);
+               }},
+              {On(*sheet, kFinishPage),
+               [&] {
+                   auto& finish = *dynamic_cast<CFinishPage*>(sheet->PageByTemplate(kFinishPage));
+                   EXPECT_EQ(finish.CountLabel()->GetLabel(),
+                             "2 picture(s) were copied.\n"
+                             "1 picture(s) could not be copied from the camera.");
+                   sheet->PressButton(kFinishButton);
+               }},
+          });
+    EXPECT_EQ(system->opened, std::vector<std::string>{"usb:001,007"});
+    std::lock_guard lock(share->mutex);
+    EXPECT_EQ(share->files["FamilyLibrary/FamilyPhotos/Park/Park 1.jpg"], std::string(3000, 'a'));
+    EXPECT_EQ(share->files["FamilyLibrary/FamilyPhotos/Park/Park 2.png"], std::string(3000, 'c'));
 }
 
 } // namespace

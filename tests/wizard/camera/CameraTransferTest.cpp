@@ -1,0 +1,309 @@
+// The copy step in camera mode against a made-up camera and the in-memory share: numbering among
+// the pictures, the copies' names, the delete pass and its guards, a camera that goes away, and
+// cancels while a picture streams from the camera.
+#include "wizard/camera/CameraTransfer.h"
+#include "wizard/transfer/FileTransferStep.h"
+
+#include "tests/wizard/camera/FakeCamera.h"
+#include "tests/wizard/transfer/TransferTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr const char* kFolder = "FamilyLibrary/Camera";
+constexpr const char* kPort = "usb:001,002";
+
+std::string Pattern(size_t size, char seed) {
+    std::string data(size, '\0');
+    for (size_t i = 0; i < size; ++i) {
+        data[i] = static_cast<char>(seed + static_cast<char>(i * 7 + i / 251));
+    }
+    return data;
+}
+
+class CameraTransferTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        callback->SetTarget(&poster, nullptr);
+        properties.groupName = "Holiday";
+        properties.location = "Camera";
+        properties.cameraMode = true;
+        properties.cameraDeviceId = kPort;
+        system->cameras = {{"Fake Camera", kPort}};
+        system->makeCamera = [this](const CameraPort&) {
+            return std::make_unique<CBorrowedCamera>(camera);
+        };
+        auto transfer = std::make_unique<CSambaFileTransfer>(std::make_unique<FakeShare>(share));
+        transfer->SetCallback(callback);
+        step.SetTransfer(std::move(transfer));
+        step.SetCleanupPatience(300ms);
+        step.SetCameraPictures(CameraPicturesThrough(system, release));
+    }
+
+    std::string Path(const std::string& name) const { return std::string(kFolder) + "/" + name; }
+    std::string OnShare(const std::string& name) {
+        std::lock_guard lock(share->mutex);
+        const auto found = share->files.find(Path(name));
+        return found == share->files.end() ? std::string("<missing>") : found->second;
+    }
+    size_t FilesOnShare() {
+        std::lock_guard lock(share->mutex);
+        return share->files.size();
+    }
+    std::vector<std::string> Copied() const { return step.CopiedList(); }
+    std::vector<std::string> Paths(std::initializer_list<const char*> names) const {
+        std::vector<std::string> paths;
+        for (const char* name : names) {
+            paths.push_back(Path(name));
+        }
+        return paths;
+    }
+
+    CFakeCamera camera{{"Fake Camera", kPort}};
+    std::shared_ptr<CFakeCameraSystem> system = std::make_shared<CFakeCameraSystem>();
+    std::shared_ptr<CRecordingRelease> release = std::make_shared<CRecordingRelease>();
+    std::shared_ptr<FakeShare::State> share = std::make_shared<FakeShare::State>();
+    RecordingPoster poster;
+    std::shared_ptr<CFileTransferCallback> callback = std::make_shared<CFileTransferCallback>();
+    CTransferProperties properties;
+    CFileTransferStep step;
+};
+
+TEST_F(CameraTransferTest, AVideoBeforeThePicturesIsLeftOutOfTheCopiesAndOfTheirNumbers) {
+    camera.AddFolder("/", "DCIM");
+    camera.AddFolder("/DCIM", "100TEST");
+    camera.AddFolder("/DCIM", "101TEST");
+    camera.AddData("/DCIM/100TEST", "MVI_0001.MOV", "video/quicktime", Pattern(5000, 1));
+    camera.AddData("/DCIM/100TEST", "IMG_0002.JPG", "image/jpeg", Pattern(3000, 2));
+    camera.AddData("/DCIM/100TEST", "NOTES.TXT", "text/plain", "notes");
+    camera.AddData("/DCIM/101TEST", "IMG_0003.JPG", "image/jpeg", Pattern(70000, 3));
+    step.Run(properties);
+
+    EXPECT_EQ(Copied(), Paths({"Holiday 1.jpg", "Holiday 2.jpg"}));
+    EXPECT_EQ(OnShare("Holiday 1.jpg"), Pattern(3000, 2));
+    EXPECT_EQ(OnShare("Holiday 2.jpg"), Pattern(70000, 3));
+    EXPECT_EQ(FilesOnShare(), 2u);
+    EXPECT_EQ(properties.total, 2u);
+    EXPECT_EQ(camera.reads, (std::vector<std::string>{"/DCIM/100TEST/IMG_0002.JPG",
+                                                      "/DCIM/101TEST/IMG_0003.JPG"}));
+    const auto groups = poster.All<kvGroupStatusAsyncData>();
+    ASSERT_EQ(groups.size(), 2u);
+    for (size_t i = 0; i < groups.size(); ++i) {
+        EXPECT_EQ(groups[i]->pictureNumber, int(i + 1));
+        EXPECT_EQ(groups[i]->pictureCount, 2);
+    }
+    const kvDoneCopyAsyncData& done = poster.Done();
+    EXPECT_FALSE(done.cancelled);
+    EXPECT_FALSE(done.failure.Failed());
+    EXPECT_EQ(done.skipped, 0u);
+    EXPECT_TRUE(camera.deleted.empty()) << "nothing goes unless asked";
+    EXPECT_TRUE(poster.All<kvSwitchDeletePageAsyncData>().empty());
+}
+
+TEST_F(CameraTransferTest, NamesComeFromTheTypesAndSameNamesInTwoFoldersAreTwoCopies) {
+    // The .jpg scan of the folder sees Holiday 4; a .png is not counted.
+    share->folders.insert("FamilyLibrary");
+    share->folders.insert(kFolder);
+    share->files[Path("Holiday 4.jpg")] = "theirs";
+    share->files[Path("Holiday 9.png")] = "theirs too";
+    camera.AddFolder("/", "DCIM");
+    camera.AddFolder("/DCIM", "100TEST");
+    camera.AddFolder("/DCIM", "101TEST");
+    camera.AddData("/DCIM/100TEST", "IMG_0001.JPG", "image/jpeg", Pattern(100, 1));
+    camera.AddData("/DCIM/100TEST", "SHOT.PNG", "image/png", Pattern(200, 2));
+    camera.AddData("/DCIM/100TEST", "IMG_0002.JPG", "image/png", Pattern(300, 3));
+    camera.AddData("/DCIM/100TEST", "RAW_0003", "image/tiff", Pattern(400, 4));
+    camera.AddData("/DCIM/101TEST", "IMG_0001.JPG", "image/jpeg", Pattern(500, 5));
+    step.Run(properties);
+
+    EXPECT_EQ(Copied(), Paths({"Holiday 5.jpg", "Holiday 6.png", "Holiday 7.png", "Holiday 8.tif",
+                               "Holiday 9.jpg"}));
+    EXPECT_EQ(OnShare("Holiday 5.jpg"), Pattern(100, 1));
+    EXPECT_EQ(OnShare("Holiday 7.png"), Pattern(300, 3)) << "a PNG named .JPG stays a PNG";
+    EXPECT_EQ(OnShare("Holiday 9.jpg"), Pattern(500, 5)) << "the second IMG_0001.JPG";
+    EXPECT_EQ(OnShare("Holiday 9.png"), "theirs too");
+    EXPECT_EQ(OnShare("Holiday 4.jpg"), "theirs");
+    EXPECT_EQ(poster.All<kvGroupStatusAsyncData>().back()->pictureNumber, 5);
+    EXPECT_EQ(poster.All<kvGroupStatusAsyncData>().back()->pictureCount, 5);
+}
+
+class CameraDeleteTest : public CameraTransferTest {
+protected:
+    void SetUp() override {
+        CameraTransferTest::SetUp();
+        properties.deleteAfterCopy = true;
+        camera.AddFolder("/", "DCIM");
+        camera.AddFolder("/DCIM", "100TEST");
+        camera.AddData("/DCIM/100TEST", "IMG_0001.JPG", "image/jpeg", Pattern(4000, 1));
+        camera.AddData("/DCIM/100TEST", "MVI_0002.MOV", "video/quicktime", Pattern(9000, 2));
+        camera.AddData("/DCIM/100TEST", "IMG_0003.PNG", "image/png", Pattern(5000, 3));
+        camera.AddData("/DCIM/100TEST", "INDEX.DAT", "application/octet-stream", "x");
+        camera.AddData("/DCIM/100TEST", "IMG_0004.JPG", "image/jpeg", Pattern(6000, 4));
+    }
+
+    bool Stays(const char* name) const { return camera.Holds("/DCIM/100TEST", name); }
+    bool NoPictureDeleted() const {
+        return camera.deleted.empty() && Stays("IMG_0001.JPG") && Stays("IMG_0003.PNG") &&
+               Stays("IMG_0004.JPG");
+    }
+};
+
+TEST_F(CameraDeleteTest, OnlyThePicturesGoAndOnlyOnceEveryCopyIsOnTheShare) {
+    size_t copiesAtFirstDelete = 0;
+    size_t deletedAtFirstDelete = 99;
+    poster.onPost = [&](const kvAsyncData& record) {
+        if (dynamic_cast<const kvDeleteStatusAsyncData*>(&record) != nullptr &&
+            deletedAtFirstDelete == 99) {
+            copiesAtFirstDelete = FilesOnShare();
+            deletedAtFirstDelete = camera.deleted.size();
+        }
+    };
+    step.Run(properties);
+
+    EXPECT_EQ(copiesAtFirstDelete, 3u);
+    EXPECT_EQ(deletedAtFirstDelete, 0u);
+    EXPECT_EQ(camera.deleted,
+              (std::vector<std::string>{"/DCIM/100TEST/IMG_0001.JPG", "/DCIM/100TEST/IMG_0003.PNG",
+                                        "/DCIM/100TEST/IMG_0004.JPG"}));
+    EXPECT_TRUE(Stays("MVI_0002.MOV") && Stays("INDEX.DAT"));
+    EXPECT_EQ(OnShare("Holiday 2.png"), Pattern(5000, 3));
+    EXPECT_EQ(poster.All<kvSwitchDeletePageAsyncData>().size(), 1u);
+    const auto deletes = poster.All<kvDeleteStatusAsyncData>();
+    ASSERT_EQ(deletes.size(), 3u);
+    EXPECT_EQ(deletes[2]->pictureNumber, 3);
+    EXPECT_EQ(deletes[2]->pictureCount, 3);
+    EXPECT_EQ(deletes[1]->pictureName, "IMG_0003.PNG");
+    EXPECT_FALSE(poster.Done().failure.Failed());
+    EXPECT_EQ(Copied().size(), 3u);
+}
+
+TEST_F(CameraDeleteTest, APictureTheCameraProtectsStaysWhileTheOthersGo) {
+    // Walked first, so a pass that stopped at it would delete nothing.
+    camera.AddData("/", "IMG_0000.JPG", "image/jpeg", Pattern(10, 5), false);
+    camera.undeletable.insert("/IMG_0000.JPG");
+    step.Run(properties);
+    EXPECT_EQ(camera.deleted.size(), 3u);
+    EXPECT_TRUE(camera.Holds("/", "IMG_0000.JPG"));
+    EXPECT_EQ(Copied().size(), 4u);
+    EXPECT_EQ(OnShare("Holiday 1.jpg"), Pattern(10, 5));
+}
+
+TEST_F(CameraDeleteTest, ACopyReadBackWithAnotherSizeKeepsEveryPictureOnTheCamera) {
+    share->listedSize[Path("Holiday 2.png")] = 4999;
+    step.Run(properties);
+    EXPECT_TRUE(NoPictureDeleted());
+    EXPECT_EQ(poster.Done().failure.status, ShareStatus::SizeMismatch);
+    EXPECT_EQ(FilesOnShare(), 0u) << "a failed run takes its copies back";
+    EXPECT_TRUE(poster.All<kvSwitchDeletePageAsyncData>().empty());
+}
+
+TEST_F(CameraDeleteTest, APictureWhoseSizeTheCameraDoesNotGiveIsCopiedButNothingIsDeleted) {
+    camera.Facts("/DCIM/100TEST", "IMG_0003.PNG").sizeKnown = false;
+    step.Run(properties);
+    EXPECT_EQ(Copied().size(), 3u);
+    EXPECT_EQ(OnShare("Holiday 2.png"), Pattern(5000, 3));
+    EXPECT_TRUE(NoPictureDeleted());
+    EXPECT_FALSE(poster.Done().failure.Failed());
+    EXPECT_TRUE(poster.All<kvSwitchDeletePageAsyncData>().empty());
+}
+
+TEST_F(CameraDeleteTest, ACameraPulledOutMidRunLosesNothingAndTheRunEndsOnce) {
+    camera.goneFromRead = 2;
+    step.Run(properties);
+
+    EXPECT_EQ(Copied(), Paths({"Holiday 1.jpg"}));
+    EXPECT_EQ(FilesOnShare(), 1u) << "no partial copy stays";
+    EXPECT_TRUE(NoPictureDeleted());
+    const kvDoneCopyAsyncData& done = poster.Done();
+    EXPECT_FALSE(done.cancelled);
+    EXPECT_FALSE(done.failure.Failed());
+    EXPECT_EQ(done.skipped, 2u);
+    EXPECT_TRUE(poster.All<kvSwitchDeletePageAsyncData>().empty());
+}
+
+TEST_F(CameraDeleteTest, APictureThatBreaksOffIsSkippedAndTheNextTakesItsNumber) {
+    camera.SetChunkSize(1000);
+    camera.beforeChunk = [](const std::string& path, std::uint64_t delivered) {
+        return !(path == "/DCIM/100TEST/IMG_0003.PNG" && delivered >= 2000);
+    };
+    step.Run(properties);
+    EXPECT_EQ(Copied(), Paths({"Holiday 1.jpg", "Holiday 2.jpg"}));
+    EXPECT_EQ(OnShare("Holiday 2.jpg"), Pattern(6000, 4));
+    EXPECT_EQ(FilesOnShare(), 2u);
+    EXPECT_TRUE(NoPictureDeleted());
+    EXPECT_EQ(poster.Done().skipped, 1u);
+}
+
+TEST_F(CameraDeleteTest, ACancelWhileALargePictureStreamsTakesEveryCopyBack) {
+    camera.AddData("/DCIM/100TEST", "IMG_0005.JPG", "image/jpeg", Pattern(6 << 20, 5));
+    bool cancelled = false;
+    poster.onPost = [&](const kvAsyncData& record) {
+        auto* file = dynamic_cast<const kvFileStatusAsyncData*>(&record);
+        if (file != nullptr && file->totalBytes == (6u << 20) && file->bytesDone >= (2u << 20) &&
+            !cancelled) {
+            cancelled = true;
+            callback->Cancel();
+        }
+    };
+    step.Run(properties);
+
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(FilesOnShare(), 0u);
+    EXPECT_TRUE(NoPictureDeleted());
+    EXPECT_TRUE(Copied().empty());
+    EXPECT_TRUE(poster.Done().cancelled);
+    EXPECT_FALSE(poster.Done().failure.Failed());
+    // The stream stopped soon after the cancel, not at the end of the picture.
+    const auto files = poster.All<kvFileStatusAsyncData>();
+    EXPECT_LT(files.back()->bytesDone, 4u << 20);
+}
+
+TEST_F(CameraTransferTest, ACameraThatCannotBeReachedFailsTheRunBeforeAnythingIsCopied) {
+    camera.AddFolder("/", "DCIM");
+    camera.AddData("/DCIM", "IMG_0001.JPG", "image/jpeg", Pattern(10, 1));
+
+    // Held by another program that does not let go.
+    system->openResults = {{CameraStatus::Claimed, -53, "claimed"},
+                           {CameraStatus::Claimed, -53, "claimed"}};
+    step.Run(properties);
+    EXPECT_EQ(poster.Done().failure.status, ShareStatus::SourceUnreadable);
+    EXPECT_EQ(poster.Done().failure.source, kPort);
+    EXPECT_EQ(release->ports, std::vector<std::string>{kPort});
+    EXPECT_TRUE(poster.All<kvGroupStatusAsyncData>().empty());
+
+    // A folder that cannot be listed: a half-read camera is not copied at all.
+    RecordingPoster second;
+    callback->SetTarget(&second, nullptr);
+    camera.FailListing("/DCIM");
+    step.Run(properties);
+    EXPECT_EQ(second.Done().failure.status, ShareStatus::SourceUnreadable);
+    EXPECT_TRUE(camera.reads.empty());
+
+    // A step that was given no way to reach cameras.
+    RecordingPoster third;
+    callback->SetTarget(&third, nullptr);
+    step.SetCameraPictures(nullptr);
+    step.Run(properties);
+    EXPECT_EQ(third.Done().failure.status, ShareStatus::NotSupported);
+    EXPECT_EQ(FilesOnShare(), 0u);
+}
+
+TEST_F(CameraTransferTest, AStartedCameraRunPostsItsEndOnceAndFreesTheCamera) {
+    camera.AddFolder("/", "DCIM");
+    camera.AddData("/DCIM", "IMG_0001.JPG", "image/jpeg", Pattern(3 << 20, 1));
+    ASSERT_NE(step.Start(properties), nullptr);
+    step.Wait();
+    EXPECT_EQ(poster.Done().skipped, 0u);
+    EXPECT_EQ(OnShare("Holiday 1.jpg"), Pattern(3 << 20, 1));
+    EXPECT_EQ(system->opened, std::vector<std::string>{kPort});
+}
+
+} // namespace

@@ -1,0 +1,77 @@
+// The pictures one copy run works through, and what becomes of their originals afterwards: the
+// found pictures of a folder, or the pictures of a camera. The copy step runs the same loop over
+// either; the set decides what differs (a failed picture ends a folder run but is passed over on a
+// camera, and a camera picture goes only when its copy was read back with the camera's size).
+#pragma once
+
+#include "wizard/search/FoundPicture.h"
+#include "wizard/transfer/AsyncData.h"
+#include "wizard/transfer/PictureSource.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Used by the run's worker thread only, from Open on.
+class CAbstractPictureSet {
+public:
+    CAbstractPictureSet() = default;
+    virtual ~CAbstractPictureSet() = default;
+    CAbstractPictureSet(const CAbstractPictureSet&) = delete;
+    CAbstractPictureSet& operator=(const CAbstractPictureSet&) = delete;
+
+    // Gets the pictures ready before anything goes to the share (a camera is opened and walked).
+    // A failure ends the run with it, and nothing is copied.
+    virtual TransferFailure Open() = 0;
+
+    virtual size_t Count() const = 0;
+    // The count the pages show, and each picture's number in it (from 1).
+    virtual uint32_t Total() const = 0;
+    virtual uint32_t NumberOf(size_t picture) const = 0;
+    virtual std::unique_ptr<CAbstractPictureSource> Source(size_t picture) = 0;
+    // The name the deleting page announces.
+    virtual std::string NameOf(size_t picture) const = 0;
+
+    // True: a picture that cannot be copied is counted as skipped and the run goes on (its
+    // original then stays, and so do all others). False: it ends the run, which takes its copies
+    // back.
+    virtual bool PassesOverFailures() const = 0;
+
+    // Whether the copy, `bytesWritten` long and listed by the share with `listedSize`, may stand
+    // in for the original, so that the original can be deleted. Asked for every picture before
+    // the first is deleted; one refusal keeps every original.
+    virtual bool CopyStandsIn(size_t picture, uint64_t bytesWritten, uint64_t listedSize) const = 0;
+    // Deletes the original. False ends the delete pass.
+    virtual bool DeleteOriginal(size_t picture) = 0;
+};
+
+// The found pictures of a folder, in the set's order. A failed copy ends the run; a source that
+// cannot be deleted stays, and the pass goes on.
+class CFoundPictureSet final : public CAbstractPictureSet {
+public:
+    // Kept by reference: the set must outlive this object.
+    explicit CFoundPictureSet(const FoundSet& pictures);
+
+    TransferFailure Open() override { return {}; }
+    size_t Count() const override { return m_pictures.size(); }
+    uint32_t Total() const override { return static_cast<uint32_t>(m_pictures.size()); }
+    uint32_t NumberOf(size_t picture) const override { return static_cast<uint32_t>(picture + 1); }
+    std::unique_ptr<CAbstractPictureSource> Source(size_t picture) override;
+    std::string NameOf(size_t picture) const override { return m_pictures[picture]->name; }
+    bool PassesOverFailures() const override { return false; }
+    bool CopyStandsIn(size_t, uint64_t bytesWritten, uint64_t listedSize) const override {
+        return bytesWritten == listedSize;
+    }
+    bool DeleteOriginal(size_t picture) override;
+
+private:
+    std::vector<const FoundPicture*> m_pictures;
+};
+
+// Makes the set of a camera run on the UI thread when the run starts; its Open then runs on the
+// worker. `deviceId` is the camera's port.
+using CameraPictureSetMaker =
+    std::function<std::unique_ptr<CAbstractPictureSet>(const std::string& deviceId)>;
