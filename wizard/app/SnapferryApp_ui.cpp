@@ -70,6 +70,21 @@ long ResidentKibibytes() {
     return kibibytes;
 }
 
+// Shows the prepared sheet until the user finishes or cancels it; how the run ended.
+int RunSheet(CSnapferryPropSheet& sheet) {
+    const int answer = sheet.Run();
+    std::printf("Wizard closed: %s, %u picture(s) copied",
+                answer == wxID_OK ? "finished" : "cancelled", sheet.copiedCount);
+    if (sheet.skippedCount > 0) {
+        std::printf(", %u passed over", sheet.skippedCount);
+    }
+    std::printf("\n");
+    if (sheet.lastFailure.Failed()) {
+        return kExitFailed;
+    }
+    return answer == wxID_OK && sheet.copiedCount > 0 ? kExitDone : kExitCancelled;
+}
+
 // The program's full path, which the desktop entry's Exec line needs.
 std::string OwnExecutable(const std::string& typed) {
     char buffer[4096];
@@ -179,13 +194,7 @@ int CSnapferryApp::RunFolderMode() {
                     sheet.pictures.size(), MillisecondsBetween(searchStart, searchEnd),
                     MillisecondsBetween(searchEnd, now), ResidentKibibytes());
     };
-    const int answer = sheet.Run();
-    std::printf("Wizard closed: %s, %u picture(s) copied\n",
-                answer == wxID_OK ? "finished" : "cancelled", sheet.copiedCount);
-    if (sheet.lastFailure.Failed()) {
-        return kExitFailed;
-    }
-    return answer == wxID_OK && sheet.copiedCount > 0 ? kExitDone : kExitCancelled;
+    return RunSheet(sheet);
 }
 
 int CSnapferryApp::RunCameraMode() {
@@ -216,11 +225,7 @@ int CSnapferryApp::RunCameraMode() {
     sheet.FileStep().SetCameraPictures(CameraPicturesThrough(system, release));
     sheet.AddPages();
     SetTopWindow(&sheet);
-    const int answer = sheet.Run();
-    std::printf("Wizard closed: %s, %u picture(s) copied, %u passed over\n",
-                answer == wxID_OK ? "finished" : "cancelled", sheet.copiedCount,
-                sheet.skippedCount);
-    return answer == wxID_OK && sheet.copiedCount > 0 ? kExitDone : kExitCancelled;
+    return RunSheet(sheet);
 }
 
 int RunSnapferry(int argc, char** argv) {

@@ -64,6 +64,7 @@ wxSizer* CSheetPage::BeginFullSizeLayout(const wxString& title) {
     if (LoadBrandedBitmap(picture, m_style.picture)) {
         // The picture at the top, and its last row's colour below it when the page is taller.
         auto* side = new wxPanel(this, wxID_ANY, wxDefaultPosition, picture.GetSize());
+        side->SetCanFocus(false);
         const wxImage image = picture.ConvertToImage();
         side->SetBackgroundColour(wxColour(image.GetRed(0, image.GetHeight() - 1),
                                            image.GetGreen(0, image.GetHeight() - 1),
@@ -107,6 +108,8 @@ CSnapferryPropSheet::CSnapferryPropSheet(const wxBitmap& headerBitmap, bool came
 
     m_header = new wxPanel(this);
     m_header->SetBackgroundColour(*wxWHITE);
+    // Nothing in it to use: Tab passes it by.
+    m_header->SetCanFocus(false);
     auto* headerRow = new wxBoxSizer(wxHORIZONTAL);
     auto* headerTexts = new wxBoxSizer(wxVERTICAL);
     m_headerTitle = new wxStaticText(m_header, wxID_ANY, wxString());

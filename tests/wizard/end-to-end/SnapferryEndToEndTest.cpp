@@ -128,13 +128,38 @@ protected:
     fs::path KeptShares() const { return folder.Path() / "kept"; }
 
     // Starts the run: the server in its namespace, then snapferry on the picture folder.
-    void Start(bool slowNetwork = false) {
-        std::vector<std::string> command{"bash", kHarness};
+    void Start(bool slowNetwork = false) { Run({}, slowNetwork, {"/upload", Pictures().string()}); }
+
+    // Starts the run with a camera: a memory card's file system in a mount namespace of the
+    // run's own, holding the pictures in DCIM/100CAMERA (and `others`, which are no pictures),
+    // which the wizard opens through the camera library on its "disk:" port.
+    void StartCamera(const std::vector<std::string>& others) {
+        const fs::path card = folder.Path() / "card";
+        const fs::path extras = folder.Path() / "extras";
+        fs::create_directories(card);
+        fs::create_directories(extras);
+        for (const std::string& name : others) {
+            WriteTextFile(extras / name, "not a picture");
+        }
+        // After the run, what is left on the card is listed for the test to read.
+        const std::string script =
+            "mount -t tmpfs velmora-card \"$1\" && mkdir -p \"$1/DCIM/100CAMERA\" && "
+            "cp -a \"$2\"/. \"$3\"/. \"$1/DCIM/100CAMERA/\" && shift 3 && \"$@\"; status=$?; "
+            "for f in \"$0\"/DCIM/100CAMERA/*; do echo \"left on the card: ${f##*/}\"; done; "
+            "exit $status";
+        Run({"unshare", "-m", "--propagation", "private", "bash", "-c", script, card.string(),
+             card.string(), Pictures().string(), extras.string()},
+            false, {"/StiDevice:disk:" + card.string(), "connected"});
+    }
+
+    void Run(std::vector<std::string> command, bool slowNetwork,
+             const std::vector<std::string>& arguments) {
+        command.insert(command.end(), {"bash", kHarness});
         if (slowNetwork) {
             command.push_back("--slow");
         }
-        command.insert(command.end(), {"--keep-shares", KeptShares().string(), kSnapferry, "--",
-                                       "/upload", Pictures().string()});
+        command.insert(command.end(), {"--keep-shares", KeptShares().string(), kSnapferry, "--"});
+        command.insert(command.end(), arguments.begin(), arguments.end());
         run = std::make_unique<ChildProcess>(command);
         const std::string first = run->ReadLine(40s);
         const std::string prefix = "snapferry-netns: shares=";
@@ -178,11 +203,9 @@ protected:
         EXPECT_TRUE(Succeeds(command)) << "xdotool could not reach window " << window;
     }
 
-    // Cancel on the copying page: its question, a second window with the sheet's title. The
-    // search before the copy leaves no control focused, and Esc reaches the sheet only from one
-    // (EscapeAfterTheServerSearchCancels shows that): Tab puts the focus in first.
+    // Cancel on the copying page: its question, a second window with the sheet's title.
     std::string AskToCancel() {
-        Keyboard(sheet, {"key", "Tab", "Escape"});
+        Keyboard(sheet, {"key", "Escape"});
         return WaitForWindow("^" + kSheetTitle + "$", 10s, sheet);
     }
 
@@ -373,7 +396,7 @@ TEST_F(SnapferryEndToEndTest, ChoosingTheUserLibraryOnTheFolderPageAsksForNameAn
     Keyboard(sheet, {"key", "Return"}); // the family library, open to guests: no prompt
     std::this_thread::sleep_for(1500ms);
     // Focus to the library choice, then the second one: MyLibrary.
-    Keyboard(sheet, {"key", "Tab", "Tab", "Down"});
+    Keyboard(sheet, {"key", "Tab", "Tab", "Down", "Down"});
     const std::string prompt = WaitForWindow("^Connect to ", 10s);
     if (!prompt.empty()) {
         Keyboard(prompt, {"type", kUser});
@@ -416,7 +439,8 @@ TEST_F(SnapferryEndToEndTest, TheFinishPageLinkOpensTheDestinationOnTheServer) {
     Keyboard(sheet, {"key", "Return"});
     EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 2, 20s));
     std::this_thread::sleep_for(500ms);
-    Keyboard(sheet, {"key", "Tab", "Return"}); // the link, then Finish
+    // Finish has the focus: the link is the control before it, and Finish the one after.
+    Keyboard(sheet, {"key", "shift+Tab", "Return"});
     Keyboard(sheet, {"key", "Tab", "Return"});
     EXPECT_EQ(Finish(), 0);
     const std::string address = "smb://127.0.0.1/FamilyLibrary/Holidays/Beach/";
@@ -496,4 +520,24 @@ TEST_F(SnapferryEndToEndTest, EscapeAfterTheServerSearchCancels) {
     EXPECT_EQ(Finish(5s), 3) << "Esc did not cancel the wizard";
     EXPECT_TRUE(Printed("Wizard closed: cancelled, 0 picture(s) copied"));
     ExpectPicturesKept();
+}
+
+TEST_F(SnapferryEndToEndTest, ACameraIsCopiedWithTheSavedSettingsAndEmptiedOfItsPictures) {
+    MakePictures({"img_0001.jpg", "img_0002.png", "img_0004.jpg"}, 300 * 1024);
+    std::vector<std::string> settings = kQuickSettings;
+    settings.push_back("\"bDeleteImagesFromCamera\"=dword:00000001");
+    WriteUserSettings(settings);
+    ASSERT_NO_FATAL_FAILURE(StartCamera({"mvi_0003.mov", "notes.txt"}));
+    Keyboard(sheet, {"key", "Return"});
+    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 3, 30s));
+    std::this_thread::sleep_for(1s);
+    Keyboard(sheet, {"key", "Return"}); // Finish
+    EXPECT_EQ(Finish(), 0);
+    EXPECT_TRUE(Printed("Saved settings: server found, copying"));
+    EXPECT_TRUE(Printed("Wizard closed: finished, 3 picture(s) copied"));
+    ExpectCopiedOnce(kFamilyLibrary, "Holidays/Beach", "Beach");
+    // Only the pictures whose copies were read back went; the video and the notes stay.
+    EXPECT_TRUE(Printed("left on the card: mvi_0003.mov"));
+    EXPECT_TRUE(Printed("left on the card: notes.txt"));
+    EXPECT_FALSE(Printed("left on the card: img_"));
 }
