@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the tests of the worker threads under ThreadSanitizer in a build of their own: discovery
 # (the locate step's worker, tick and busy counter), the copy engine's unit tests (runs, their
-# gates and cancels, the records they post) and the sheet's record tests where the tree has them.
+# gates and cancels, the records they post) and the sheet's tests that need no display.
 # The keyring store's cases are left out: they run GLib's D-Bus threads, which are not built with
 # the sanitizer, so it reports their own locking (a "double lock" in GObject's type system).
 set -euo pipefail
@@ -17,7 +17,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_GUI=
 
 targets=(discovery_rules discovery_locate discovery_port1234 transfer_tests)
 pattern='^(discovery_|transfer_tests\.'
-# The sheet's record tests join once they exist (those that need no display).
+# The sheet's tests that need no display (its saved settings, page flow and destinations).
 sheet=$(ninja -C "$build" -t targets all | sed -n 's/^\(sheet_[A-Za-z0-9_]*tests\): .*/\1/p' |
   grep -v '_ui_' | sort -u || true)
 for target in $sheet; do
