@@ -1,6 +1,7 @@
 #include "launcher/SubDomainUsernameDlg_ui.h"
 
 #include "common/branding/Branding.h"
+#include "common/ui/WxText_ui.h"
 #include "launcher/LauncherTexts.h"
 
 #include <wx/button.h>
@@ -11,7 +12,7 @@
 namespace {
 
 wxString BrandedText(unsigned id) {
-    return wxString::FromUTF8(LoadBrandedText(id));
+    return ToWxText(LoadBrandedText(id));
 }
 
 } // namespace

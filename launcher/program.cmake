@@ -17,7 +17,7 @@ velmora_target_defaults(vm_doorlet_ui)
 target_include_directories(vm_doorlet_ui SYSTEM PUBLIC ${wxWidgets_INCLUDE_DIRS})
 target_compile_definitions(vm_doorlet_ui PUBLIC ${wxWidgets_DEFINITIONS})
 target_compile_options(vm_doorlet_ui PUBLIC ${wxWidgets_CXX_FLAGS})
-target_link_libraries(vm_doorlet_ui PUBLIC vm_launcher_store vm_resources velmora_builtin_launcher
+target_link_libraries(vm_doorlet_ui PUBLIC vm_launcher_store vm_resources vm_common_ui velmora_builtin_launcher
                                            ${wxWidgets_LIBRARIES})
 
 if(TARGET vm_launcher_ui)

@@ -5,6 +5,7 @@
 #include "common/branding/Branding.h"
 #include "common/resources/ResourceManager.h"
 #include "launcher/LauncherTexts.h"
+#include "launcher/LauncherUi_ui.h"
 #include "launcher/SubDomainUsernameDlg_ui.h"
 #include "resources/BuiltinBundles.h"
 
@@ -127,4 +128,38 @@ TEST_F(NamesDialogTest, TheCloseBoxCancelsEvenWhenBothNamesAreThere) {
                    [](wxDialog* shown) { shown->Close(); }}),
               wxID_CANCEL);
     EXPECT_TRUE(hook.messageBoxes.empty());
+}
+
+// A settings.ini saved in Latin-1 (as Windows editors save it) must still give readable windows:
+// strict UTF-8 conversion turned every branded text into an empty one.
+TEST(Latin1Settings, BrandedTextsStayReadableInEveryWindow) {
+    TemporaryFolder folder;
+    WriteTextFile(folder.Path() / "settings.ini", "[Default]\nProductName=Caf\xE9\n");
+    setenv("VELMORA_PROGRAM_DIR", folder.Path().c_str(), 1);
+    CreateResourceManager(ProgramKind::Launcher, LauncherBuiltinBundle());
+    RecordingModalHook hook;
+    CWxLauncherUi ui;
+
+    ui.ShowUsage("/opt/velmora/doorlet");
+    ui.ShowMessage({launcher_text::kCannotNavigate, 7, MessageIcon::Question});
+    ASSERT_EQ(hook.messageBoxes.size(), 2u);
+    EXPECT_EQ(hook.messageBoxes[0].message,
+              "Usage:\n\n/opt/velmora/doorlet /web: Browse to your Caf\u00e9\n"
+              "/opt/velmora/doorlet /folder: Open an explorer window to your Caf\u00e9");
+    EXPECT_EQ(hook.messageBoxes[0].caption, "Caf\u00e9 Tandro");
+    EXPECT_EQ(hook.messageBoxes[1].message, "Unable to Navigate to your Caf\u00e9. (7)");
+
+    std::string title;
+    std::vector<std::string> labels;
+    hook.onDialog = [&](wxDialog* shown) {
+        title = shown->GetTitle().utf8_string();
+        labels = StaticTexts(shown);
+        return wxID_CANCEL;
+    };
+    EXPECT_FALSE(ui.AskNames("home", "", false).confirmed);
+    EXPECT_EQ(title, "Caf\u00e9 Tandro");
+    EXPECT_EQ(labels, (std::vector<std::string>{"Type your Caf\u00e9 Name and Caf\u00e9 Username.",
+                                                "Caf\u00e9 Name:", "Caf\u00e9 Username:"}));
+    DestroyResourceManager();
+    unsetenv("VELMORA_PROGRAM_DIR");
 }

@@ -1,6 +1,7 @@
 #include "wizard/search/FindFilesDlg_ui.h"
 
 #include "common/resources/ResourceManager.h"
+#include "common/ui/WxText_ui.h"
 
 #include <wx/animate.h>
 #include <wx/button.h>
@@ -22,10 +23,10 @@ wxString DialogText(unsigned controlId, const char* builtin) {
     if (const kvResourceManager* resources = GetResourceManager()) {
         const std::string text = resources->LoadDialogText(CFindFilesDlg::kDialogId, controlId);
         if (!text.empty()) {
-            return wxString::FromUTF8(text);
+            return ToWxText(text);
         }
     }
-    return wxString::FromUTF8(builtin);
+    return ToWxText(builtin);
 }
 
 wxAnimation SearchAnimation() {
@@ -145,7 +146,7 @@ void CFindFilesStatusWindow::Close() {
 
 void CFindFilesStatusWindow::SetText(const std::string& text) {
     if (m_dialog) {
-        m_dialog->SetStatusText(wxString::FromUTF8(text));
+        m_dialog->SetStatusText(ToWxText(text));
     }
 }
 
