@@ -2,6 +2,7 @@
 
 #include "common/branding/Branding.h"
 #include "common/ui/WxText_ui.h"
+#include "launcher/BrandedImage_ui.h"
 #include "launcher/LauncherTexts.h"
 
 #include <wx/button.h>
@@ -25,6 +26,7 @@ wxBEGIN_EVENT_TABLE(kvSubDomainUsernameDlg,
                                                    const wxSize& size, long style) {
     SetExtraStyle(GetExtraStyle() | wxWS_EX_BLOCK_EVENTS);
     Create(parent, id, title, position, size, style);
+    SetIcons(LauncherWindowIcons());
 
     auto* column = new wxBoxSizer(wxVERTICAL);
     column->Add(new wxStaticText(this, wxID_ANY, BrandedText(launcher_text::kNamesPrompt)), 0,

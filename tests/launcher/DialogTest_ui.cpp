@@ -4,6 +4,7 @@
 
 #include "common/branding/Branding.h"
 #include "common/resources/ResourceManager.h"
+#include "launcher/BrandedImage_ui.h"
 #include "launcher/LauncherTexts.h"
 #include "launcher/LauncherUi_ui.h"
 #include "launcher/SubDomainUsernameDlg_ui.h"
@@ -14,6 +15,7 @@
 #include <wx/button.h>
 #include <wx/stattext.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -24,6 +26,7 @@ protected:
         WriteTextFile(folder.Path() / "settings.ini", "[Default]\nProductName=Acme\n");
         setenv("VELMORA_PROGRAM_DIR", folder.Path().c_str(), 1);
         CreateResourceManager(ProgramKind::Launcher, LauncherBuiltinBundle());
+        RegisterBrandedImageHandlers();
         dialog =
             new kvSubDomainUsernameDlg(nullptr, kvSubDomainUsernameDlg::kDialogId,
                                        wxString::FromUTF8(LoadBrandedText(launcher_text::kCaption)),
@@ -82,6 +85,18 @@ TEST_F(NamesDialogTest, ShowsTheBrandedTextsAndTwoEmptyFields) {
     for (wxWindow* child : dialog->GetChildren()) {
         EXPECT_GE(child->GetSize().GetWidth(), child->GetBestSize().GetWidth());
     }
+}
+
+TEST_F(NamesDialogTest, CarriesTheApplicationIconAtEverySize) {
+    const wxIconBundle icons = dialog->GetIcons();
+    std::vector<int> sizes;
+    for (size_t i = 0; i < icons.GetIconCount(); ++i) {
+        const wxIcon icon = icons.GetIconByIndex(i);
+        EXPECT_EQ(icon.GetWidth(), icon.GetHeight());
+        sizes.push_back(icon.GetWidth());
+    }
+    std::sort(sizes.begin(), sizes.end());
+    EXPECT_EQ(sizes, (std::vector<int>{32, 48, 64, 128, 256}));
 }
 
 TEST_F(NamesDialogTest, OkWithoutANameAsksForTheNameFirstAndStaysOpen) {
