@@ -28,10 +28,7 @@ kvChooseDeviceDlg::kvChooseDeviceDlg(wxWindow* parent, wxWindowID id, const wxSt
     m_homeEntry.kind = RemoteHome;
     m_relayEntry.kind = RelaySite;
 
-    wxIcon windowIcon;
-    if (LoadBrandedIcon(windowIcon, "IDI_MAINFRAME")) {
-        SetIcon(windowIcon);
-    }
+    SetIcons(LauncherWindowIcons());
 
     auto* column = new wxBoxSizer(wxVERTICAL);
     auto* prompt = new wxStaticText(this, wxID_ANY, Text(chooser_text::kDetectedPrompt),

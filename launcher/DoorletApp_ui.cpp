@@ -3,8 +3,10 @@
 #include "common/desktop/linux/XdgOpener.h"
 #include "common/discovery/DeviceChoice.h"
 #include "common/ui/BrandedImage_ui.h"
+#include "common/ui/ProgramEntry_ui.h"
 #include "launcher/DeviceChooser_ui.h"
 #include "launcher/DoorletSession_ui.h"
+#include "launcher/Nethood.h"
 #include "launcher/WebAddresses.h"
 
 #include <chrono>
@@ -64,4 +66,8 @@ int kvDoorletApp::OnRun() {
     return m_exitStatus;
 }
 
-wxIMPLEMENT_APP(kvDoorletApp);
+wxIMPLEMENT_APP_NO_MAIN(kvDoorletApp);
+
+int main(int argc, char** argv) {
+    return RunWxProgram(argc, argv, kExitFailed);
+}

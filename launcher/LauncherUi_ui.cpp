@@ -1,6 +1,7 @@
 #include "launcher/LauncherUi_ui.h"
 
 #include "common/branding/Branding.h"
+#include "common/ui/WxText_ui.h"
 #include "launcher/LauncherTexts.h"
 #include "launcher/SubDomainUsernameDlg_ui.h"
 
@@ -10,34 +11,30 @@
 
 namespace {
 
-wxString Utf8(const std::string& text) {
-    return wxString::FromUTF8(text.data(), text.size());
-}
-
 wxString Caption() {
-    return Utf8(LoadBrandedText(launcher_text::kCaption));
+    return ToWxText(LoadBrandedText(launcher_text::kCaption));
 }
 
 } // namespace
 
 void CWxLauncherUi::ShowUsage(const std::string& programPath) {
-    wxMessageBox(Utf8(FormatBrandedText(launcher_text::kUsage, programPath, programPath)),
+    wxMessageBox(ToWxText(FormatBrandedText(launcher_text::kUsage, programPath, programPath)),
                  Caption(), wxOK | wxICON_QUESTION, nullptr);
 }
 
 void CWxLauncherUi::ShowMessage(const LauncherMessage& message) {
     const long icon = message.icon == MessageIcon::Question ? wxICON_QUESTION : wxICON_INFORMATION;
-    wxMessageBox(Utf8(FormatBrandedText(message.textId, message.number)), Caption(), wxOK | icon,
-                 nullptr);
+    wxMessageBox(ToWxText(FormatBrandedText(message.textId, message.number)), Caption(),
+                 wxOK | icon, nullptr);
 }
 
 NamesAnswer CWxLauncherUi::AskNames(const std::string& serverName, const std::string& userName,
                                     bool serverNameEditable) {
     kvSubDomainUsernameDlg dialog(nullptr, kvSubDomainUsernameDlg::kDialogId, Caption(),
                                   wxDefaultPosition, wxSize(400, 300));
-    dialog.NameField()->ChangeValue(Utf8(serverName));
+    dialog.NameField()->ChangeValue(ToWxText(serverName));
     dialog.NameField()->SetEditable(serverNameEditable);
-    dialog.UsernameField()->ChangeValue(Utf8(userName));
+    dialog.UsernameField()->ChangeValue(ToWxText(userName));
     NamesAnswer answer;
     answer.confirmed = dialog.ShowModal() == wxID_OK;
     if (answer.confirmed) {

@@ -1,6 +1,8 @@
 #include "launcher/SubDomainUsernameDlg_ui.h"
 
 #include "common/branding/Branding.h"
+#include "common/ui/BrandedImage_ui.h"
+#include "common/ui/WxText_ui.h"
 #include "launcher/LauncherTexts.h"
 
 #include <wx/button.h>
@@ -11,7 +13,7 @@
 namespace {
 
 wxString BrandedText(unsigned id) {
-    return wxString::FromUTF8(LoadBrandedText(id));
+    return ToWxText(LoadBrandedText(id));
 }
 
 } // namespace
@@ -24,6 +26,7 @@ wxBEGIN_EVENT_TABLE(kvSubDomainUsernameDlg,
                                                    const wxSize& size, long style) {
     SetExtraStyle(GetExtraStyle() | wxWS_EX_BLOCK_EVENTS);
     Create(parent, id, title, position, size, style);
+    SetIcons(LauncherWindowIcons());
 
     auto* column = new wxBoxSizer(wxVERTICAL);
     column->Add(new wxStaticText(this, wxID_ANY, BrandedText(launcher_text::kNamesPrompt)), 0,

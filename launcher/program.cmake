@@ -1,6 +1,7 @@
 # doorlet: the name dialog, the message boxes and the run of one command on wxWidgets, and the
 # program itself (its server chooser comes from chooser.cmake).
-if(NOT TARGET vm_registry OR NOT TARGET vm_branding OR NOT TARGET velmora_builtin_launcher)
+if(NOT TARGET vm_registry OR NOT TARGET vm_branding OR NOT TARGET velmora_builtin_launcher OR
+   NOT TARGET vm_launcher_ui)
   return()
 endif()
 find_package(wxWidgets 3.2 REQUIRED COMPONENTS core base)
@@ -17,13 +18,11 @@ velmora_target_defaults(vm_doorlet_ui)
 target_include_directories(vm_doorlet_ui SYSTEM PUBLIC ${wxWidgets_INCLUDE_DIRS})
 target_compile_definitions(vm_doorlet_ui PUBLIC ${wxWidgets_DEFINITIONS})
 target_compile_options(vm_doorlet_ui PUBLIC ${wxWidgets_CXX_FLAGS})
-target_link_libraries(vm_doorlet_ui PUBLIC vm_launcher_store vm_resources velmora_builtin_launcher
-                                           ${wxWidgets_LIBRARIES})
+target_link_libraries(vm_doorlet_ui PUBLIC vm_launcher_store vm_resources vm_common_ui vm_launcher_ui
+                                           velmora_builtin_launcher ${wxWidgets_LIBRARIES})
 
-if(TARGET vm_launcher_ui)
-  add_executable(doorlet ${CMAKE_CURRENT_LIST_DIR}/DoorletApp_ui.cpp)
-  velmora_target_defaults(doorlet)
-  target_link_libraries(doorlet PRIVATE vm_doorlet_ui vm_launcher_ui)
-  velmora_program(doorlet)
-  add_dependencies(doorlet velmora_bundles)
-endif()
+add_executable(doorlet ${CMAKE_CURRENT_LIST_DIR}/DoorletApp_ui.cpp)
+velmora_target_defaults(doorlet)
+target_link_libraries(doorlet PRIVATE vm_doorlet_ui vm_launcher_ui)
+velmora_program(doorlet)
+add_dependencies(doorlet velmora_bundles)

@@ -1,6 +1,6 @@
 #include "common/branding/IniFile.h"
 
-#include <fstream>
+#include "common/branding/linux/RegularFile.h"
 
 namespace {
 
@@ -79,24 +79,8 @@ IniFile IniFile::Parse(std::string_view text) {
 }
 
 IniFile IniFile::Load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return {};
-    }
-    std::string text;
-    char buffer[16 * 1024];
-    while (in) {
-        in.read(buffer, sizeof buffer);
-        const auto got = static_cast<size_t>(in.gcount());
-        if (text.size() + got > kMaxFileSize) {
-            return {};
-        }
-        text.append(buffer, got);
-    }
-    if (in.bad()) {
-        return {};
-    }
-    return Parse(text);
+    const auto text = ReadRegularFile(path, kMaxFileSize);
+    return text ? Parse(*text) : IniFile{};
 }
 
 std::optional<std::string> IniFile::Find(std::string_view section, std::string_view key) const {

@@ -18,7 +18,8 @@ public:
     static constexpr size_t kMaxFileSize = 1u << 20;
 
     static IniFile Parse(std::string_view text);
-    // A missing, unreadable or over-long file gives an empty IniFile.
+    // A missing, unreadable or over-long file, or one that is not a regular file, gives an empty
+    // IniFile.
     static IniFile Load(const std::string& path);
 
     std::optional<std::string> Find(std::string_view section, std::string_view key) const;

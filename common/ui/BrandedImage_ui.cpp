@@ -97,6 +97,18 @@ bool LoadBrandedIcon(wxIcon& icon, const wxString& name, int width, int height) 
     return icon.IsOk();
 }
 
+wxIconBundle LauncherWindowIcons() {
+    wxIconBundle icons;
+    for (const char* name : {"IDI_MAINFRAME", "IDI_MAINFRAME_48", "IDI_MAINFRAME_64",
+                             "IDI_MAINFRAME_128", "IDI_MAINFRAME_256"}) {
+        wxIcon icon;
+        if (LoadBrandedIcon(icon, name)) {
+            icons.AddIcon(icon);
+        }
+    }
+    return icons;
+}
+
 CScopedConsoleLog::CScopedConsoleLog() : m_console(std::make_unique<wxLogStderr>(stdout)) {
     m_previous = wxLog::SetActiveTarget(m_console.get());
 }

@@ -4,6 +4,7 @@
 
 #include <wx/bitmap.h>
 #include <wx/icon.h>
+#include <wx/iconbndl.h>
 #include <wx/log.h>
 
 #include <memory>
@@ -50,6 +51,10 @@ void RegisterBrandedImageHandlers();
 bool LoadBrandedBitmap(wxBitmap& bitmap, const wxString& name,
                        wxBitmapType type = kBrandedBitmapType, int width = -1, int height = -1);
 bool LoadBrandedIcon(wxIcon& icon, const wxString& name, int width = -1, int height = -1);
+
+// The launcher's window icon at every size it has (IDI_MAINFRAME and IDI_MAINFRAME_48 to _256),
+// so that a task switcher or dock need not scale up the 32-pixel one; empty when none loads.
+wxIconBundle LauncherWindowIcons();
 
 // While it lives, wx log messages go to standard output, among the program's other diagnostics,
 // instead of the GUI's message box; the target before it is restored afterwards.

@@ -7,6 +7,9 @@
 #   IDI_NETWORKDRIVE.png   32x32 a server on the local network (snapferry's device list too)
 #   IDI_INTERNETDRIVE.png  32x32 a server reached through the relay (likewise)
 #   IDI_NODEVICE.png       32x32 no server (likewise)
+#   app-icon/doorlet-SIZE.png  the launcher's application icon at 48, 64, 128 and 256 px, for the
+#                              icon theme, the desktop entry and the windows
+#   app-icon/doorlet.svg       the same drawing, scalable
 # snapferry:
 #   snapferry-32.png, snapferry-48.png   window icon; snapferry-256.png the same for packaging
 #   snapferry-header.png   49x49 picture at the right of the inner pages' header band
@@ -153,3 +156,25 @@ page_band snapferry-cancel.png \
   "push graphic-context fill-opacity 0.55 stroke-opacity 0.55 $(photo 80 80 76 58 -6 2)
    pop graphic-context $(badge 118 250 22 '#d93025')
    line 109,241 127,259 line 127,241 109,259"
+# The application icon: the window icon's drawing (a 16-unit grid, the server two units in) at the
+# sizes the icon theme wants, and once as SVG from the same coordinates.
+mkdir -p app-icon
+for size in 48 64 128 256; do
+  unit=$((size / 16))
+  convert -size ${size}x${size} xc:none -draw "$(server_box $((2 * unit)) 0 $unit)" \
+    "${png_options[@]}" PNG32:app-icon/doorlet-$size.png
+done
+
+# server_box's shapes at unit 1 (ImageMagick's rectangles include their last pixel, hence +1).
+cat >app-icon/doorlet.svg <<'SVG'
+<?xml version="1.0" encoding="UTF-8"?>
+<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 16 16">
+  <rect x="2" y="7" width="12" height="9" rx="1" ry="1" fill="#2f5d8a" stroke="#1d3d5c"
+        stroke-width="0.2"/>
+  <rect x="4" y="9" width="8" height="1" fill="#dfe9f3"/>
+  <rect x="4" y="12" width="8" height="1" fill="#dfe9f3"/>
+  <circle cx="12" cy="14.5" r="0.5" fill="#7cd65c"/>
+  <polygon points="1,7 8,0 15,7" fill="#e07b39" stroke="#a8521c" stroke-width="0.2"
+           stroke-linejoin="round"/>
+</svg>
+SVG

@@ -4,7 +4,9 @@
 
 #include "common/branding/Branding.h"
 #include "common/resources/ResourceManager.h"
+#include "common/ui/BrandedImage_ui.h"
 #include "launcher/LauncherTexts.h"
+#include "launcher/LauncherUi_ui.h"
 #include "launcher/SubDomainUsernameDlg_ui.h"
 #include "resources/BuiltinBundles.h"
 
@@ -13,6 +15,7 @@
 #include <wx/button.h>
 #include <wx/stattext.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -23,6 +26,7 @@ protected:
         WriteTextFile(folder.Path() / "settings.ini", "[Default]\nProductName=Acme\n");
         setenv("VELMORA_PROGRAM_DIR", folder.Path().c_str(), 1);
         CreateResourceManager(ProgramKind::Launcher, LauncherBuiltinBundle());
+        RegisterBrandedImageHandlers();
         dialog =
             new kvSubDomainUsernameDlg(nullptr, kvSubDomainUsernameDlg::kDialogId,
                                        wxString::FromUTF8(LoadBrandedText(launcher_text::kCaption)),
@@ -83,6 +87,18 @@ TEST_F(NamesDialogTest, ShowsTheBrandedTextsAndTwoEmptyFields) {
     }
 }
 
+TEST_F(NamesDialogTest, CarriesTheApplicationIconAtEverySize) {
+    const wxIconBundle icons = dialog->GetIcons();
+    std::vector<int> sizes;
+    for (size_t i = 0; i < icons.GetIconCount(); ++i) {
+        const wxIcon icon = icons.GetIconByIndex(i);
+        EXPECT_EQ(icon.GetWidth(), icon.GetHeight());
+        sizes.push_back(icon.GetWidth());
+    }
+    std::sort(sizes.begin(), sizes.end());
+    EXPECT_EQ(sizes, (std::vector<int>{32, 48, 64, 128, 256}));
+}
+
 TEST_F(NamesDialogTest, OkWithoutANameAsksForTheNameFirstAndStaysOpen) {
     bool stillOpen = false;
     EXPECT_EQ(Run({ClickOk, [&](wxDialog* shown) { stillOpen = shown->IsModal(); }, ClickCancel}),
@@ -127,4 +143,38 @@ TEST_F(NamesDialogTest, TheCloseBoxCancelsEvenWhenBothNamesAreThere) {
                    [](wxDialog* shown) { shown->Close(); }}),
               wxID_CANCEL);
     EXPECT_TRUE(hook.messageBoxes.empty());
+}
+
+// A settings.ini saved in Latin-1 (as Windows editors save it) must still give readable windows:
+// strict UTF-8 conversion turned every branded text into an empty one.
+TEST(Latin1Settings, BrandedTextsStayReadableInEveryWindow) {
+    TemporaryFolder folder;
+    WriteTextFile(folder.Path() / "settings.ini", "[Default]\nProductName=Caf\xE9\n");
+    setenv("VELMORA_PROGRAM_DIR", folder.Path().c_str(), 1);
+    CreateResourceManager(ProgramKind::Launcher, LauncherBuiltinBundle());
+    RecordingModalHook hook;
+    CWxLauncherUi ui;
+
+    ui.ShowUsage("/opt/velmora/doorlet");
+    ui.ShowMessage({launcher_text::kCannotNavigate, 7, MessageIcon::Question});
+    ASSERT_EQ(hook.messageBoxes.size(), 2u);
+    EXPECT_EQ(hook.messageBoxes[0].message,
+              "Usage:\n\n/opt/velmora/doorlet /web: Browse to your Caf\u00e9\n"
+              "/opt/velmora/doorlet /folder: Open an explorer window to your Caf\u00e9");
+    EXPECT_EQ(hook.messageBoxes[0].caption, "Caf\u00e9 Tandro");
+    EXPECT_EQ(hook.messageBoxes[1].message, "Unable to Navigate to your Caf\u00e9. (7)");
+
+    std::string title;
+    std::vector<std::string> labels;
+    hook.onDialog = [&](wxDialog* shown) {
+        title = shown->GetTitle().utf8_string();
+        labels = StaticTexts(shown);
+        return wxID_CANCEL;
+    };
+    EXPECT_FALSE(ui.AskNames("home", "", false).confirmed);
+    EXPECT_EQ(title, "Caf\u00e9 Tandro");
+    EXPECT_EQ(labels, (std::vector<std::string>{"Type your Caf\u00e9 Name and Caf\u00e9 Username.",
+                                                "Caf\u00e9 Name:", "Caf\u00e9 Username:"}));
+    DestroyResourceManager();
+    unsetenv("VELMORA_PROGRAM_DIR");
 }

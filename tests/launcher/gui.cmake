@@ -28,3 +28,10 @@ if(TARGET doorlet)
     DISPLAY LABELS integration TIMEOUT 120)
   add_dependencies(launcher_end_to_end_tests doorlet velmora_bundles)
 endif()
+
+if(TARGET doorlet)
+  # No display: the documented failure status, not the toolkit's 255.
+  add_test(NAME doorlet_without_display
+    COMMAND bash ${VELMORA_TEST_SUPPORT_DIR}/without-display.sh 1 $<TARGET_FILE:doorlet> /web)
+  set_tests_properties(doorlet_without_display PROPERTIES TIMEOUT 60 LABELS integration)
+endif()

@@ -1,24 +1,31 @@
 // mkbundle: makes a resource bundle from text sources.
 //
 //   mkbundle --output FILE [--cpp-function NAME] [--depfile FILE] SOURCE...
+//   mkbundle --output FILE --desktop-entry TEMPLATE [--depfile FILE] SOURCE...
 //
 // Without --cpp-function it writes the bundle itself; with it, a C++ source that defines
 // `std::span<const unsigned char> NAME()` returning the bundle's bytes, for a program's built-in
 // bundle. The output is written to a temporary file and renamed into place, so a failed run
 // never leaves a half-written bundle behind.
+//
+// With --desktop-entry it writes the desktop entry TEMPLATE with its "Key=@ID@" lines expanded
+// from the texts of the sources, branded with the default product name (DesktopEntry.h).
+#include "common/branding/Branding.h"
 #include "tools/mkbundle/BundleSource.h"
+#include "tools/mkbundle/DesktopEntry.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
 
 int Usage() {
-    std::fprintf(stderr, "usage: mkbundle --output FILE [--cpp-function NAME] [--depfile FILE] "
-                         "SOURCE...\n");
+    std::fprintf(stderr, "usage: mkbundle --output FILE [--cpp-function NAME | --desktop-entry "
+                         "TEMPLATE] [--depfile FILE] SOURCE...\n");
     return 2;
 }
 
@@ -82,12 +89,17 @@ int main(int argc, char** argv) {
     std::string output;
     std::string cppFunction;
     std::string depfile;
+    std::string desktopTemplate;
     std::vector<std::string> sources;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if ((arg == "--output" || arg == "--cpp-function" || arg == "--depfile") && i + 1 < argc) {
-            std::string& target =
-                arg == "--output" ? output : (arg == "--cpp-function" ? cppFunction : depfile);
+        if ((arg == "--output" || arg == "--cpp-function" || arg == "--depfile" ||
+             arg == "--desktop-entry") &&
+            i + 1 < argc) {
+            std::string& target = arg == "--output"         ? output
+                                  : arg == "--cpp-function" ? cppFunction
+                                  : arg == "--depfile"      ? depfile
+                                                            : desktopTemplate;
             target = argv[++i];
         } else if (!arg.empty() && arg.front() == '-') {
             return Usage();
@@ -95,7 +107,7 @@ int main(int argc, char** argv) {
             sources.push_back(arg);
         }
     }
-    if (output.empty() || sources.empty()) {
+    if (output.empty() || sources.empty() || (!cppFunction.empty() && !desktopTemplate.empty())) {
         return Usage();
     }
 
@@ -114,8 +126,30 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "mkbundle: %s\n", writer.Error().c_str());
         return 1;
     }
-    const std::string content = cppFunction.empty() ? std::string(bytes.begin(), bytes.end())
-                                                    : CppSource(cppFunction, bytes);
+    std::string content;
+    if (!desktopTemplate.empty()) {
+        std::ifstream in(desktopTemplate, std::ios::binary);
+        const std::string templateText((std::istreambuf_iterator<char>(in)),
+                                       std::istreambuf_iterator<char>());
+        const auto texts = ResourceBundle::Parse(bytes);
+        if (!in || texts == nullptr) {
+            std::fprintf(stderr, "mkbundle: cannot read %s\n", desktopTemplate.c_str());
+            return 1;
+        }
+        const DesktopEntryResult entry =
+            ExpandDesktopEntry(templateText, *texts, kDefaultProductName);
+        if (!entry.ok) {
+            std::fprintf(stderr, "mkbundle: %s:%zu: %s\n", desktopTemplate.c_str(), entry.line,
+                         entry.error.c_str());
+            return 1;
+        }
+        content = entry.text;
+        inputs.push_back(desktopTemplate);
+    } else if (cppFunction.empty()) {
+        content.assign(bytes.begin(), bytes.end());
+    } else {
+        content = CppSource(cppFunction, bytes);
+    }
     if (!WriteAtomically(output, content)) {
         std::fprintf(stderr, "mkbundle: cannot write %s\n", output.c_str());
         return 1;

@@ -2,6 +2,7 @@
 
 #include "common/resources/ResourceManager.h"
 #include "common/ui/WindowStacking_ui.h"
+#include "common/ui/WxText_ui.h"
 
 #include <wx/animate.h>
 #include <wx/button.h>
@@ -23,10 +24,10 @@ wxString DialogText(unsigned controlId, const char* builtin) {
     if (const kvResourceManager* resources = GetResourceManager()) {
         const std::string text = resources->LoadDialogText(CFindFilesDlg::kDialogId, controlId);
         if (!text.empty()) {
-            return wxString::FromUTF8(text);
+            return ToWxText(text);
         }
     }
-    return wxString::FromUTF8(builtin);
+    return ToWxText(builtin);
 }
 
 wxAnimation SearchAnimation() {
@@ -146,7 +147,7 @@ void CFindFilesStatusWindow::Close() {
 
 void CFindFilesStatusWindow::SetText(const std::string& text) {
     if (m_dialog) {
-        m_dialog->SetStatusText(wxString::FromUTF8(text));
+        m_dialog->SetStatusText(ToWxText(text));
     }
 }
 

@@ -24,6 +24,9 @@ constexpr std::size_t kNumberReadLimit = 4;
 // Names longer than the enumeration buffer (255 bytes with its terminator) are not handed out.
 constexpr std::size_t kEnumNameLimit = 255;
 constexpr int kMaxSymlinkHops = 40;
+// A hive holds a few keys; one larger than this is not a hive the programs wrote, and reading it
+// whole on every access would stall them. It is treated as unreadable, so it is never rewritten.
+constexpr std::size_t kMaxHiveFileSize = std::size_t{16} << 20;
 
 class CFileDescriptor {
 public:
@@ -103,7 +106,8 @@ std::optional<RegistryHiveText> ReadHiveFile(const std::string& path, std::strin
         return std::nullopt;
     }
     struct stat status {};
-    if (::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0 ||
+        static_cast<unsigned long long>(status.st_size) > kMaxHiveFileSize) {
         return std::nullopt;
     }
     std::string text;
@@ -119,6 +123,9 @@ std::optional<RegistryHiveText> ReadHiveFile(const std::string& path, std::strin
                 continue;
             }
             return std::nullopt;
+        }
+        if (text.size() + static_cast<std::size_t>(count) > kMaxHiveFileSize) {
+            return std::nullopt; // grew while it was read
         }
         text.append(buffer, static_cast<std::size_t>(count));
     }

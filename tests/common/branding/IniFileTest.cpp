@@ -3,6 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 TEST(IniFile, WindowsConventions) {
     const IniFile ini = IniFile::Parse("\xEF\xBB\xBF"
                                        "orphan=ignored\r\n"
@@ -50,4 +57,25 @@ TEST(IniFile, UnreadableOrOversizedFileIsEmpty) {
     EXPECT_EQ(IniFile::Load(folder.Path() + "big.ini").EntryCount(), 0u);
     folder.Write("small.ini", "[Default]\nProductName=Small\n");
     EXPECT_EQ(IniFile::Load(folder.Path() + "small.ini").Find("Default", "ProductName"), "Small");
+}
+
+// Anyone who can write the program's folder could leave a FIFO there; a blocking open of it would
+// hang every branded text, so start-up would never show a window.
+TEST(IniFile, OnlyARegularFileIsRead) {
+    TestFolder folder;
+    const std::string fifo = folder.Path() + "settings.ini";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto load = std::async(std::launch::async, [&] { return IniFile::Load(fifo).EntryCount(); });
+    const auto status = load.wait_for(std::chrono::seconds(5));
+    if (status != std::future_status::ready) {
+        // Let the blocked reader go, so that the test fails instead of hanging.
+        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0) {
+            ::close(writer);
+        }
+    }
+    ASSERT_EQ(status, std::future_status::ready) << "reading a FIFO blocked";
+    EXPECT_EQ(load.get(), 0u);
+    EXPECT_EQ(IniFile::Load("/dev/zero").EntryCount(), 0u);
+    EXPECT_EQ(IniFile::Load("/dev/null").EntryCount(), 0u);
 }

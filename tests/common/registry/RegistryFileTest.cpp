@@ -278,6 +278,40 @@ TEST_F(RegistryFileTest, UnreadableHiveGivesDefaultsAndIsLeftAlone) {
     EXPECT_TRUE(fs::is_directory(UserHive() / "inside"));
 }
 
+TEST_F(RegistryFileTest, OversizedHiveGivesDefaultsAndIsNeverRewritten) {
+    const std::string text = kHeader + kUserKeyLine + "\"username\"=\"bob\"\n";
+    WriteWholeFile(UserHive(), text);
+    // Beyond 16 MiB, with the rest of the file a hole of zero bytes.
+    const auto oversized = static_cast<std::uintmax_t>(16u << 20) + 1;
+    fs::resize_file(UserHive(), oversized);
+    EXPECT_EQ(registry_.GetString(User, kKey, "username", "default"), "default");
+    EXPECT_FALSE(registry_.SetString(User, kKey, "username", "carol"));
+    EXPECT_FALSE(registry_.DeleteKey(User, kKey));
+    EXPECT_EQ(fs::file_size(UserHive()), oversized);
+
+    // At the limit it is still a hive: read, and written back.
+    std::string padded = text;
+    padded.resize(16u << 20, '\n');
+    WriteWholeFile(UserHive(), padded);
+    EXPECT_EQ(registry_.GetString(User, kKey, "username", "default"), "bob");
+    EXPECT_TRUE(registry_.SetString(User, kKey, "username", "carol"));
+    EXPECT_EQ(registry_.GetString(User, kKey, "username", "default"), "carol");
+}
+
+TEST_F(RegistryFileTest, HiveThatIsAFifoNeitherBlocksNorIsReplaced) {
+    fs::create_directories(UserHive().parent_path());
+    ASSERT_EQ(::mkfifo(UserHive().c_str(), 0600), 0);
+    // Run in a child, so that a read that blocks fails the test instead of hanging it.
+    const int status = RunInChild([this] {
+        alarm(10);
+        const bool defaulted = registry_.GetString(User, kKey, "username", "default") == "default";
+        const bool refused = !registry_.SetString(User, kKey, "username", "bob");
+        return defaulted && refused ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(fs::is_fifo(UserHive()));
+}
+
 TEST_F(RegistryFileTest, SymbolicLinkAndPermissionsOfTheHiveSurviveAWrite) {
     const fs::path target = temp_.Path() / "dotfiles/registry.reg";
     WriteWholeFile(target, kHeader + kUserKeyLine + "\"username\"=\"bob\"\n");

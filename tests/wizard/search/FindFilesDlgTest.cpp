@@ -376,4 +376,17 @@ TEST(FindFilesDialog, TakesItsTextsFromTheLoadedResources) {
     DestroyResourceManager();
 }
 
+// The step's status lines carry the product name from settings.ini, which may be Latin-1; a
+// strict UTF-8 conversion showed an empty line instead.
+TEST(FindFilesDialog, ShowsAStatusLineThatIsNotUtf8) {
+    CFindFilesStatusWindow window;
+    ASSERT_TRUE(window.Show(true, nullptr));
+    window.SetText("Found 3 Caf\xE9 pictures");
+    EXPECT_EQ(window.Dialog()->FindWindow(CFindFilesDlg::kTextId)->GetLabel().utf8_string(),
+              "Found 3 Caf\u00e9 pictures");
+    window.SetText("Gefunden: 3 Bild(er) f\u00fcr Caf\u00e9");
+    EXPECT_EQ(window.Dialog()->FindWindow(CFindFilesDlg::kTextId)->GetLabel().utf8_string(),
+              "Gefunden: 3 Bild(er) f\u00fcr Caf\u00e9");
+}
+
 } // namespace
