@@ -14,6 +14,7 @@
 #include <set>
 #include <thread>
 
+#include <signal.h>
 #include <unistd.h>
 
 namespace {
@@ -113,6 +114,14 @@ protected:
         }
     }
 
+    // Files beside the pictures that the wizard neither copies nor deletes.
+    void MakeOthers(const std::vector<std::string>& names) {
+        for (const std::string& name : names) {
+            nonPictures[name] = "not a picture: " + name;
+            WriteTextFile(Pictures() / name, nonPictures[name]);
+        }
+    }
+
     // The user's registry hive, as earlier runs of the wizard left it.
     void WriteUserSettings(const std::vector<std::string>& values) {
         std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" +
@@ -126,6 +135,15 @@ protected:
     fs::path UserHive() const { return folder.Path() / "config" / "velmora" / "registry.reg"; }
     fs::path Pictures() const { return folder.Path() / "pictures"; }
     fs::path KeptShares() const { return folder.Path() / "kept"; }
+    fs::path ServerPidFile() const { return folder.Path() / "server.pid"; }
+
+    // Takes the server's smbd down (SIGUSR1) or brings it back (SIGUSR2); the simulated server
+    // itself, announcements included, stays.
+    void SignalServer(int signal) const {
+        const std::string pid = ReadTextFile(ServerPidFile());
+        ASSERT_FALSE(pid.empty()) << "the harness named no server";
+        ASSERT_EQ(kill(static_cast<pid_t>(std::stol(pid)), signal), 0);
+    }
 
     // Starts the run: the server in its namespace, then snapferry on the picture folder.
     void Start(bool slowNetwork = false) { Run({}, slowNetwork, {"/upload", Pictures().string()}); }
@@ -158,7 +176,10 @@ protected:
         if (slowNetwork) {
             command.push_back("--slow");
         }
-        command.insert(command.end(), {"--keep-shares", KeptShares().string(), kSnapferry, "--"});
+        command.insert(command.end(), {"--keep-shares", KeptShares().string(), "--server-pid-file",
+                                       ServerPidFile().string(), kSnapferry});
+        command.insert(command.end(), serverOptions.begin(), serverOptions.end());
+        command.push_back("--");
         command.insert(command.end(), arguments.begin(), arguments.end());
         run = std::make_unique<ChildProcess>(command);
         const std::string first = run->ReadLine(40s);
@@ -275,7 +296,7 @@ protected:
     // "GROUP 2"... with the picture's own extension, in `destination` and nowhere else; the
     // picture folder is as it was.
     void ExpectCopiedOnce(const std::string& share, const std::string& destination,
-                          const std::string& group) {
+                          const std::string& group, bool picturesStay = true) {
         std::map<std::string, std::string> copies = FilesUnder(KeptShares() / share);
         std::multiset<std::pair<std::string, std::string>> unmatched;
         for (const auto& [name, bytes] : sources) {
@@ -305,12 +326,25 @@ protected:
         // The other library holds nothing of this run.
         const std::string other = share == kFamilyLibrary ? kMyLibrary : kFamilyLibrary;
         EXPECT_TRUE(FilesUnder(KeptShares() / other).empty());
+        if (picturesStay) {
+            ExpectPicturesKept();
+        }
+    }
+
+    // After a run that failed: nothing it wrote is left on either library, and every picture
+    // is still in its folder as it was.
+    void ExpectNothingCopied() {
+        for (const std::string& share : {kFamilyLibrary, kMyLibrary}) {
+            const std::map<std::string, std::string> left = FilesUnder(KeptShares() / share);
+            EXPECT_TRUE(left.empty()) << share << " holds " << left.size() << " file(s), such as "
+                                      << (left.empty() ? "" : left.begin()->first);
+        }
         ExpectPicturesKept();
     }
 
     void ExpectPicturesKept() {
         std::map<std::string, std::string> left = FilesUnder(Pictures());
-        EXPECT_EQ(left.size(), sources.size());
+        EXPECT_EQ(left.size(), sources.size() + nonPictures.size());
         for (const auto& [name, bytes] : sources) {
             EXPECT_TRUE(left.count(name) == 1 && left[name] == bytes) << name << " was changed";
         }
@@ -320,7 +354,11 @@ protected:
 
     TemporaryFolder folder;
     std::map<std::string, std::string> sources;
+    // Files of the picture folder that are no pictures (see MakeOthers).
+    std::map<std::string, std::string> nonPictures;
     std::unique_ptr<ChildProcess> run;
+    // Options of the simulated server for the next Start.
+    std::vector<std::string> serverOptions;
     std::string liveShares;
     std::string sheet;
     std::vector<std::string> output;
@@ -540,4 +578,116 @@ TEST_F(SnapferryEndToEndTest, ACameraIsCopiedWithTheSavedSettingsAndEmptiedOfIts
     EXPECT_TRUE(Printed("left on the card: mvi_0003.mov"));
     EXPECT_TRUE(Printed("left on the card: notes.txt"));
     EXPECT_FALSE(Printed("left on the card: img_"));
+}
+
+TEST_F(SnapferryEndToEndTest, DeleteAfterCopyingEmptiesTheFolderOfItsPicturesOnly) {
+    MakePictures(kThreePictures, 300 * 1024);
+    MakeOthers({"notes.txt"});
+    ASSERT_NO_FATAL_FAILURE(Start());
+    Keyboard(sheet, {"key", "Return"});
+    ASSERT_NO_FATAL_FAILURE(WaitForServerSearch());
+    Keyboard(sheet, {"key", "Return"});
+    std::this_thread::sleep_for(1500ms);
+    // Next has the focus; before it come Back, "Always copy..." and "Delete pictures...".
+    Keyboard(sheet, {"key", "shift+Tab", "shift+Tab", "shift+Tab", "space"});
+    Keyboard(sheet, {"key", "alt+n"});
+    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "FamilyPhotos/Photo", 3, 20s));
+    // The delete pass follows the copies; the finish page comes once it is over.
+    const auto deadline = Clock::now() + 10s;
+    while (FilesUnder(Pictures()).size() > nonPictures.size() && Clock::now() < deadline) {
+        std::this_thread::sleep_for(50ms);
+    }
+    std::this_thread::sleep_for(500ms);
+    Keyboard(sheet, {"key", "Return"}); // Finish
+    EXPECT_EQ(Finish(), 0);
+    EXPECT_TRUE(Printed("Wizard closed: finished, 3 picture(s) copied"));
+    ExpectCopiedOnce(kFamilyLibrary, "FamilyPhotos/Photo", "Photo", false);
+    EXPECT_EQ(FilesUnder(Pictures()), nonPictures)
+        << "the folder should hold only what is no picture";
+    EXPECT_NE(SavedValues().find("\"bDeleteImagesFromCamera\"=dword:00000001"), std::string::npos)
+        << SavedValues();
+}
+
+TEST_F(SnapferryEndToEndTest, AServerThatGoesAwayMidRunFailsItAndTakesItsCopiesBack) {
+    MakePictures({"p1.jpg", "p2.png", "p3.jpg", "p4.jpg", "p5.png", "p6.jpg"}, 12 << 20);
+    // Even asked to, no picture may go when the run did not complete.
+    std::vector<std::string> settings = kQuickSettings;
+    settings.push_back("\"bDeleteImagesFromCamera\"=dword:00000001");
+    WriteUserSettings(settings);
+    ASSERT_NO_FATAL_FAILURE(Start(true));
+    Keyboard(sheet, {"key", "Return"});
+    // One copy complete and the next under way.
+    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 1, 20s));
+    ASSERT_NO_FATAL_FAILURE(SignalServer(SIGUSR1));
+    // Back while the run still retries the removal of its copies, which wait for it.
+    std::this_thread::sleep_for(4s);
+    EXPECT_GE(CopiesArrived(kFamilyLibrary, "Holidays/Beach"), 1u);
+    ASSERT_NO_FATAL_FAILURE(SignalServer(SIGUSR2));
+    const auto deadline = Clock::now() + 20s;
+    while (!Printed("Copy run failed") && Clock::now() < deadline) {
+        Drain(100ms);
+    }
+    std::this_thread::sleep_for(500ms);
+    Keyboard(sheet, {"key", "Return"}); // Finish on the cancel page
+    EXPECT_EQ(Finish(), 1);
+    EXPECT_TRUE(Printed("Copy run failed: "));
+    EXPECT_TRUE(Printed("the connection to the server was lost"));
+    EXPECT_FALSE(Printed("could not be removed from the server"));
+    EXPECT_TRUE(Printed("Wizard closed: finished, 0 picture(s) copied"));
+    ExpectNothingCopied();
+}
+
+TEST_F(SnapferryEndToEndTest, AFullDiskFailsTheRunAndLeavesNothingOfIt) {
+    // Room for one picture and a part of the next.
+    MakePictures({"a.jpg", "b.jpg", "c.jpg"}, 1536 * 1024);
+    std::vector<std::string> settings = kQuickSettings;
+    settings.push_back("\"bDeleteImagesFromCamera\"=dword:00000001");
+    WriteUserSettings(settings);
+    serverOptions = {"--small-disk", "Holidays=2M"};
+    ASSERT_NO_FATAL_FAILURE(Start());
+    Keyboard(sheet, {"key", "Return"});
+    const auto deadline = Clock::now() + 20s;
+    while (!Printed("Copy run ") && Clock::now() < deadline) {
+        Drain(100ms);
+    }
+    std::this_thread::sleep_for(500ms);
+    Keyboard(sheet, {"key", "Return"}); // Finish on the cancel page
+    EXPECT_EQ(Finish(), 1);
+    EXPECT_TRUE(Printed("Copy run failed: "));
+    // The first copy went whole; the second ran out of room.
+    EXPECT_TRUE(Printed("Beach 2.jpg failed: the server's disk is full"));
+    EXPECT_TRUE(Printed("Wizard closed: finished, 0 picture(s) copied"));
+    ExpectNothingCopied();
+}
+
+TEST_F(SnapferryEndToEndTest, AServerThatStaysAwaySaysWhatItLeftBehind) {
+    MakePictures({"p1.jpg", "p2.png", "p3.jpg", "p4.jpg", "p5.png", "p6.jpg"}, 12 << 20);
+    WriteUserSettings(kQuickSettings);
+    ASSERT_NO_FATAL_FAILURE(Start(true));
+    Keyboard(sheet, {"key", "Return"});
+    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 1, 20s));
+    ASSERT_NO_FATAL_FAILURE(SignalServer(SIGUSR1));
+    // The run gives up on the removal after about ten seconds.
+    const auto deadline = Clock::now() + 25s;
+    while (!Printed("Copy run failed: ") && Clock::now() < deadline) {
+        Drain(100ms);
+    }
+    std::this_thread::sleep_for(500ms);
+    Keyboard(sheet, {"key", "Return"});
+    EXPECT_EQ(Finish(), 1);
+    EXPECT_TRUE(Printed("Wizard closed: finished, 0 picture(s) copied"));
+    ExpectPicturesKept();
+    // What stayed on the share is the run's copies and the one cut short, no more and no less
+    // than the program says it left there.
+    const std::map<std::string, std::string> left = FilesUnder(KeptShares() / kFamilyLibrary);
+    ASSERT_FALSE(left.empty());
+    EXPECT_TRUE(Printed("; " + std::to_string(left.size()) +
+                        " copied file(s) could not be removed from the server"));
+    for (const auto& [path, bytes] : left) {
+        EXPECT_TRUE(Printed("Cannot remove FamilyLibrary/" + path + ": ")) << path;
+        EXPECT_TRUE(std::any_of(
+            sources.begin(), sources.end(),
+            [&](const auto& source) { return source.second.compare(0, bytes.size(), bytes) == 0; }))
+            << path << " (" << bytes.size() << " bytes) holds no part of a picture";
+    }
 }

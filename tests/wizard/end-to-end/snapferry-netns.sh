@@ -2,29 +2,34 @@
 # Runs snapferry inside a network namespace of its own, beside the simulated server on that
 # namespace's loopback: its announcements from 127.0.0.1 to port 1234 and its libraries served by
 # a private smbd on 127.0.0.1:445. Nothing leaves the namespace, so runs never disturb each other
-# or the machine. Needs root (unshare -n, smbd).
+# or the machine. A mount namespace of its own keeps the server's small disks (--small-disk) out
+# of everybody else's sight. Needs root (unshare -n -m, smbd).
 #
-# Usage: snapferry-netns.sh [--slow] [--keep-shares DIR] SNAPFERRY [SIM_OPTION...] --
-#          [SNAPFERRY_ARGUMENT...]
+# Usage: snapferry-netns.sh [--slow] [--keep-shares DIR] [--server-pid-file FILE] SNAPFERRY
+#          [SIM_OPTION...] -- [SNAPFERRY_ARGUMENT...]
 #   --slow              holds the namespace's loopback to about 50 MB/s, so that a copy of a few
 #                       large pictures lasts long enough to be cancelled by hand
 #   --keep-shares DIR   copies the share folders into DIR once snapferry has ended, before the
 #                       server (which removes its own) stops
+#   --server-pid-file FILE  writes the simulated server's process id into FILE once it is ready,
+#                       so that a test can stop its smbd (SIGUSR1) and start it again (SIGUSR2)
 # The first line on standard output is "snapferry-netns: shares=FOLDER", the live share folders
 # (one directory a share); snapferry's own output follows. Exits with snapferry's status (90 and
 # up: the namespace or the server could not be set up).
 set -uo pipefail
 if [[ -z "${VELMORA_IN_NETNS:-}" ]]; then
-  exec unshare -n env VELMORA_IN_NETNS=1 bash "$0" "$@"
+  exec unshare -n -m --propagation private env VELMORA_IN_NETNS=1 bash "$0" "$@"
 fi
 ip link set lo up || exit 90
 
 slow=""
 keep=""
+pid_file=""
 while (($#)); do
   case $1 in
     --slow) slow=1; shift ;;
     --keep-shares) keep=$2; shift 2 ;;
+    --server-pid-file) pid_file=$2; shift 2 ;;
     *) break ;;
   esac
 done
@@ -62,6 +67,7 @@ if ! read -r -t 30 ready <&"${SIM[0]}" || [[ $ready != "velmora-sim ready"* ]]; 
   exit 91
 fi
 shares=${ready##* shares=}
+[[ -n $pid_file ]] && echo "$sim_pid" >"$pid_file"
 echo "snapferry-netns: shares=$shares"
 
 # In the background, so that a TERM reaches the trap while snapferry runs.
