@@ -5,6 +5,7 @@
 #include "common/ui/WxText_ui.h"
 #include "wizard/sheet/DestinationAddress.h"
 #include "wizard/sheet/PageFlow.h"
+#include "wizard/sheet/RunOutcome.h"
 #include "wizard/sheet/SnapferryPropSheet_ui.h"
 #include "wizard/transfer/TransferTexts.h"
 
@@ -22,8 +23,6 @@ constexpr unsigned kCannotOpen = 135;
 constexpr unsigned kCopiedCount = 139; // "%u picture(s) were copied."
 // "%u picture(s) could not be copied from the camera."
 constexpr unsigned kCameraSkippedCount = 186;
-// The cancel page's line for a run that failed: what went wrong, and that its copies are gone.
-constexpr unsigned kRunFailed = 181;
 constexpr int kTextWidth = 290;
 
 wxStaticText* AddText(wxWindow* parent, wxSizer* column, int id, const wxString& text) {
@@ -96,7 +95,7 @@ CCancelPage::CCancelPage(CSnapferryPropSheet& sheet, wxWindow* book)
     : CSheetPage(sheet, {kCancelPage, true, 0, 0, "IDB_CANCEL"}) {
     Create(book);
     wxSizer* column = BeginFullSizeLayout(WizardDialogText(kCancelPage, 1017));
-    AddText(this, column, 1018, WizardDialogText(kCancelPage, 1018));
+    m_cancelled = AddText(this, column, 1018, WizardDialogText(kCancelPage, 1018));
     m_failure = AddText(this, column, wxID_ANY, wxString());
     column->AddStretchSpacer();
     AddText(this, column, 1019, WizardDialogText(kCancelPage, 1019));
@@ -107,10 +106,9 @@ void CCancelPage::OnSetActive() {
     sheet.ShowBackButton(true);
     sheet.SetWizardButtons(FixedPageButtons(kCancelPage));
     const TransferFailure& failure = sheet.lastFailure;
-    m_failure->SetLabel(failure.Failed()
-                            ? ToWxText(FormatBrandedText(
-                                  kRunFailed, ShareReasonText({failure.status, failure.error})))
-                            : wxString());
+    // A run that failed was not cancelled: its line takes the place of the cancel's.
+    m_cancelled->Show(!failure.Failed());
+    m_failure->SetLabel(ToWxText(RunFailureLine(failure)));
     m_failure->Wrap(kTextWidth);
     m_failure->Show(failure.Failed());
     Layout();

@@ -40,5 +40,6 @@ public:
     wxStaticText* FailureLine() const { return m_failure; }
 
 private:
+    wxStaticText* m_cancelled = nullptr;
     wxStaticText* m_failure = nullptr;
 };

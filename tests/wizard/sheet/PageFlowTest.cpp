@@ -1,5 +1,9 @@
 // The way through the wizard's pages, and the welcome page's shortcut with a fake server search.
 #include "wizard/sheet/PageFlow.h"
+#include "wizard/sheet/RunOutcome.h"
+
+#include "common/resources/ResourceManager.h"
+#include "resources/BuiltinBundles.h"
 
 #include <gtest/gtest.h>
 
@@ -201,6 +205,23 @@ TEST_F(QuickPathTest, SavedNamesThatAreNoFolderNamesTakeTheUsualWayWithoutASearc
     }
     EXPECT_EQ(search.searches, 0);
     EXPECT_TRUE(made.empty());
+}
+
+TEST(RunFailureLine, NamesTheFailureAndWhetherTheShareWasCleanedUp) {
+    CResourceManagerScope resources(ProgramKind::Wizard, WizardBuiltinBundle(), nullptr);
+    EXPECT_EQ(RunFailureLine({}), "") << "a run that did not fail has no line";
+
+    TransferFailure full;
+    full.status = ShareStatus::DiskFull;
+    EXPECT_EQ(RunFailureLine(full), "The copying failed: the server's disk is full. The pictures "
+                                    "copied in this run were removed from the server.");
+
+    TransferFailure away;
+    away.status = ShareStatus::ConnectionLost;
+    away.leftBehind = 2;
+    EXPECT_EQ(RunFailureLine(away),
+              "The copying failed: the connection to the server was lost. 2 file(s) this run "
+              "copied could not be removed from the server; they may be incomplete.");
 }
 
 } // namespace
