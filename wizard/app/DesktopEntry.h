@@ -7,8 +7,8 @@
 #include <string_view>
 
 // The entry's file name, which is also its desktop id in mimeapps.list.
-inline constexpr const char* kWizardDesktopId = "velmora-snapferry.desktop";
-inline constexpr const char* kWizardIconName = "velmora-snapferry";
+inline constexpr const char* kWizardDesktopId = "net.velmora.snapferry.desktop";
+inline constexpr const char* kWizardIconName = "net.velmora.snapferry";
 // Cards and cameras that carry a DCIM folder.
 inline constexpr const char* kCameraContentType = "x-content/image-dcf";
 // Where /register keeps the default it replaced, so that /unregister can give it back.

@@ -47,12 +47,12 @@ std::string Validate(const std::string& text) {
 
 TEST(DesktopEntry, WholeEntryForAPlainPath) {
     EXPECT_EQ(WizardDesktopEntryText("Dunmere Pictures Wizard", "Upload the pictures",
-                                     "velmora-snapferry", "/usr/lib/velmora/snapferry"),
+                                     "net.velmora.snapferry", "/usr/lib/velmora/snapferry"),
               "[Desktop Entry]\n"
               "Type=Application\n"
               "Name=Dunmere Pictures Wizard\n"
               "Comment=Upload the pictures\n"
-              "Icon=velmora-snapferry\n"
+              "Icon=net.velmora.snapferry\n"
               "Exec=\"/usr/lib/velmora/snapferry\" /autoplay %u\n"
               "MimeType=x-content/image-dcf;\n"
               "NoDisplay=true\n");

@@ -125,11 +125,11 @@ TEST_F(DesktopRegistration, RegisterMakesTheEntryTheDefaultAndUnregisterTakesItA
     EXPECT_EQ(Validate(UserEntry()), "status=0\n");
     EXPECT_EQ(fs::status(UserEntry()).permissions(), fs::perms(0644));
     EXPECT_EQ(ReadText(UserList()), "[Default Applications]\n"
-                                    "x-content/image-dcf=velmora-snapferry.desktop;\n"
+                                    "x-content/image-dcf=net.velmora.snapferry.desktop;\n"
                                     "\n"
                                     "[Added Associations]\n"
-                                    "x-content/image-dcf=velmora-snapferry.desktop;\n");
-    EXPECT_EQ(XdgMimeDefault(Home()), "velmora-snapferry.desktop\n");
+                                    "x-content/image-dcf=net.velmora.snapferry.desktop;\n");
+    EXPECT_EQ(XdgMimeDefault(Home()), "net.velmora.snapferry.desktop\n");
     // Nothing else was touched.
     EXPECT_FALSE(fs::exists(SystemData()));
     EXPECT_FALSE(fs::exists(SystemConfig()));
@@ -147,49 +147,51 @@ TEST_F(DesktopRegistration, ExistingListKeepsItsLinesAndGetsItsDefaultBack) {
     ::setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
     ::setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
     const fs::path listPath = root_ / "config/mimeapps.list";
-    const std::string original = "# chosen by hand\n"
-                                 "[Added Associations]\n"
-                                 "image/jpeg=viewer.desktop;\n"
-                                 "\n"
-                                 "[Default Applications]\n"
-                                 "text/plain=editor.desktop;\n"
-                                 "x-content/image-dcf=photos.desktop;\n"
-                                 "x-scheme-handler/http=browser.desktop;\n"
-                                 "\n"
-                                 "[Removed Associations]\n"
-                                 "x-content/image-dcf=velmora-snapferry.desktop;other.desktop;\n";
+    const std::string original =
+        "# chosen by hand\n"
+        "[Added Associations]\n"
+        "image/jpeg=viewer.desktop;\n"
+        "\n"
+        "[Default Applications]\n"
+        "text/plain=editor.desktop;\n"
+        "x-content/image-dcf=photos.desktop;\n"
+        "x-scheme-handler/http=browser.desktop;\n"
+        "\n"
+        "[Removed Associations]\n"
+        "x-content/image-dcf=net.velmora.snapferry.desktop;other.desktop;\n";
     WriteText(listPath, original);
     CDesktopRegistrationXdg registration(UserRegistrationPaths());
     ASSERT_TRUE(registration.Register(kProgram, Texts()).ok);
     // Twice, as a reinstall would: the default it replaced is still the first one.
     ASSERT_TRUE(registration.Register(kProgram, Texts()).ok);
-    EXPECT_EQ(ReadText(listPath), "# chosen by hand\n"
-                                  "[Added Associations]\n"
-                                  "image/jpeg=viewer.desktop;\n"
-                                  "x-content/image-dcf=velmora-snapferry.desktop;\n"
-                                  "\n"
-                                  "[Default Applications]\n"
-                                  "text/plain=editor.desktop;\n"
-                                  "x-content/image-dcf=velmora-snapferry.desktop;photos.desktop;\n"
-                                  "x-scheme-handler/http=browser.desktop;\n"
-                                  "\n"
-                                  "[Removed Associations]\n"
-                                  "x-content/image-dcf=other.desktop;\n");
+    EXPECT_EQ(ReadText(listPath),
+              "# chosen by hand\n"
+              "[Added Associations]\n"
+              "image/jpeg=viewer.desktop;\n"
+              "x-content/image-dcf=net.velmora.snapferry.desktop;\n"
+              "\n"
+              "[Default Applications]\n"
+              "text/plain=editor.desktop;\n"
+              "x-content/image-dcf=net.velmora.snapferry.desktop;photos.desktop;\n"
+              "x-scheme-handler/http=browser.desktop;\n"
+              "\n"
+              "[Removed Associations]\n"
+              "x-content/image-dcf=other.desktop;\n");
     const fs::path entry = root_ / "data/applications" / kWizardDesktopId;
     EXPECT_EQ(DesktopEntryValue(ReadText(entry), kPreviousDefaultKey), "photos.desktop;");
     EXPECT_EQ(Validate(entry), "status=0\n");
 
     // A file manager that makes the wizard the only default must not make it forget.
     std::string onlyOurs = ReadText(listPath);
-    const std::string both = "velmora-snapferry.desktop;photos.desktop;";
-    onlyOurs.replace(onlyOurs.find(both), both.size(), "velmora-snapferry.desktop;");
+    const std::string both = "net.velmora.snapferry.desktop;photos.desktop;";
+    onlyOurs.replace(onlyOurs.find(both), both.size(), "net.velmora.snapferry.desktop;");
     WriteText(listPath, onlyOurs);
     ASSERT_TRUE(registration.Register(kProgram, Texts()).ok);
     EXPECT_EQ(DesktopEntryValue(ReadText(entry), kPreviousDefaultKey), "photos.desktop;");
 
     ASSERT_TRUE(registration.Unregister().ok);
     std::string expected = original;
-    const std::string removed = "velmora-snapferry.desktop;other.desktop;";
+    const std::string removed = "net.velmora.snapferry.desktop;other.desktop;";
     expected.replace(expected.find(removed), removed.size(), "other.desktop;");
     EXPECT_EQ(ReadText(listPath), expected);
     EXPECT_FALSE(fs::exists(entry));
@@ -212,7 +214,7 @@ TEST_F(DesktopRegistration, LinkedListIsWrittenThroughTheLink) {
     fs::create_symlink("../../dotfiles/mimeapps.list", UserList());
     ASSERT_TRUE(CDesktopRegistrationXdg(UserRegistrationPaths()).Register(kProgram, Texts()).ok);
     EXPECT_TRUE(fs::is_symlink(UserList()));
-    EXPECT_NE(ReadText(dotfiles).find("x-content/image-dcf=velmora-snapferry.desktop;"),
+    EXPECT_NE(ReadText(dotfiles).find("x-content/image-dcf=net.velmora.snapferry.desktop;"),
               std::string::npos);
 }
 
@@ -243,12 +245,12 @@ TEST_F(DesktopRegistration, RootRegistersForTheWholeSystem) {
     EXPECT_EQ(fs::status(entry.parent_path()).permissions(), fs::perms(0755));
     EXPECT_EQ(fs::status(entry).permissions(), fs::perms(0644));
     EXPECT_NE(ReadText(SystemConfig() / "mimeapps.list")
-                  .find("x-content/image-dcf=velmora-snapferry.desktop;"),
+                  .find("x-content/image-dcf=net.velmora.snapferry.desktop;"),
               std::string::npos);
     EXPECT_FALSE(fs::exists(UserEntry()));
     EXPECT_FALSE(fs::exists(UserList()));
     // Every user without a choice of their own now gets the wizard.
-    EXPECT_EQ(XdgMimeDefault(emptyHome), "velmora-snapferry.desktop\n");
+    EXPECT_EQ(XdgMimeDefault(emptyHome), "net.velmora.snapferry.desktop\n");
 
     ASSERT_TRUE(CreateDesktopRegistration()->Unregister().ok);
     EXPECT_FALSE(fs::exists(entry));
@@ -293,7 +295,7 @@ TEST_F(DesktopRegistration, UserRunRegistersInTheirHomeWithTheRawTexts) {
     EXPECT_EQ(owner.st_uid, nobody->pw_uid);
     EXPECT_EQ(fs::status(Home() / ".config").permissions(), fs::perms(0700));
     EXPECT_EQ(fs::status(Home() / ".local").permissions(), fs::perms(0700));
-    EXPECT_EQ(XdgMimeDefault(Home()), "velmora-snapferry.desktop\n");
+    EXPECT_EQ(XdgMimeDefault(Home()), "net.velmora.snapferry.desktop\n");
     EXPECT_FALSE(fs::exists(SystemData()));
 }
 

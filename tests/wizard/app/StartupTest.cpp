@@ -153,14 +153,14 @@ TEST_F(StartupTest, RegistrationWorksWithoutADisplayAndIsUndone) {
     setenv("XDG_CONFIG_DIRS", (folder.Path() / "system/xdg").c_str(), 1);
     const fs::path applications = geteuid() == 0 ? folder.Path() / "system/share/applications"
                                                  : folder.Path() / "home/.local/share/applications";
-    const fs::path entry = applications / "velmora-snapferry.desktop";
+    const fs::path entry = applications / "net.velmora.snapferry.desktop";
     EXPECT_EQ(Start({"/REGISTER"})->Wait(10s), 0);
     ASSERT_TRUE(fs::exists(entry));
     EXPECT_NE(ReadTextFile(entry).find("Exec=\"" + fs::canonical(kSnapferry).string() +
                                        "\" /autoplay %u"),
               std::string::npos);
     ChildProcess query({"xdg-mime", "query", "default", "x-content/image-dcf"});
-    EXPECT_EQ(query.ReadLine(10s), "velmora-snapferry.desktop");
+    EXPECT_EQ(query.ReadLine(10s), "net.velmora.snapferry.desktop");
     EXPECT_EQ(Start({"/unregister"})->Wait(10s), 0);
     EXPECT_FALSE(fs::exists(entry));
     unsetenv("XDG_DATA_DIRS");

@@ -7,7 +7,7 @@
 #include <string>
 
 struct DesktopRegistrationPaths {
-    std::string applicationsDirectory; // where velmora-snapferry.desktop goes
+    std::string applicationsDirectory; // where the wizard's desktop entry goes
     std::string mimeAppsListPath;      // the mimeapps.list that names the default
 };
 
