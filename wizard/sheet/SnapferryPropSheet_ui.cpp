@@ -154,6 +154,7 @@ CSnapferryPropSheet::CSnapferryPropSheet(const wxBitmap& headerBitmap, bool came
                           kUiWatchPeriod;
         m_longestTickWait = std::max(m_longestTickWait, wait);
         m_lastTick = now;
+        FlushCopyProgress();
     });
     SetEscapeId(wxID_CANCEL);
     Bind(wxEVT_BUTTON, &CSnapferryPropSheet::OnBack, this, wxID_BACKWARD);
@@ -469,14 +470,40 @@ void CSnapferryPropSheet::StopDeleting() {
 }
 
 void CSnapferryPropSheet::Post(std::unique_ptr<kvAsyncData> record) {
-    // CallAfter queues in posting order on the sheet's own queue, which goes with the sheet.
-    std::shared_ptr<kvAsyncData> shared(std::move(record));
-    CallAfter([shared] { shared->Apply(); });
+    // Records wait in posting order; the UI thread is woken once for all that came meanwhile,
+    // since waking it for each of hundreds a second would take the processor from the copy.
+    bool wake = false;
+    {
+        std::lock_guard lock(m_recordsMutex);
+        wake = m_records.empty();
+        m_records.push_back(std::move(record));
+    }
+    if (wake) {
+        // The sheet's own queue goes with the sheet: nothing is applied after it.
+        CallAfter([this] { ApplyRecords(); });
+    }
+}
+
+void CSnapferryPropSheet::ApplyRecords() {
+    std::deque<std::unique_ptr<kvAsyncData>> records;
+    {
+        std::lock_guard lock(m_recordsMutex);
+        records.swap(m_records);
+    }
+    for (const std::unique_ptr<kvAsyncData>& record : records) {
+        record->Apply();
+    }
 }
 
 void CSnapferryPropSheet::ApplyFileStatus(const kvFileStatusAsyncData& record) {
     if (auto* page = dynamic_cast<CCopyingFilesPage*>(PageByTemplate(kCopyingPage))) {
         page->ShowFileProgress(record.Percent());
+    }
+}
+
+void CSnapferryPropSheet::FlushCopyProgress() {
+    if (auto* page = dynamic_cast<CCopyingFilesPage*>(PageByTemplate(kCopyingPage))) {
+        page->FlushProgress();
     }
 }
 
@@ -503,6 +530,7 @@ void CSnapferryPropSheet::ApplyDoneCopy(const kvDoneCopyAsyncData& record) {
         return;
     }
     m_uiWatch.Stop();
+    FlushCopyProgress();
     lastFailure = record.failure;
     copiedCount = uint32_t(m_fileStep.CopiedList().size());
     std::printf("Copy run %s: %u picture(s) in %lld ms; the window answered within %lld ms\n",

@@ -19,8 +19,10 @@
 #include <wx/timer.h>
 
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -148,6 +150,8 @@ private:
     void OnCancel(wxCommandEvent& event);
     void OnClose(wxCloseEvent& event);
     void Navigate(int answer, int direction);
+    // The copying page shows what the records brought since it last did.
+    void FlushCopyProgress();
     // Ends the modal run once no worker is left.
     void EndWizard(int code);
 
@@ -174,10 +178,16 @@ private:
 
     CFileTransferStep m_fileStep;
     std::shared_ptr<CFileTransferCallback> m_runCallback;
+    // Records posted and not yet applied, in posting order.
+    void ApplyRecords();
+    std::mutex m_recordsMutex;
+    std::deque<std::unique_ptr<kvAsyncData>> m_records;
+
     unsigned m_runsStarted = 0;
     unsigned m_runsEnded = 0;
 
-    // Watches the UI thread while a run copies: the longest a tick came late.
+    // Ticks while a run copies: they show its progress, and tell the longest the UI thread
+    // kept them waiting.
     static constexpr std::chrono::milliseconds kUiWatchPeriod{20};
     wxTimer m_uiWatch;
     std::chrono::steady_clock::time_point m_runStart;

@@ -65,7 +65,9 @@ void CCopyingFilesPage::OnSetActive() {
     sheet.SetWizardButtons(FixedPageButtons(kCopyingPage));
     m_location->ChangeValue(ToWxText(sheet.properties.location));
     m_picture->ChangeValue(wxString());
+    m_shown = {};
     ShowFileProgress(0);
+    FlushProgress();
     m_count->SetLabel(wxString());
     m_runBar->SetValue(0);
     m_callback->ResetCancel();
@@ -94,14 +96,34 @@ bool CCopyingFilesPage::OnQueryCancel() {
 }
 
 void CCopyingFilesPage::ShowFileProgress(int percent) {
-    m_pictureProgress->SetLabel(ToWxText(FormatBrandedText(kPictureProgress, percent)));
-    m_pictureBar->SetValue(percent);
+    m_shown.filePercent = percent;
+    m_shown.fileChanged = true;
 }
 
 void CCopyingFilesPage::ShowPicture(int number, int count, const std::string& name, int percent) {
-    m_picture->ChangeValue(ToWxText(name));
-    m_count->SetLabel(ToWxText(FormatBrandedText(kCopyingCount, number, count)));
-    m_runBar->SetValue(percent);
+    m_shown.number = number;
+    m_shown.count = count;
+    m_shown.name = name;
+    m_shown.runPercent = percent;
+    m_shown.pictureChanged = true;
+}
+
+void CCopyingFilesPage::FlushProgress() {
+    // Small pictures bring hundreds of records a second; redrawing for each would take the
+    // processor from the copy itself. The sheet calls this a few dozen times a second instead.
+    if (m_shown.fileChanged) {
+        m_shown.fileChanged = false;
+        m_pictureProgress->SetLabel(
+            ToWxText(FormatBrandedText(kPictureProgress, m_shown.filePercent)));
+        m_pictureBar->SetValue(m_shown.filePercent);
+    }
+    if (m_shown.pictureChanged) {
+        m_shown.pictureChanged = false;
+        m_picture->ChangeValue(ToWxText(m_shown.name));
+        m_count->SetLabel(
+            ToWxText(FormatBrandedText(kCopyingCount, m_shown.number, m_shown.count)));
+        m_runBar->SetValue(m_shown.runPercent);
+    }
 }
 
 CDeletingFilesPage::CDeletingFilesPage(CSnapferryPropSheet& sheet, wxWindow* book)

@@ -25,9 +25,11 @@ public:
     void OnSetActive() override;
     bool OnQueryCancel() override;
 
-    // Record updates, UI thread.
+    // Record updates, UI thread: kept, and shown by the next FlushProgress.
     void ShowFileProgress(int percent);
     void ShowPicture(int number, int count, const std::string& name, int percent);
+    // Shows what the records brought since the last call.
+    void FlushProgress();
 
     wxGauge* PictureBar() const { return m_pictureBar; }
     wxGauge* RunBar() const { return m_runBar; }
@@ -35,7 +37,18 @@ public:
     wxTextCtrl* PictureField() const { return m_picture; }
 
 private:
+    struct Progress {
+        int filePercent = 0;
+        int number = 0;
+        int count = 0;
+        std::string name;
+        int runPercent = 0;
+        bool fileChanged = false;
+        bool pictureChanged = false;
+    };
+
     std::shared_ptr<CFileTransferCallback> m_callback;
+    Progress m_shown;
     wxTextCtrl* m_location = nullptr;
     wxTextCtrl* m_picture = nullptr;
     wxStaticText* m_pictureProgress = nullptr;
