@@ -1,6 +1,7 @@
 #include "wizard/transfer/AuthenticationDialog_ui.h"
 
 #include "common/branding/Branding.h"
+#include "common/ui/WxText_ui.h"
 #include "wizard/transfer/TransferTexts.h"
 
 #include <wx/button.h>
@@ -13,7 +14,7 @@ namespace {
 // A branded text, or the English one when the resources hold none.
 wxString Text(unsigned id, const char* english) {
     std::string text = LoadBrandedText(id);
-    return wxString::FromUTF8(text.empty() ? english : text);
+    return ToWxText(text.empty() ? english : text);
 }
 
 // A branded text formatted with one text, or the English words around it.
@@ -23,7 +24,7 @@ wxString TextWith(unsigned id, const char* englishBefore, const std::string& arg
     if (text.empty()) {
         text = englishBefore + argument + englishAfter;
     }
-    return wxString::FromUTF8(text);
+    return ToWxText(text);
 }
 
 } // namespace
@@ -34,7 +35,7 @@ kvCredentialsDlg::kvCredentialsDlg(wxWindow* owner, const std::string& share,
     using namespace transfer_text;
     m_promptText =
         TextWith(kCredentialsPrompt, "Type your user name and password for ", share, ".");
-    m_failureText = wxString::FromUTF8(failure);
+    m_failureText = ToWxText(failure);
 
     auto* column = new wxBoxSizer(wxVERTICAL);
     column->Add(new wxStaticText(this, wxID_ANY, m_promptText), 0, wxALL, 8);
@@ -97,6 +98,6 @@ bool CDialogCredentialsPrompt::AskCredentials(const std::string& share, const st
 }
 
 void CDialogCredentialsPrompt::ShowFailure(const std::string& message) {
-    wxMessageBox(wxString::FromUTF8(message), Text(transfer_text::kCaption, "Pictures Wizard"),
+    wxMessageBox(ToWxText(message), Text(transfer_text::kCaption, "Pictures Wizard"),
                  wxOK | wxICON_ERROR, m_owner);
 }
