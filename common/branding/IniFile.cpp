@@ -1,6 +1,6 @@
 #include "common/branding/IniFile.h"
 
-#include "common/branding/linux/RegularFile.h"
+#include "common/files/linux/RegularFile.h"
 
 namespace {
 

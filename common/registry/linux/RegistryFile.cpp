@@ -1,5 +1,7 @@
 #include "common/registry/linux/RegistryFile.h"
 
+#include "common/files/linux/FileWriting.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -23,7 +25,6 @@ constexpr std::size_t kTextReadLimit = 256;
 constexpr std::size_t kNumberReadLimit = 4;
 // Names longer than the enumeration buffer (255 bytes with its terminator) are not handed out.
 constexpr std::size_t kEnumNameLimit = 255;
-constexpr int kMaxSymlinkHops = 40;
 // A hive holds a few keys; one larger than this is not a hive the programs wrote, and reading it
 // whole on every access would stall them. It is treated as unreadable, so it is never rewritten.
 constexpr std::size_t kMaxHiveFileSize = std::size_t{16} << 20;
@@ -130,40 +131,6 @@ std::optional<RegistryHiveText> ReadHiveFile(const std::string& path, std::strin
         text.append(buffer, static_cast<std::size_t>(count));
     }
     return ParseRegistryHive(text, rootName);
-}
-
-// Where the hive's data really lives: a hive that is a symbolic link (as dotfile managers make
-// them) is replaced at its target, so that the link survives the rename.
-std::optional<std::string> ResolveHivePath(std::string path) {
-    for (int hop = 0; hop < kMaxSymlinkHops; ++hop) {
-        struct stat status {};
-        if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
-            return path;
-        }
-        char target[PATH_MAX];
-        const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
-        if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target) {
-            return std::nullopt;
-        }
-        std::filesystem::path next(std::string(target, static_cast<std::size_t>(length)));
-        path = next.is_absolute() ? next.string()
-                                  : (std::filesystem::path(path).parent_path() / next).string();
-    }
-    return std::nullopt;
-}
-
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
 }
 
 bool SyncDirectory(const std::string& directory) {
@@ -314,7 +281,7 @@ bool CRegistryFile::Update(int root, const Mutation& mutation) {
     if (configuredPath == nullptr) {
         return false;
     }
-    const auto path = ResolveHivePath(*configuredPath);
+    const auto path = ResolveSymbolicLinks(*configuredPath);
     if (!path) {
         return false;
     }

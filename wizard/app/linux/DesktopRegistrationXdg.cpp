@@ -1,5 +1,7 @@
 #include "wizard/app/linux/DesktopRegistrationXdg.h"
 
+#include "common/files/linux/FileWriting.h"
+
 #include "wizard/app/DesktopEntry.h"
 #include "wizard/app/MimeAppsList.h"
 #include "wizard/app/linux/FileDescriptor.h"
@@ -21,7 +23,6 @@
 namespace {
 
 constexpr mode_t kNewFileMode = 0644;
-constexpr int kMaxSymlinkHops = 40;
 
 std::string AbsoluteVariable(const char* name) {
     const char* value = std::getenv(name);
@@ -85,40 +86,6 @@ std::optional<std::string> ReadFile(const std::string& path, int& error) {
     }
 }
 
-// Where the file's data really lives: a mimeapps.list that is a symbolic link (dotfile managers
-// make them) is replaced at its target, so that the link survives.
-std::optional<std::string> ResolveLinks(std::string path) {
-    for (int hop = 0; hop < kMaxSymlinkHops; ++hop) {
-        struct stat status {};
-        if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
-            return path;
-        }
-        char target[PATH_MAX];
-        const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
-        if (length <= 0 || static_cast<size_t>(length) >= sizeof target) {
-            return std::nullopt;
-        }
-        const std::filesystem::path next(std::string(target, static_cast<size_t>(length)));
-        path = next.is_absolute() ? next.string()
-                                  : (std::filesystem::path(path).parent_path() / next).string();
-    }
-    return std::nullopt;
-}
-
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data.remove_prefix(static_cast<size_t>(written));
-    }
-    return true;
-}
-
 // Creates the missing folders of `path`: private to the user as the base directory rules ask
 // (~/.local/share, ~/.config), readable by all when root makes system folders.
 bool MakeFolders(const std::string& path) {
@@ -137,7 +104,7 @@ bool MakeFolders(const std::string& path) {
 // Replaces `path` with `text` through a synced temporary file in the same folder, creating the
 // folder when needed. An existing file keeps its mode (and, when root writes, its owner).
 RegistrationResult WriteFileAtomically(const std::string& requestedPath, const std::string& text) {
-    const std::optional<std::string> resolved = ResolveLinks(requestedPath);
+    const std::optional<std::string> resolved = ResolveSymbolicLinks(requestedPath);
     if (!resolved) {
         return Failed("resolve", requestedPath, ELOOP);
     }

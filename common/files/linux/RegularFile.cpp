@@ -1,4 +1,4 @@
-#include "common/branding/linux/RegularFile.h"
+#include "common/files/linux/RegularFile.h"
 
 #include <cerrno>
 
