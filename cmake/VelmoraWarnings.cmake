@@ -53,3 +53,11 @@ if(VELMORA_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+# Compiles TARGET and whatever links it against the wxWidgets found by find_package (its headers
+# as system headers, so that their warnings are not ours).
+function(velmora_use_wx target)
+  target_include_directories(${target} SYSTEM PUBLIC ${wxWidgets_INCLUDE_DIRS})
+  target_compile_definitions(${target} PUBLIC ${wxWidgets_DEFINITIONS})
+  target_compile_options(${target} PUBLIC ${wxWidgets_CXX_FLAGS})
+endfunction()

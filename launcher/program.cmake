@@ -15,9 +15,7 @@ add_library(vm_doorlet_ui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/LauncherUi_ui.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DoorletSession_ui.cpp)
 velmora_target_defaults(vm_doorlet_ui)
-target_include_directories(vm_doorlet_ui SYSTEM PUBLIC ${wxWidgets_INCLUDE_DIRS})
-target_compile_definitions(vm_doorlet_ui PUBLIC ${wxWidgets_DEFINITIONS})
-target_compile_options(vm_doorlet_ui PUBLIC ${wxWidgets_CXX_FLAGS})
+velmora_use_wx(vm_doorlet_ui)
 target_link_libraries(vm_doorlet_ui PUBLIC vm_launcher_store vm_resources vm_common_ui vm_launcher_ui
                                            velmora_builtin_launcher ${wxWidgets_LIBRARIES})
 
