@@ -27,6 +27,7 @@ constexpr ErrnoMapping kErrnoTable[] = {
     {ETIMEDOUT, ShareStatus::Unreachable},
     {ENETDOWN, ShareStatus::Unreachable},
     {ECONNRESET, ShareStatus::ConnectionLost},
+    {ENETRESET, ShareStatus::ConnectionLost}, // a server stopping mid-write, seen under load
     {ECONNABORTED, ShareStatus::ConnectionLost},
     {ENOTCONN, ShareStatus::ConnectionLost},
     {EPIPE, ShareStatus::ConnectionLost},

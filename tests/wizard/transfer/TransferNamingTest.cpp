@@ -127,6 +127,7 @@ TEST(ShareResults, MapTheLibrarysErrorsOntoWhatTheUserCanActOn) {
     EXPECT_EQ(ShareResultFromErrno(ECONNREFUSED).status, ShareStatus::ConnectionRefused);
     EXPECT_EQ(ShareResultFromErrno(ENOSPC).status, ShareStatus::DiskFull);
     EXPECT_EQ(ShareResultFromErrno(ECONNRESET).status, ShareStatus::ConnectionLost);
+    EXPECT_EQ(ShareResultFromErrno(ENETRESET).status, ShareStatus::ConnectionLost);
     EXPECT_TRUE(IsConnectionFailure(ShareResultFromErrno(ETIMEDOUT).status));
     EXPECT_FALSE(IsConnectionFailure(ShareResultFromErrno(EACCES).status));
     const ShareResult unknown = ShareResultFromErrno(EXDEV);
