@@ -274,6 +274,20 @@ protected:
         }
     }
 
+    // Waits until the program printed a line holding `text`: what it prints as it moves on
+    // tells the test when keys may follow, on a slow machine too.
+    ::testing::AssertionResult WaitForPrinted(const std::string& text, Clock::duration timeout) {
+        const auto deadline = Clock::now() + timeout;
+        while (!Printed(text)) {
+            if (Clock::now() > deadline) {
+                return ::testing::AssertionFailure() << "never printed: " << text;
+            }
+            Drain(50ms);
+        }
+        std::this_thread::sleep_for(200ms);
+        return ::testing::AssertionSuccess();
+    }
+
     bool Printed(const std::string& text) const {
         return std::any_of(output.begin(), output.end(), [&](const std::string& line) {
             return line.find(text) != std::string::npos;
@@ -462,7 +476,7 @@ TEST_F(SnapferryEndToEndTest, SavedSettingsCopyAtOnceWithoutAnotherPage) {
     EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 3, 20s));
     // The search ended as soon as the saved server answered, not after its whole window.
     EXPECT_LT(Clock::now() - pressed, 8s);
-    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(WaitForPrinted("Copy run done", 20s));
     Keyboard(sheet, {"key", "Return"});
     EXPECT_EQ(Finish(), 0);
     EXPECT_TRUE(Printed("Saved settings: server found, copying"));
@@ -476,7 +490,7 @@ TEST_F(SnapferryEndToEndTest, TheFinishPageLinkOpensTheDestinationOnTheServer) {
     ASSERT_NO_FATAL_FAILURE(Start());
     Keyboard(sheet, {"key", "Return"});
     EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 2, 20s));
-    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(WaitForPrinted("Copy run done", 20s));
     // Finish has the focus: the link is the control before it, and Finish the one after.
     Keyboard(sheet, {"key", "shift+Tab", "Return"});
     Keyboard(sheet, {"key", "Tab", "Return"});
@@ -507,7 +521,7 @@ TEST_F(SnapferryEndToEndTest, CancelAnsweredNoPausesTheCopyAndLetsItComplete) {
     EXPECT_LT(started, 8u) << "the copy was over before Cancel: nothing was tested";
     Keyboard(question, {"key", "alt+n"});
     EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 8, 30s));
-    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(WaitForPrinted("Copy run done", 20s));
     Keyboard(sheet, {"key", "Return"});
     EXPECT_EQ(Finish(), 0);
     EXPECT_TRUE(Printed("Wizard closed: finished, 8 picture(s) copied"));
@@ -568,7 +582,7 @@ TEST_F(SnapferryEndToEndTest, ACameraIsCopiedWithTheSavedSettingsAndEmptiedOfIts
     ASSERT_NO_FATAL_FAILURE(StartCamera({"mvi_0003.mov", "notes.txt"}));
     Keyboard(sheet, {"key", "Return"});
     EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 3, 30s));
-    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(WaitForPrinted("Copy run done", 20s));
     Keyboard(sheet, {"key", "Return"}); // Finish
     EXPECT_EQ(Finish(), 0);
     EXPECT_TRUE(Printed("Saved settings: server found, copying"));
