@@ -218,10 +218,18 @@ protected:
     }
 
     // Keys or text for a window, as the user gives them.
+    // A window that is mapped but not yet viewable refuses the focus, and then xdotool sends
+    // nothing: it is tried again for a while, as a user would click again.
     static void Keyboard(const std::string& window, std::vector<std::string> actions) {
         std::vector<std::string> command{"xdotool", "windowfocus", "--sync", window};
         command.insert(command.end(), actions.begin(), actions.end());
-        EXPECT_TRUE(Succeeds(command)) << "xdotool could not reach window " << window;
+        for (int tries = 0; tries < 20; ++tries) {
+            if (Succeeds(command)) {
+                return;
+            }
+            std::this_thread::sleep_for(250ms);
+        }
+        ADD_FAILURE() << "xdotool could not reach window " << window;
     }
 
     // Cancel on the copying page: its question, a second window with the sheet's title.
