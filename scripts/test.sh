@@ -20,7 +20,9 @@ if [[ "${1:-}" == "--sanitize" ]]; then
   export LSAN_OPTIONS=suppressions=$PWD/tests/support/lsan.supp:print_suppressions=0
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:exitcode=87
   unset DISPLAY WAYLAND_DISPLAY
-  ctest --test-dir "$build" --output-on-failure --timeout 900 -j2
+  # The wizard's keyboard-driven whole runs time their keys against a program the sanitizers make
+  # several times slower, and then miss pages; the sheet tests walk the same code under them.
+  ctest --test-dir "$build" --output-on-failure --timeout 900 -j2 -LE keyboard
   exit
 fi
 
