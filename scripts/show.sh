@@ -290,7 +290,8 @@ if [[ -n $sheet ]]; then
   done
   sleep 0.5
   echo "finish page: the link, then Finish"
-  press Tab Return
+  # Finish has the focus: the link is the control before it, and Finish the one after.
+  press shift+Tab Return
   sleep 1
   press Tab Return
 fi
