@@ -1,46 +1,39 @@
 #include "common/files/linux/RegularFile.h"
 
+#include "common/files/linux/FileDescriptor.h"
+
 #include <cerrno>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-class CReadOnlyFile {
-public:
-    explicit CReadOnlyFile(const std::string& path)
-        // Non-blocking: opening a FIFO for reading would otherwise wait for a writer.
-        : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)) {}
-    CReadOnlyFile(const CReadOnlyFile&) = delete;
-    CReadOnlyFile& operator=(const CReadOnlyFile&) = delete;
-    ~CReadOnlyFile() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
+std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxSize,
+                                           int* error) {
+    const auto fail = [error](int why) -> std::optional<std::string> {
+        if (error != nullptr) {
+            *error = why;
         }
-    }
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-} // namespace
-
-std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxSize) {
-    CReadOnlyFile file(path);
-    if (file.Get() < 0) {
         return std::nullopt;
+    };
+    // Non-blocking: opening a FIFO for reading would otherwise wait for a writer.
+    CFileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!file.IsOpen()) {
+        return fail(errno);
     }
     struct stat status {};
-    if (::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0 ||
-        static_cast<unsigned long long>(status.st_size) > maxSize) {
-        return std::nullopt;
+    if (::fstat(file.Get(), &status) != 0) {
+        return fail(errno);
+    }
+    if (!S_ISREG(status.st_mode) || status.st_size < 0) {
+        return fail(EINVAL);
+    }
+    if (static_cast<unsigned long long>(status.st_size) > maxSize) {
+        return fail(EFBIG);
     }
     std::string text;
     text.reserve(static_cast<std::size_t>(status.st_size));
-    char buffer[16 * 1024];
+    char buffer[64 * 1024];
     while (true) {
         const ssize_t count = ::read(file.Get(), buffer, sizeof buffer);
         if (count == 0) {
@@ -50,11 +43,11 @@ std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t 
             if (errno == EINTR) {
                 continue;
             }
-            return std::nullopt;
+            return fail(errno);
         }
         // The file may grow while it is read.
         if (text.size() + static_cast<std::size_t>(count) > maxSize) {
-            return std::nullopt;
+            return fail(EFBIG);
         }
         text.append(buffer, static_cast<std::size_t>(count));
     }

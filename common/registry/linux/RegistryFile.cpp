@@ -1,6 +1,8 @@
 #include "common/registry/linux/RegistryFile.h"
 
+#include "common/files/linux/FileDescriptor.h"
 #include "common/files/linux/FileWriting.h"
+#include "common/files/linux/RegularFile.h"
 
 #include <cerrno>
 #include <climits>
@@ -28,29 +30,6 @@ constexpr std::size_t kEnumNameLimit = 255;
 // A hive holds a few keys; one larger than this is not a hive the programs wrote, and reading it
 // whole on every access would stall them. It is treated as unreadable, so it is never rewritten.
 constexpr std::size_t kMaxHiveFileSize = std::size_t{16} << 20;
-
-class CFileDescriptor {
-public:
-    explicit CFileDescriptor(int fd) : fd_(fd) {}
-    CFileDescriptor(CFileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    CFileDescriptor& operator=(CFileDescriptor&&) = delete;
-    ~CFileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    int Get() const { return fd_; }
-    bool IsOpen() const { return fd_ >= 0; }
-    // Closes now, so that a failing close (a delayed write error) is seen.
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 // Names and texts reach the store as the narrow registry interface sees them: up to the first
 // zero byte.
@@ -98,39 +77,15 @@ std::string JoinPath(std::string base, std::string_view tail) {
 // The hive file as it stands; nothing when it exists but cannot be read whole. A missing file
 // is an empty hive.
 std::optional<RegistryHiveText> ReadHiveFile(const std::string& path, std::string_view rootName) {
-    // Non-blocking, so that a FIFO in the hive's place cannot hang the program.
-    CFileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!file.IsOpen()) {
-        if (errno == ENOENT) {
+    int error = 0;
+    const std::optional<std::string> text = ReadRegularFile(path, kMaxHiveFileSize, &error);
+    if (!text) {
+        if (error == ENOENT) {
             return RegistryHiveText{};
         }
         return std::nullopt;
     }
-    struct stat status {};
-    if (::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0 ||
-        static_cast<unsigned long long>(status.st_size) > kMaxHiveFileSize) {
-        return std::nullopt;
-    }
-    std::string text;
-    text.reserve(static_cast<std::size_t>(status.st_size));
-    char buffer[65536];
-    while (true) {
-        const ssize_t count = ::read(file.Get(), buffer, sizeof buffer);
-        if (count == 0) {
-            break;
-        }
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return std::nullopt;
-        }
-        if (text.size() + static_cast<std::size_t>(count) > kMaxHiveFileSize) {
-            return std::nullopt; // grew while it was read
-        }
-        text.append(buffer, static_cast<std::size_t>(count));
-    }
-    return ParseRegistryHive(text, rootName);
+    return ParseRegistryHive(*text, rootName);
 }
 
 bool SyncDirectory(const std::string& directory) {

@@ -1,10 +1,11 @@
 #include "wizard/app/linux/DesktopRegistrationXdg.h"
 
 #include "common/files/linux/FileWriting.h"
+#include "common/files/linux/RegularFile.h"
 
+#include "common/files/linux/FileDescriptor.h"
 #include "wizard/app/DesktopEntry.h"
 #include "wizard/app/MimeAppsList.h"
-#include "wizard/app/linux/FileDescriptor.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -58,32 +59,13 @@ RegistrationResult Failed(const std::string& what, const std::string& path, int 
 
 // The whole file; an empty text when it does not exist, nullopt when it cannot be read.
 std::optional<std::string> ReadFile(const std::string& path, int& error) {
-    CFileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!file.IsOpen()) {
-        error = errno;
-        return errno == ENOENT ? std::optional<std::string>(std::string()) : std::nullopt;
+    // Far beyond any desktop entry or list of defaults; only a stray file is that large.
+    constexpr std::size_t kMaxFileSize = std::size_t{64} << 20;
+    std::optional<std::string> text = ReadRegularFile(path, kMaxFileSize, &error);
+    if (!text && error == ENOENT) {
+        return std::string();
     }
-    struct stat status {};
-    if (::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
-        error = EINVAL;
-        return std::nullopt;
-    }
-    std::string text;
-    char buffer[16384];
-    while (true) {
-        const ssize_t count = ::read(file.Get(), buffer, sizeof buffer);
-        if (count == 0) {
-            return text;
-        }
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            error = errno;
-            return std::nullopt;
-        }
-        text.append(buffer, static_cast<size_t>(count));
-    }
+    return text;
 }
 
 // Creates the missing folders of `path`: private to the user as the base directory rules ask

@@ -2,8 +2,8 @@
 // user can write, so that the rule holds across all users at once.
 #pragma once
 
+#include "common/files/linux/FileDescriptor.h"
 #include "wizard/app/SingleInstance.h"
-#include "wizard/app/linux/FileDescriptor.h"
 
 #include <string>
 
