@@ -2,7 +2,6 @@
 
 #include "common/discovery/ServerName.h"
 #include "common/ui/BrandedImage_ui.h"
-#include "common/ui/IntervalTimer_ui.h"
 #include "common/ui/WindowStacking_ui.h"
 #include "common/ui/WxText_ui.h"
 #include "wizard/sheet/SnapferryPropSheet_ui.h"
@@ -116,10 +115,7 @@ CWizardServerSearch::~CWizardServerSearch() {
 std::vector<DeviceRecord> CWizardServerSearch::Search() {
     m_found.clear();
     m_done = false;
-    m_step = CreateUiLocateStep(m_sheet->locateSettings);
-    m_step->SetTimeout(m_sheet->locateSeconds);
-    m_step->SetMeter(&m_meter);
-    m_step->SetNotifier(this);
+    m_step = m_sheet->MakeLocateStep(m_meter, *this);
     m_sheet->Disable();
     if (m_step->Locate(false, true, m_sheet)) {
         // The search runs on the UI thread's ticks: serve them until it is over.
@@ -207,10 +203,7 @@ void CChooseVelmoraPage::Initialise() {
         m_list->SetItemState(0, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
         return;
     }
-    m_step = CreateUiLocateStep(Sheet().locateSettings);
-    m_step->SetTimeout(Sheet().locateSeconds);
-    m_step->SetMeter(&m_meter);
-    m_step->SetNotifier(this);
+    m_step = Sheet().MakeLocateStep(m_meter, *this);
     m_searching = true;
     Sheet().Disable();
     if (!m_step->Locate(false, true, this)) {

@@ -6,6 +6,7 @@
 #include "common/registry/Registry.h"
 #include "common/resources/ResourceManager.h"
 #include "common/ui/BrandedImage_ui.h"
+#include "common/ui/IntervalTimer_ui.h"
 #include "common/ui/WxText_ui.h"
 #include "wizard/sheet/ChooseVelmoraPage_ui.h"
 #include "wizard/sheet/ClosingPages_ui.h"
@@ -395,6 +396,16 @@ void CSnapferryPropSheet::EndWizard(int code) {
     if (IsModal()) {
         EndModal(code);
     }
+}
+
+std::unique_ptr<CLocateDeviceStep>
+CSnapferryPropSheet::MakeLocateStep(CAbstractProgressMeter& meter,
+                                    CAbstractLocateNotifier& notifier) const {
+    std::unique_ptr<CLocateDeviceStep> step = CreateUiLocateStep(locateSettings);
+    step->SetTimeout(locateSeconds);
+    step->SetMeter(&meter);
+    step->SetNotifier(&notifier);
+    return step;
 }
 
 CAbstractCredentialsPrompt* CSnapferryPropSheet::CredentialsPrompt() {

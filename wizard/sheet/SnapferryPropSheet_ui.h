@@ -86,6 +86,9 @@ public:
     // port and a shorter window).
     LocateSettings locateSettings = LocateSettings::Wizard();
     int locateSeconds = 10;
+    // A search for servers as the sheet listens, ticking on the UI thread.
+    std::unique_ptr<CLocateDeviceStep> MakeLocateStep(CAbstractProgressMeter& meter,
+                                                      CAbstractLocateNotifier& notifier) const;
 
     // The credentials that opened the chosen library, for the other sessions of this run.
     std::shared_ptr<CCredentialCache> CredentialCache() const { return m_credentialCache; }
