@@ -1,5 +1,6 @@
 #include "smbd_fixture.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cctype>
 #include <cerrno>
@@ -14,6 +15,7 @@
 #include <netinet/in.h>
 #include <pwd.h>
 #include <spawn.h>
+#include <sstream>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -259,7 +261,7 @@ bool SmbdFixture::Start(std::string& why) {
            << "  pid directory = " << m_root << "/pid\n"
            << "  ncalrpc dir = " << m_root << "/ncalrpc\n"
            << "  log file = " << m_root << "/log/smbd.log\n"
-           << "  log level = 1\n"
+           << "  log level = 1 auth:3\n" // auth: how each session was mapped
            << "  passdb backend = tdbsam:" << m_root << "/private/passdb.tdb\n"
            << "  username map = " << m_root << "/usermap\n"
            << "  map to guest = Bad User\n"
@@ -274,12 +276,11 @@ bool SmbdFixture::Start(std::string& why) {
     config << "[" << kGuestShare << "]\n"
            << "  path = " << guestDirectory << "\n"
            << "  guest ok = yes\n"
-           << "  read only = no\n"
-           // Anonymous sessions are not the owner of what they create: only "other" bits let
-           // them write into their own new folders, as on a share open to everybody.
-           << "  directory mask = 0777\n"
-           << "  create mask = 0666\n"
-           << "[" << kUserShare << "]\n"
+           << "  read only = no\n";
+    for (const std::string& line : m_guestShareSettings) {
+        config << "  " << line << "\n";
+    }
+    config << "[" << kUserShare << "]\n"
            << "  path = " << userDirectory << "\n"
            << "  valid users = " << account << "\n"
            << "  read only = no\n";
@@ -390,6 +391,50 @@ void SmbdFixture::StopHelpers() {
     if (IsAlive(pid)) {
         ::kill(pid, SIGKILL);
     }
+}
+
+void SmbdFixture::SignalServer(int signal) const {
+    if (m_pid <= 0) {
+        return;
+    }
+    std::vector<int> family = {m_pid};
+    // Children are found through the parent each /proc entry names, until no new one turns up.
+    for (size_t known = 0; known != family.size();) {
+        known = family.size();
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator("/proc", error)) {
+            const std::string name = entry.path().filename().string();
+            if (name.empty() || !std::isdigit(static_cast<unsigned char>(name[0]))) {
+                continue;
+            }
+            std::ifstream stat(entry.path() / "stat");
+            std::string line;
+            if (!std::getline(stat, line)) {
+                continue;
+            }
+            const size_t close = line.rfind(')');
+            int parent = 0;
+            if (close == std::string::npos ||
+                std::sscanf(line.c_str() + close + 1, " %*c %d", &parent) != 1) {
+                continue;
+            }
+            const int pid = std::stoi(name);
+            if (std::find(family.begin(), family.end(), parent) != family.end() &&
+                std::find(family.begin(), family.end(), pid) == family.end()) {
+                family.push_back(pid);
+            }
+        }
+    }
+    for (const int pid : family) {
+        ::kill(pid, signal);
+    }
+}
+
+std::string SmbdFixture::LogText() const {
+    std::ifstream log(m_root + "/log/smbd.log");
+    std::stringstream text;
+    text << log.rdbuf();
+    return text.str();
 }
 
 bool SmbdFixture::MountSmallDisk(const std::string& directory, uint64_t bytes, std::string& why) {

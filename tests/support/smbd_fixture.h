@@ -12,15 +12,19 @@ class SmbdFixture {
 public:
     static constexpr const char* kUser = "velmoratest";
     static constexpr const char* kPassword = "Pictures-4-all";
-    // Anyone may read and write; files are created as the guest account.
+    // Open to guests for reading and writing, with the share settings a server has out of the
+    // box: folders are made 0755 and files 0644, owned by whoever made them.
     static constexpr const char* kGuestShare = "FamilyLibrary";
     // Only kUser, with kPassword.
     static constexpr const char* kUserShare = "MyLibrary";
 
     // `globalSettings` are extra lines for the [global] section ("server signing = mandatory"),
-    // written after the fixture's own so that they win.
-    explicit SmbdFixture(std::vector<std::string> globalSettings = {})
-        : m_globalSettings(std::move(globalSettings)) {}
+    // written after the fixture's own so that they win; `guestShareSettings` likewise for the
+    // guest share ("force user = nobody").
+    explicit SmbdFixture(std::vector<std::string> globalSettings = {},
+                         std::vector<std::string> guestShareSettings = {})
+        : m_globalSettings(std::move(globalSettings)),
+          m_guestShareSettings(std::move(guestShareSettings)) {}
     ~SmbdFixture(); // stops the server, unmounts and removes everything
     SmbdFixture(const SmbdFixture&) = delete;
     SmbdFixture& operator=(const SmbdFixture&) = delete;
@@ -44,6 +48,11 @@ public:
     // Whether the running configuration tells names apart by letter case for SMB2 clients, as
     // smbd itself reads it ("auto" compares without case for them).
     bool CaseSensitiveNames() const;
+    // The server's log, for checking how it saw a client.
+    std::string LogText() const;
+    // Sends `signal` to smbd and every process it started (those serving the connections), as
+    // SIGSTOP does to a server that freezes and SIGCONT to one that wakes up.
+    void SignalServer(int signal) const;
 
     // Mounts a tmpfs of `bytes` over `directory` (created when missing), so writes there run
     // out of space. False with the reason when mounting is not permitted here.
@@ -54,6 +63,7 @@ private:
     void StopHelpers();
 
     std::vector<std::string> m_globalSettings;
+    std::vector<std::string> m_guestShareSettings;
     std::string m_root;
     std::string m_config;
     uint16_t m_port = 0;

@@ -10,6 +10,7 @@
 #include "common/ui/WxText_ui.h"
 #include "wizard/sheet/ChooseVelmoraPage_ui.h"
 #include "wizard/sheet/ClosingPages_ui.h"
+#include "wizard/sheet/DestinationEntries.h"
 #include "wizard/sheet/FolderPage_ui.h"
 #include "wizard/sheet/SheetPage_ui.h"
 #include "wizard/sheet/WelcomePage_ui.h"
@@ -434,6 +435,10 @@ CSnapferryPropSheet::MakeTransfer(const DeviceRecord& chosen) {
                                  settings.usePersonalLibrary ? 1 : 0);
     factory.SetOwner(CredentialsPrompt());
     factory.SetCredentialCache(m_credentialCache);
+    // The folder page has not chosen yet: the saved destination is the best guess of where the
+    // pictures go, and an account may be allowed to write only there.
+    factory.SetDestination(properties.location.empty() ? SavedDestination(settings, TodayText())
+                                                       : properties.location);
     return factory.Create();
 }
 

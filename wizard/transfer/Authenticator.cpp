@@ -77,18 +77,36 @@ ShareResult CDialogAuthenticator::Probe(const ShareCredentials& credentials, boo
     }
     opened = true;
     // A share that lets us list it may still refuse every file; only an empty file that can be
-    // created and removed shows that the copies will go through.
-    const std::string probe = JoinSharePath(m_shareName, WriteProbeName());
-    std::unique_ptr<CAbstractShareFile> file;
-    if (ShareResult created = session->CreateNew(probe, file); !created.ok()) {
-        return created;
+    // created and removed where the pictures go shows that the copies will go through.
+    return ProbeWrite(*session);
+}
+
+ShareResult CDialogAuthenticator::ProbeWrite(CAbstractShareSession& session) {
+    std::vector<std::string> folders = SplitPathParts(m_location);
+    for (;;) {
+        std::string folder = m_shareName;
+        for (const std::string& part : folders) {
+            folder = JoinSharePath(folder, part);
+        }
+        const std::string probe = JoinSharePath(folder, WriteProbeName());
+        std::unique_ptr<CAbstractShareFile> file;
+        const ShareResult created = session.CreateNew(probe, file);
+        if (!created.ok()) {
+            const bool folderMissing = created.status == ShareStatus::NotFound ||
+                                       created.status == ShareStatus::NotAFolder;
+            if (folderMissing && !folders.empty()) {
+                folders.pop_back();
+                continue;
+            }
+            return created;
+        }
+        const ShareResult closed = file->Close();
+        file.reset();
+        if (const ShareResult removed = session.Remove(probe); !removed.ok()) {
+            std::printf("Cannot remove %s: %s\n", probe.c_str(), removed.Message().c_str());
+        }
+        return closed;
     }
-    const ShareResult closed = file->Close();
-    file.reset();
-    if (const ShareResult removed = session->Remove(probe); !removed.ok()) {
-        std::printf("Cannot remove %s: %s\n", probe.c_str(), removed.Message().c_str());
-    }
-    return closed;
 }
 
 void CDialogAuthenticator::Accept(const ShareCredentials& credentials) {
@@ -109,6 +127,7 @@ bool CDialogAuthenticator::Authenticate() {
             candidates.push_back(*remembered);
         }
     }
+    candidates.push_back(ShareCredentials::NamedGuest());
     candidates.push_back(ShareCredentials{});
 
     ShareCredentials lastTried;
@@ -131,7 +150,7 @@ bool CDialogAuthenticator::Authenticate() {
             }
             return false;
         }
-        if (!candidate.IsAnonymous()) {
+        if (!candidate.IsGuest()) {
             // Credentials that worked before and no longer do: the user hears why.
             lastTried = candidate;
             failure = opened ? CannotWriteText() : RefusedText();
@@ -156,7 +175,7 @@ bool CDialogAuthenticator::Authenticate() {
         const ShareResult result = Probe(credentials, opened);
         if (result.ok()) {
             Accept(credentials);
-            if (remember && m_store != nullptr && !credentials.IsAnonymous()) {
+            if (remember && m_store != nullptr && !credentials.IsGuest()) {
                 m_store->Save(m_server, credentials);
             }
             return true;
@@ -166,7 +185,7 @@ bool CDialogAuthenticator::Authenticate() {
             return false;
         }
         lastTried = credentials;
-        if (credentials.IsAnonymous()) {
+        if (credentials.IsGuest()) {
             failure = NeedsCredentialsText();
         } else {
             failure = opened ? CannotWriteText() : RefusedText();

@@ -50,11 +50,16 @@ public:
     // Where working credentials are kept for the sessions of this process.
     void SetCredentialCache(std::shared_ptr<CCredentialCache> cache) { m_cache = std::move(cache); }
     void SetSessionMaker(ShareSessionMaker maker) { m_makeSession = std::move(maker); }
+    // Where the pictures are meant to go below the library share ("Photos/Trip"); the write
+    // check goes there, or to the nearest folder above it that exists. The share's root when
+    // not set.
+    void SetDestination(std::string location) { m_location = std::move(location); }
 
-    // Tries the cached, the remembered and the guest credentials, then asks. Credentials count
-    // only when the share takes a new file with them. Refused credentials, or a share they may
-    // not write, ask again with the reason; any other failure (server gone, share missing, a
-    // server that only speaks SMB1) is shown at once and ends it.
+    // Tries the cached and the remembered credentials, then a guest the server maps to its
+    // guest account, then an anonymous session (for servers that refuse that guest), then asks.
+    // Credentials count only when the share takes a new file with them. Refused credentials, or a
+    // share they may not write, ask again with the reason; any other failure (server gone, share
+    // missing, a server that only speaks SMB1) is shown at once and ends it.
     bool Authenticate() override;
 
     // "\\server\share", as the user knows it.
@@ -62,14 +67,18 @@ public:
     const std::string& ShareName() const { return m_shareName; }
 
 private:
-    // Ok when the share can be listed and written with `credentials`; `opened` tells whether
-    // the listing at least worked.
+    // Ok when the share can be listed and written with `credentials` where the pictures go;
+    // `opened` tells whether the listing at least worked.
     ShareResult Probe(const ShareCredentials& credentials, bool& opened);
+    // Creates and removes an empty file in the destination folder or the nearest one above it
+    // that exists.
+    ShareResult ProbeWrite(CAbstractShareSession& session);
     void Accept(const ShareCredentials& credentials);
 
     std::string m_server;
     std::string m_shareName;
     std::string m_shareDisplayName;
+    std::string m_location;
     CAbstractCredentialsPrompt* m_prompt = nullptr;
     CAbstractCredentialStore* m_store = nullptr;
     std::shared_ptr<CCredentialCache> m_cache;

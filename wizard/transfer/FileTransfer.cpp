@@ -1,5 +1,7 @@
 #include "wizard/transfer/FileTransfer.h"
 
+#include "wizard/transfer/TransferNaming.h"
+
 #include <algorithm>
 #include <cerrno>
 
@@ -246,21 +248,27 @@ CSambaFileTransfer::CSambaFileTransfer(std::unique_ptr<CAbstractShareSession> se
 TransferResult CSambaFileTransfer::Transfer(CAbstractPictureSource& source,
                                             const std::string& destination,
                                             CAbstractFileTransferCallback* callback) {
+    TransferResult result;
     if (!m_session) {
-        return {{ShareStatus::NotSupported, 0}, false, 0};
+        result.result = {ShareStatus::NotSupported, 0};
+        return result;
     }
     PictureSourceFacts facts;
-    if (ShareResult opened = source.Open(facts); !opened.ok()) {
-        return {opened, false, 0};
+    if (result.result = source.Open(facts); !result.ok()) {
+        return result;
     }
     const uint64_t totalBytes = facts.sizeKnown ? facts.size : 0;
     if (callback && callback->OnCopyProgress(totalBytes, 0) != 0) {
-        return {{ShareStatus::Cancelled, ECANCELED}, false, 0};
+        result.result = {ShareStatus::Cancelled, ECANCELED};
+        return result;
     }
 
+    // Creating the temporary file reserves the final name: a wizard that finds it taken moves on
+    // to the next number, as it does for a taken final name.
+    const std::string temporary = TemporaryCopyPath(destination);
     std::unique_ptr<CAbstractShareFile> output;
-    if (ShareResult created = m_session->CreateNew(destination, output); !created.ok()) {
-        return {created, false, 0};
+    if (result.result = m_session->CreateNew(temporary, output); !result.ok()) {
+        return result;
     }
     ShareChunkWriter writer(*output, callback, totalBytes, kProgressStep);
     const PictureReadResult read = source.ReadTo(writer, m_buffers);
@@ -281,8 +289,20 @@ TransferResult CSambaFileTransfer::Transfer(CAbstractPictureSource& source,
     }
     output.reset();
     if (outcome.ok()) {
-        return {{}, false, writer.BytesWritten()};
+        outcome = m_session->RenameNew(temporary, destination);
     }
-    const ShareResult removed = m_session->Remove(destination);
-    return {outcome, !removed.ok() && removed.status != ShareStatus::NotFound, 0};
+    if (outcome.ok()) {
+        result.bytes = writer.BytesWritten();
+        return result;
+    }
+    result.result = outcome;
+    // A server that went away or stopped answering would only make the user wait again: the
+    // run's rollback, which waits for the server for a while, takes the temporary file.
+    const bool serverGone = IsConnectionFailure(outcome.status);
+    if (const ShareResult removed = serverGone ? outcome : m_session->Remove(temporary);
+        !removed.ok() && removed.status != ShareStatus::NotFound) {
+        result.partialLeft = true;
+        result.partialPath = temporary;
+    }
+    return result;
 }

@@ -127,7 +127,8 @@ private:
 
 struct TransferResult {
     ShareResult result;
-    bool partialLeft = false; // a partial destination file could not be removed
+    bool partialLeft = false; // a partial file could not be removed
+    std::string partialPath;  // that file's share path (a temporary name)
     uint64_t bytes = 0;       // bytes copied, when the copy succeeded
 
     bool ok() const { return result.ok(); }
@@ -140,8 +141,10 @@ public:
 
     // Copies the picture `source` to a new file `destination` (a share path) as the source
     // streams it, reporting progress to `progress` (none: no progress, no cancel). Never
-    // overwrites: a taken name fails with AlreadyExists. A copy that fails or is cancelled
-    // removes what it wrote, and so does one whose length differs from the size the source gave.
+    // overwrites: a taken name fails with AlreadyExists. The name `destination` only ever holds
+    // the whole picture: the bytes go under a temporary name first, which is renamed once they
+    // are all there. A copy that fails or is cancelled removes what it wrote, and so does one
+    // whose length differs from the size the source gave.
     virtual TransferResult Transfer(CAbstractPictureSource& source, const std::string& destination,
                                     CAbstractFileTransferCallback* progress) = 0;
     // The local file `source`.
@@ -164,7 +167,8 @@ private:
     std::shared_ptr<CAbstractFileTransferCallback> m_callback;
 };
 
-// Copies to an SMB share, writing in pieces of kProgressStep (the last one of a picture may be
+// Copies to an SMB share under the copy's temporary name (TemporaryCopyName), then renames it,
+// writing in pieces of kProgressStep (the last one of a picture may be
 // shorter), with progress after every piece. Smaller chunks from a source are gathered into whole
 // pieces; a local file is read ahead in chunks of chunkSize.
 class CSambaFileTransfer : public CAbstractFileTransfer {
@@ -193,7 +197,7 @@ public:
     using CAbstractFileTransfer::Transfer;
     TransferResult Transfer(CAbstractPictureSource&, const std::string&,
                             CAbstractFileTransferCallback*) override {
-        return {{ShareStatus::NotSupported, 0}, false, 0};
+        return {{ShareStatus::NotSupported, 0}, false, {}, 0};
     }
     CAbstractShareSession* Session() override { return nullptr; }
 };

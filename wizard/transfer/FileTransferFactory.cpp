@@ -17,6 +17,7 @@ std::unique_ptr<CAbstractFileTransfer> CFileTransferFactory::Create() {
         authenticator.SetOwner(m_prompt);
         authenticator.SetCredentialStore(m_store.get());
         authenticator.SetCredentialCache(m_cache);
+        authenticator.SetDestination(m_location);
         if (!authenticator.Authenticate()) {
             return nullptr;
         }

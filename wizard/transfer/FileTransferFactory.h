@@ -30,6 +30,9 @@ public:
         m_store = std::move(store);
     }
     void SetCredentialCache(std::shared_ptr<CCredentialCache> cache) { m_cache = std::move(cache); }
+    // Where the pictures are meant to go below the library share, as far as it is known yet;
+    // the check that the share may be written goes there.
+    void SetDestination(std::string location) { m_location = std::move(location); }
 
     // A server found on the local network: authenticate against the library share, then a
     // transfer over SMB. A remembered server reached through the relay: a transfer that takes
@@ -40,6 +43,7 @@ private:
     std::string m_serverAddress;
     DeviceKind m_kind;
     uint8_t m_library;
+    std::string m_location;
     CAbstractCredentialsPrompt* m_prompt = nullptr;
     std::shared_ptr<CAbstractCredentialStore> m_store;
     std::shared_ptr<CCredentialCache> m_cache;

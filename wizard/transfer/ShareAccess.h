@@ -76,6 +76,12 @@ public:
     virtual ShareResult CreateNew(const std::string& path,
                                   std::unique_ptr<CAbstractShareFile>& file) = 0;
     virtual ShareResult Remove(const std::string& path) = 0;
+    // What the share finds under `path`, looked up the way the share compares names (a share
+    // that ignores letter case finds "a.JPG" for "A.jpg"); NotFound when nothing is there.
+    virtual ShareResult Stat(const std::string& path, ShareEntry& entry) = 0;
+    // Gives the file `from` the name `to` in the same folder, never replacing a file: a name
+    // that is taken fails with AlreadyExists and leaves both files as they were.
+    virtual ShareResult RenameNew(const std::string& from, const std::string& to) = 0;
 };
 
 // Splits a path written with '\' or '/' into its parts, dropping empty ones.

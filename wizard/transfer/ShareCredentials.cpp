@@ -1,5 +1,9 @@
 #include "wizard/transfer/ShareCredentials.h"
 
+ShareCredentials ShareCredentials::NamedGuest() {
+    return {"snapferry-guest", "guest", "", true};
+}
+
 void CCredentialCache::Store(const std::string& server, const std::string& share,
                              const ShareCredentials& credentials) {
     std::lock_guard lock(m_mutex);

@@ -10,12 +10,22 @@
 #include <utility>
 
 struct ShareCredentials {
-    std::string user; // empty: anonymous (guest) access
+    std::string user; // empty: an anonymous session
     std::string password;
     std::string domain;
+    // Stands for the server's guest account rather than for a person's account.
+    bool guest = false;
 
     bool IsAnonymous() const { return user.empty(); }
+    bool IsGuest() const { return guest || IsAnonymous(); }
     bool operator==(const ShareCredentials&) const = default;
+
+    // A guest that the server maps to its guest account: a user name no server is meant to know,
+    // with a password (an empty one always gives an anonymous session). Unlike an anonymous
+    // session, such a guest owns the folders it makes, so it can write into them on a share with
+    // the usual settings (folders made 0755). A server that knows the name, or maps no unknown
+    // user to its guest, refuses it.
+    static ShareCredentials NamedGuest();
 };
 
 // Where a share session gets the credentials for a server and share. Called from inside the

@@ -29,6 +29,8 @@ bool EndsWithFolded(std::string_view text, std::string_view suffix) {
 }
 
 constexpr std::string_view kScannedExtension = ".jpg";
+constexpr std::string_view kTemporaryPrefix = ".~";
+constexpr std::string_view kTemporarySuffix = ".snapferry";
 
 // The names the share matches for "<group> *.jpg".
 bool IsGroupJpegName(std::string_view name, std::string_view groupName) {
@@ -61,6 +63,28 @@ std::string DestinationName(const std::string& groupName, int64_t number,
     return name;
 }
 
+std::string TemporaryCopyName(std::string_view finalName) {
+    std::string name(kTemporaryPrefix);
+    name += finalName;
+    name += kTemporarySuffix;
+    return name;
+}
+
+bool IsTemporaryCopyName(std::string_view name) {
+    return name.size() > kTemporaryPrefix.size() + kTemporarySuffix.size() &&
+           name.substr(0, kTemporaryPrefix.size()) == kTemporaryPrefix &&
+           EndsWithFolded(name, kTemporarySuffix);
+}
+
+std::string TemporaryCopyPath(std::string_view finalPath) {
+    const size_t slash = finalPath.find_last_of('/');
+    if (slash == std::string_view::npos) {
+        return TemporaryCopyName(finalPath);
+    }
+    return std::string(finalPath.substr(0, slash + 1)) +
+           TemporaryCopyName(finalPath.substr(slash + 1));
+}
+
 std::optional<int> NumberOfGroupName(std::string_view name, std::string_view groupName) {
     if (!IsGroupJpegName(name, groupName)) {
         return std::nullopt;
@@ -90,7 +114,7 @@ int FindLastNumber(CAbstractShareSession* session, const std::string& folder,
     bool anyOfGroup = false;
     int best = -1;
     for (const ShareEntry& entry : entries) {
-        if (!IsGroupJpegName(entry.name, groupName)) {
+        if (IsTemporaryCopyName(entry.name) || !IsGroupJpegName(entry.name, groupName)) {
             continue;
         }
         anyOfGroup = true;

@@ -25,6 +25,16 @@ std::string_view FileExtension(std::string_view fileName);
 std::string DestinationName(const std::string& groupName, int64_t number,
                             std::string_view extension);
 
+// The name a copy is written under until all of it is there: ".~<final name>.snapferry", in the
+// same folder. It follows from the final name, so two wizards aiming at one name meet at one
+// temporary name, which only one of them can create: holding it reserves the final name. A
+// leading "._" would be refused by shares that veto such names, hence the "~".
+std::string TemporaryCopyName(std::string_view finalName);
+// Whether a name is such a temporary name (letter case ignored, as shares may change it).
+bool IsTemporaryCopyName(std::string_view name);
+// The temporary path of a copy whose share path is `finalPath`.
+std::string TemporaryCopyPath(std::string_view finalPath);
+
 // The number a name "<group> <n>.jpg" carries when it belongs to the group's .jpg files (group
 // and extension compared without letter case, as the share compares names): the text between
 // the last space and the last dot read as an unsigned decimal number, as a signed int. Nothing

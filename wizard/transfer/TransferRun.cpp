@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -36,7 +37,27 @@ void CTransferRun::Prepare() {
                         made.Message().c_str());
         }
     }
+    RemoveLeftoverTemporaries();
     m_properties.number = FindLastNumber(session, m_folder, m_properties.groupName);
+}
+
+void CTransferRun::RemoveLeftoverTemporaries() {
+    CAbstractShareSession* session = m_transfer.Session();
+    std::vector<ShareEntry> entries;
+    if (session == nullptr || !session->List(m_folder, entries).ok()) {
+        return;
+    }
+    for (const ShareEntry& entry : entries) {
+        if (entry.isFolder || !IsTemporaryCopyName(entry.name)) {
+            continue;
+        }
+        // A copy that another wizard is writing right now is open, and the server refuses to
+        // remove it; it stays, and so do its numbers.
+        const std::string path = JoinSharePath(m_folder, entry.name);
+        if (const ShareResult removed = session->Remove(path); removed.ok()) {
+            std::printf("Removed %s, left by a copy that never ended\n", path.c_str());
+        }
+    }
 }
 
 CTransferRun::CopyOutcome CTransferRun::CopyPicture(const std::string& source,
@@ -66,7 +87,7 @@ CTransferRun::CopyOutcome CTransferRun::CopyPicture(CAbstractPictureSource& pict
         const std::string path = JoinSharePath(m_folder, name);
         const TransferResult result = m_transfer.Transfer(picture, path, &m_callback);
         if (result.partialLeft) {
-            m_partials.push_back(path);
+            m_partials.push_back(result.partialPath);
         }
         ++m_properties.number;
         if (result.ok()) {
@@ -107,9 +128,16 @@ bool CTransferRun::VerifyCopies() {
     }
     for (Copy& copy : m_copies) {
         const std::string name = FileNameOf(copy.path);
-        auto found = sizes.find(name);
-        copy.listedSize = found != sizes.end() ? found->second : 0;
-        if (found == sizes.end() || found->second != copy.size) {
+        std::optional<uint64_t> listedSize;
+        if (auto found = sizes.find(name); found != sizes.end()) {
+            listedSize = found->second;
+        } else if (ShareEntry entry; session->Stat(copy.path, entry).ok() && !entry.isFolder) {
+            // The listing spells the name otherwise (a share that does not keep letter case):
+            // the share itself says whether the name leads to the copy.
+            listedSize = entry.size;
+        }
+        copy.listedSize = listedSize.value_or(0);
+        if (!listedSize || *listedSize != copy.size) {
             std::printf("The copy %s does not match %s\n", copy.path.c_str(), copy.source.c_str());
             m_failure = {ShareStatus::SizeMismatch, 0, copy.source, name, 0};
             return false;
@@ -146,6 +174,12 @@ int CTransferRun::RemovePaths(std::vector<std::string> pending) {
     while (session != nullptr && !pending.empty()) {
         std::vector<std::string> retry;
         for (const std::string& path : pending) {
+            // Every attempt on a server that does not answer lasts until the request times
+            // out; once the patience is spent, the rest is not tried.
+            if (!retry.empty() && std::chrono::steady_clock::now() >= deadline) {
+                retry.push_back(path);
+                continue;
+            }
             const ShareResult removed = session->Remove(path);
             if (removed.ok() || removed.status == ShareStatus::NotFound) {
                 continue;

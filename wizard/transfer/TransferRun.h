@@ -35,8 +35,9 @@ public:
     CTransferRun(CAbstractFileTransfer& transfer, CAbstractFileTransferCallback& callback,
                  CTransferProperties& properties);
 
-    // Creates the destination folder when it is missing (a failure shows in the copies) and
-    // sets the properties' number from the pictures already there.
+    // Creates the destination folder when it is missing (a failure shows in the copies), removes
+    // the temporary files that a run killed in mid-copy left there, and sets the properties'
+    // number from the pictures already there.
     void Prepare();
 
     // Waits at the run gate, announces the picture as number `index` and copies `source` under
@@ -54,7 +55,8 @@ public:
     void SetFailure(TransferFailure failure) { m_failure = std::move(failure); }
 
     // Reads the destination folder back and checks that every copy is there with the size that
-    // was written. False (and the failure set) when one is missing or differs.
+    // was written, finding names as the share does (with or without letter case). False (and the
+    // failure set) when one is missing or differs.
     bool VerifyCopies();
 
     // Removes every copy of this run and any partial file left by a failed copy. While the server
@@ -70,6 +72,7 @@ public:
     void SetCleanupPatience(std::chrono::milliseconds patience) { m_patience = patience; }
 
 private:
+    void RemoveLeftoverTemporaries();
     // Removes the paths, retrying while the server cannot be reached; returns how many stay.
     int RemovePaths(std::vector<std::string> pending);
 

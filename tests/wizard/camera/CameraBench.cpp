@@ -114,8 +114,9 @@ bool RunEngine(SmbdFixture& server, const std::string& port, const std::string& 
     CFileTransferStep step;
 
     const auto started = std::chrono::steady_clock::now();
-    auto transfer = std::make_unique<CSambaFileTransfer>(CreateSmbSession(
-        server.Address(), std::make_shared<CFixedCredentialSource>(ShareCredentials{})));
+    auto transfer = std::make_unique<CSambaFileTransfer>(
+        CreateSmbSession(server.Address(),
+                         std::make_shared<CFixedCredentialSource>(ShareCredentials::NamedGuest())));
     transfer->SetCallback(callback);
     step.SetTransfer(std::move(transfer));
     // Like the command-line program, every run loads the camera drivers afresh.

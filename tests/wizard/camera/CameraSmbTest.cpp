@@ -48,8 +48,9 @@ TEST(CameraToShare, ADcimIsCopiedByteForByteAndOnlyItsPicturesLeaveTheCamera) {
     RecordingPoster poster;
     auto callback = std::make_shared<CFileTransferCallback>();
     callback->SetTarget(&poster, nullptr);
-    auto transfer = std::make_unique<CSambaFileTransfer>(CreateSmbSession(
-        server.Address(), std::make_shared<CFixedCredentialSource>(ShareCredentials{})));
+    auto transfer = std::make_unique<CSambaFileTransfer>(
+        CreateSmbSession(server.Address(),
+                         std::make_shared<CFixedCredentialSource>(ShareCredentials::NamedGuest())));
     transfer->SetCallback(callback);
     CFileTransferStep step;
     step.SetTransfer(std::move(transfer));

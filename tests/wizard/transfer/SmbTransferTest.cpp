@@ -1,22 +1,28 @@
 // The share layer, the copy engine and the authenticator against a real smbd on loopback, with
-// the server settings home servers really use: the default, mandatory signing, required
-// encryption (no guests: the tests copy to the personal library), SMB 3.1.1 only and names that
-// differ by letter case; and a server that only speaks SMB1, which is never used.
+// the server settings home servers really use: the stock share settings, mandatory signing,
+// required encryption (no guests: the tests copy to the personal library), SMB 3.1.1 only, names
+// that differ by letter case, and the guest share settings people add (open masks, a forced
+// user, inherited permissions, vetoed and hidden dot files); and a server that only speaks SMB1,
+// which is never used.
 #include "TransferTestSupport.h"
 #include "smbd_fixture.h"
 #include "wizard/transfer/FileTransferFactory.h"
 #include "wizard/transfer/FileTransferStep.h"
 #include "wizard/transfer/SmbSession.h"
+#include "wizard/transfer/TransferNaming.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <ostream>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -28,6 +34,12 @@ struct ServerSettings {
     const char* name;
     std::vector<std::string> globalLines;
     bool guestSessions; // the server lets guests in
+    std::vector<std::string> guestShareLines = {};
+    // A guest can write into a folder it just made. With a forced user and the stock modes
+    // nobody can (smbclient -N neither): the new folder belongs to the forced user, whose
+    // identity the session does not carry. Tests then copy into folders made beforehand, as the
+    // server's owner makes a library's folders.
+    bool newFoldersWritable = true;
 };
 
 // The settings' name stands for them in the test names ctest shows.
@@ -41,6 +53,11 @@ const ServerSettings kServerSettings[] = {
     {"RequiredEncryption", {"server smb encrypt = required"}, false},
     {"Smb3_11Only", {"server min protocol = SMB3_11"}, true},
     {"CaseSensitiveNames", {"case sensitive = yes"}, true},
+    {"OpenMasks", {}, true, {"directory mask = 0777", "create mask = 0666"}},
+    {"ForcedUser", {}, true, {"force user = nobody"}, false},
+    {"InheritedPermissions", {}, true, {"inherit permissions = yes"}},
+    {"VetoedDotFiles", {}, true, {"veto files = /._*/.DS_Store/", "delete veto files = yes"}},
+    {"HiddenDotFiles", {}, true, {"hide dot files = yes"}},
 };
 
 const std::vector<std::string> kSmb1Only = {"server min protocol = NT1",
@@ -56,7 +73,7 @@ protected:
         const ServerSettings& settings = GetParam();
         std::unique_ptr<SmbdFixture>& started = servers[settings.name];
         if (!started && whyNot.count(settings.name) == 0) {
-            started = std::make_unique<SmbdFixture>(settings.globalLines);
+            started = std::make_unique<SmbdFixture>(settings.globalLines, settings.guestShareLines);
             std::string why;
             if (!started->Start(why)) {
                 started.reset();
@@ -72,6 +89,10 @@ protected:
         }
         location = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         location = location.substr(0, location.find('/'));
+        if (!settings.newFoldersWritable) {
+            fs::create_directories(OnDisk());
+            ::chmod(OnDisk().c_str(), 0777);
+        }
         callback->SetTarget(&poster, nullptr);
         properties.groupName = "Holiday";
         properties.location = location;
@@ -85,7 +106,7 @@ protected:
     // Guests where the server lets them in, the test user where it does not.
     static ShareCredentials Credentials() {
         if (GetParam().guestSessions) {
-            return {};
+            return ShareCredentials::NamedGuest();
         }
         return {SmbdFixture::kUser, SmbdFixture::kPassword, ""};
     }
@@ -144,7 +165,8 @@ std::map<std::string, std::string> SmbTransferTest::whyNot;
 TEST_P(SmbTransferTest, SessionsKeepAwkwardNamesAndNeverOpenAFileThatExists) {
     std::unique_ptr<CAbstractShareSession> session = Session();
     const std::string folder = Share() + "/" + location;
-    ASSERT_TRUE(session->MakeFolder(folder).ok());
+    const ShareResult made = session->MakeFolder(folder);
+    ASSERT_TRUE(made.ok() || !GetParam().newFoldersWritable) << made.Message();
     EXPECT_EQ(session->MakeFolder(folder).status, ShareStatus::AlreadyExists);
     const std::string name = "100% ready #1 @home;+&Ünïcode.jpg";
     std::unique_ptr<CAbstractShareFile> file;
@@ -205,7 +227,7 @@ TEST_P(SmbTransferTest, NumbersCopiesAfterWhatTheFolderHoldsAndNeverOverwrites) 
               (std::vector<std::string>{"Holiday 10.JPG", "Holiday 11", "Holiday 3.jpg",
                                         "Holiday 7.JPG", "Holiday 8.png", "Holiday 9.png"}));
     EXPECT_EQ(ReadFile(OnDisk("Holiday 8.png")), "theirs");
-    EXPECT_EQ(ReadFile(OnDisk("Holiday 10.JPG")), sources.Contents("b.JPG"));
+    EXPECT_TRUE(ReadFile(OnDisk("Holiday 10.JPG")) == sources.Contents("b.JPG"));
 }
 
 TEST_P(SmbTransferTest, ANewFolderIsCreatedAndNumberedFromOne) {
@@ -214,7 +236,7 @@ TEST_P(SmbTransferTest, ANewFolderIsCreatedAndNumberedFromOne) {
     UseTransfer();
     step.Run(properties);
     EXPECT_EQ(FilesOnDisk(), (std::vector<std::string>{"Holiday 1.jpg", "Holiday 2.jpg"}));
-    EXPECT_EQ(ReadFile(OnDisk("Holiday 2.jpg")), sources.Contents("2.jpg"));
+    EXPECT_TRUE(ReadFile(OnDisk("Holiday 2.jpg")) == sources.Contents("2.jpg"));
 }
 
 TEST_P(SmbTransferTest, AFailedThirdCopyRemovesTheFirstTwo) {
@@ -364,6 +386,140 @@ TEST_P(SmbTransferTest, AFolderThatMayNotBeWrittenFailsTheRun) {
     EXPECT_TRUE(sources.Exists("1.jpg"));
 }
 
+TEST_P(SmbTransferTest, CopiesTakeTheirNamesWholeAndALeftoverOfAKilledRunGoes) {
+    // What a run killed in mid-copy leaves: a temporary file, never a final name.
+    PutOnDisk(TemporaryCopyName("Holiday 1.jpg"), "cut off");
+    sources.Add("1.jpg", (2 << 20) + 17);
+    sources.Add("2.jpg");
+    UseTransfer();
+    step.Run(properties);
+    EXPECT_FALSE(poster.Done().failure.Failed()) << poster.Done().failure.Describe();
+    EXPECT_EQ(FilesOnDisk(), (std::vector<std::string>{"Holiday 1.jpg", "Holiday 2.jpg"}));
+    EXPECT_TRUE(ReadFile(OnDisk("Holiday 1.jpg")) == sources.Contents("1.jpg"));
+
+    // A rename never replaces what is there.
+    std::unique_ptr<CAbstractShareSession> session = Session();
+    const std::string folder = Share() + "/" + location;
+    EXPECT_EQ(session->RenameNew(folder + "/Holiday 1.jpg", folder + "/Holiday 2.jpg").status,
+              ShareStatus::AlreadyExists);
+    EXPECT_TRUE(ReadFile(OnDisk("Holiday 1.jpg")) == sources.Contents("1.jpg"));
+    EXPECT_TRUE(ReadFile(OnDisk("Holiday 2.jpg")) == sources.Contents("2.jpg"));
+}
+
+TEST_P(SmbTransferTest, TwoWizardsCopyingIntoOneGroupNeverShareANumber) {
+    // The other wizard is writing the group's first picture: it holds the temporary name.
+    std::unique_ptr<CAbstractShareSession> other = Session();
+    const std::string folder = Share() + "/" + location;
+    fs::create_directories(OnDisk());
+    ::chmod(OnDisk().c_str(), 0777);
+    const std::string theirs = folder + "/Holiday 1.jpg";
+    std::unique_ptr<CAbstractShareFile> file;
+    ASSERT_TRUE(other->CreateNew(TemporaryCopyPath(theirs), file).ok());
+    ASSERT_TRUE(file->Write("their", 5).ok());
+
+    sources.Add("1.jpg");
+    sources.Add("2.jpg");
+    UseTransfer();
+    step.Run(properties);
+    EXPECT_FALSE(poster.Done().failure.Failed()) << poster.Done().failure.Describe();
+    EXPECT_TRUE(ReadFile(OnDisk("Holiday 2.jpg")) == sources.Contents("1.jpg"));
+    EXPECT_TRUE(ReadFile(OnDisk("Holiday 3.jpg")) == sources.Contents("2.jpg"));
+
+    ASSERT_TRUE(file->Write(" picture", 8).ok());
+    ASSERT_TRUE(file->Close().ok());
+    ASSERT_TRUE(other->RenameNew(TemporaryCopyPath(theirs), theirs).ok());
+    EXPECT_EQ(ReadFile(OnDisk("Holiday 1.jpg")), "their picture");
+    EXPECT_EQ(FilesOnDisk().size(), 3u);
+}
+
+// What takes its time, or a process of its own, runs on the stock settings only.
+class SmbStockServerTest : public SmbTransferTest {};
+
+TEST_P(SmbStockServerTest, AServerThatStopsAnsweringFailsTheRunWithinHalfAMinute) {
+    sources.Add("1.jpg", 1 << 20);
+    sources.Add("2.jpg", 4 << 20);
+    UseTransfer();
+    step.SetCleanupPatience(2s);
+    std::atomic<bool> frozen = false;
+    std::chrono::steady_clock::time_point frozenAt;
+    poster.onPost = [&](const kvAsyncData& record) {
+        auto* progress = dynamic_cast<const kvFileStatusAsyncData*>(&record);
+        if (progress != nullptr && progress->totalBytes == (4u << 20) && progress->bytesDone > 0 &&
+            !frozen) {
+            frozen = true;
+            frozenAt = std::chrono::steady_clock::now();
+            server->SignalServer(SIGSTOP);
+        }
+    };
+    step.Run(properties);
+    const auto noticed = std::chrono::steady_clock::now() - frozenAt;
+    server->SignalServer(SIGCONT);
+
+    ASSERT_TRUE(frozen);
+    EXPECT_LT(noticed, 30s);
+    EXPECT_FALSE(poster.Done().cancelled);
+    EXPECT_TRUE(IsConnectionFailure(poster.Done().failure.status))
+        << poster.Done().failure.Describe();
+    for (const std::string& name : FilesOnDisk()) {
+        EXPECT_TRUE(IsTemporaryCopyName(name) ||
+                    ReadFile(OnDisk(name)) == sources.Contents("1.jpg"))
+            << name << " holds something else than its picture";
+    }
+}
+
+// A copy run in a child process that is killed in the middle of its second picture, as a logout
+// (SIGTERM) or the user (SIGKILL) ends it.
+TEST_P(SmbStockServerTest, AWizardKilledInMidCopyLeavesNoCutOffPictureUnderARealName) {
+    sources.Add("1.jpg", 1 << 20);
+    sources.Add("2.jpg", 4 << 20);
+    for (const int signal : {SIGKILL, SIGTERM}) {
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(ready[0]);
+            poster.onPost = [&](const kvAsyncData& record) {
+                auto* progress = dynamic_cast<const kvFileStatusAsyncData*>(&record);
+                if (progress != nullptr && progress->totalBytes == (4u << 20) &&
+                    progress->bytesDone >= (2u << 20)) {
+                    const char byte = 1;
+                    (void)!::write(ready[1], &byte, 1);
+                    ::pause(); // half of the picture is on the server when the signal comes
+                }
+            };
+            UseTransfer();
+            step.Run(properties);
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        pollfd waiting{ready[0], POLLIN, 0};
+        const bool reached = ::poll(&waiting, 1, 20000) == 1;
+        ::close(ready[0]);
+        ::kill(child, signal);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(reached) << "the child never reached its second picture";
+
+        const std::vector<std::string> left = FilesOnDisk();
+        EXPECT_EQ(left,
+                  (std::vector<std::string>{TemporaryCopyName("Holiday 2.jpg"), "Holiday 1.jpg"}));
+        EXPECT_TRUE(ReadFile(OnDisk("Holiday 1.jpg")) == sources.Contents("1.jpg"));
+
+        // The next run clears the leftover and numbers on.
+        RecordingPoster next;
+        callback->SetTarget(&next, nullptr);
+        UseTransfer();
+        step.Run(properties);
+        EXPECT_FALSE(next.Done().failure.Failed()) << next.Done().failure.Describe();
+        EXPECT_EQ(FilesOnDisk(),
+                  (std::vector<std::string>{"Holiday 1.jpg", "Holiday 2.jpg", "Holiday 3.jpg"}));
+        EXPECT_TRUE(ReadFile(OnDisk("Holiday 3.jpg")) == sources.Contents("2.jpg"));
+        callback->SetTarget(&poster, nullptr);
+        fs::remove_all(OnDisk());
+    }
+}
+
 class SmbAuthenticationTest : public SmbTransferTest {
 protected:
     std::unique_ptr<CAbstractFileTransfer> Create(const std::string& address, uint8_t library) {
@@ -382,7 +538,8 @@ protected:
 TEST_P(SmbAuthenticationTest, TheFamilyLibraryOpensForGuestsUnlessTheServerRefusesThem) {
     const ShareCredentials user{SmbdFixture::kUser, SmbdFixture::kPassword, ""};
     prompt.script = {{true, user, false}};
-    EXPECT_NE(Create(server->Address(), 0), nullptr);
+    EXPECT_NE(Create(server->Address(), 0), nullptr)
+        << (prompt.failures.empty() ? "" : prompt.failures.front());
     if (GetParam().guestSessions) {
         EXPECT_TRUE(prompt.askedShares.empty());
     } else {
@@ -391,8 +548,67 @@ TEST_P(SmbAuthenticationTest, TheFamilyLibraryOpensForGuestsUnlessTheServerRefus
         EXPECT_EQ(prompt.shownFailures[0], kNeedsCredentials);
         EXPECT_EQ(cache->Find(server->Address(), SmbdFixture::kGuestShare), user);
     }
-    EXPECT_TRUE(fs::is_empty(server->ShareDirectory(SmbdFixture::kGuestShare)))
-        << "the write check leaves nothing behind";
+    for (const auto& entry :
+         fs::directory_iterator(server->ShareDirectory(SmbdFixture::kGuestShare))) {
+        EXPECT_EQ(entry.path().filename().string().find("write-check"), std::string::npos)
+            << "the write check leaves nothing behind";
+    }
+}
+
+TEST_P(SmbAuthenticationTest, AGuestWritesIntoTheNewGroupFolderItMade) {
+    properties.library = 0;
+    properties.location = location + "/FamilyPhotos/Photo";
+    const ShareCredentials user{SmbdFixture::kUser, SmbdFixture::kPassword, ""};
+    prompt.script = {{true, user, false}};
+    std::unique_ptr<CAbstractFileTransfer> transfer = Create(server->Address(), 0);
+    ASSERT_NE(transfer, nullptr);
+    if (GetParam().guestSessions) {
+        EXPECT_TRUE(cache->Find(server->Address(), SmbdFixture::kGuestShare)->IsGuest());
+        // The server took the session for its guest account, not for an anonymous one.
+        EXPECT_NE(server->LogText().find("No such user snapferry-guest"), std::string::npos);
+    }
+    // The folders the run makes belong to the session that made them, with the server's
+    // default modes: only a session that owns them can write the pictures in.
+    ::mkdir((server->ShareDirectory(SmbdFixture::kGuestShare) + "/" + location).c_str(), 0777);
+    ::chmod((server->ShareDirectory(SmbdFixture::kGuestShare) + "/" + location).c_str(), 0777);
+    const std::string folder =
+        server->ShareDirectory(SmbdFixture::kGuestShare) + "/" + location + "/FamilyPhotos";
+    sources.Add("1.jpg");
+    sources.Add("2.jpg");
+    ::mkdir(folder.c_str(), 0777);
+    ::chmod(folder.c_str(), 0777);
+    transfer->SetCallback(callback);
+    step.SetTransfer(std::move(transfer));
+    step.Run(properties);
+    if (!GetParam().newFoldersWritable) {
+        // Refused, said so, and nothing is left but the empty folder.
+        EXPECT_EQ(poster.Done().failure.status, ShareStatus::AccessDenied);
+        EXPECT_TRUE(fs::is_empty(folder + "/Photo"));
+        return;
+    }
+    EXPECT_FALSE(poster.Done().failure.Failed()) << poster.Done().failure.Describe();
+    EXPECT_TRUE(ReadFile(folder + "/Photo/Holiday 1.jpg") == sources.Contents("1.jpg"));
+    EXPECT_TRUE(ReadFile(folder + "/Photo/Holiday 2.jpg") == sources.Contents("2.jpg"));
+}
+
+TEST_P(SmbAuthenticationTest, TheWriteCheckGoesWhereThePicturesGo) {
+    if (!GetParam().guestSessions) {
+        GTEST_SKIP() << "guests only";
+    }
+    // Guests may list the library and write only in one folder of it.
+    const std::string library = server->ShareDirectory(SmbdFixture::kGuestShare);
+    fs::create_directories(library + "/Open");
+    ::chmod((library + "/Open").c_str(), 0777);
+    ::chmod(library.c_str(), 0755);
+    CDialogAuthenticator authenticator(server->Address(), 0);
+    authenticator.SetOwner(&prompt);
+    authenticator.SetCredentialCache(cache);
+    authenticator.SetDestination("Open/Trip/Day 1");
+    EXPECT_TRUE(authenticator.Authenticate());
+    EXPECT_TRUE(prompt.askedShares.empty());
+    EXPECT_TRUE(fs::is_empty(library + "/Open"));
+    ::chmod(library.c_str(), 0777);
+    fs::remove_all(library + "/Open");
 }
 
 TEST_P(SmbAuthenticationTest, AFamilyLibraryGuestsMayOnlyReadAsksForCredentials) {
@@ -442,10 +658,48 @@ std::string SettingsName(const ::testing::TestParamInfo<ServerSettings>& info) {
     return info.param.name;
 }
 
+INSTANTIATE_TEST_SUITE_P(Servers, SmbStockServerTest, ::testing::Values(kServerSettings[0]),
+                         SettingsName);
 INSTANTIATE_TEST_SUITE_P(Servers, SmbTransferTest, ::testing::ValuesIn(kServerSettings),
                          SettingsName);
 INSTANTIATE_TEST_SUITE_P(Servers, SmbAuthenticationTest, ::testing::ValuesIn(kServerSettings),
                          SettingsName);
+
+// A server that keeps no letter case stores every name in lower case: the copies are found as
+// the share finds them, and the originals go after a copy with delete.
+TEST(SmbNamesWithoutCase, TheReadBackFindsTheCopiesAndTheOriginalsGo) {
+    SmbdFixture server({"case sensitive = no", "preserve case = no", "default case = lower"});
+    std::string why;
+    if (!server.Start(why)) {
+        GTEST_SKIP() << "no smbd: " << why;
+    }
+    SourceFolder sources;
+    sources.Add("1.JPG");
+    sources.Add("2.jpg");
+    RecordingPoster poster;
+    auto callback = std::make_shared<CFileTransferCallback>();
+    callback->SetTarget(&poster, nullptr);
+    CTransferProperties properties;
+    properties.groupName = "Holiday";
+    properties.location = "Trip";
+    properties.pictures = &sources.Pictures();
+    properties.deleteAfterCopy = true;
+    auto transfer = std::make_unique<CSambaFileTransfer>(
+        CreateSmbSession(server.Address(),
+                         std::make_shared<CFixedCredentialSource>(ShareCredentials::NamedGuest())));
+    transfer->SetCallback(callback);
+    CFileTransferStep step;
+    step.SetTransfer(std::move(transfer));
+    const std::string first = sources.Contents("1.JPG");
+    const std::string second = sources.Contents("2.jpg");
+    step.Run(properties);
+
+    EXPECT_FALSE(poster.Done().failure.Failed()) << poster.Done().failure.Describe();
+    const std::string folder = server.ShareDirectory(SmbdFixture::kGuestShare) + "/trip";
+    EXPECT_TRUE(ReadFile(folder + "/holiday 1.jpg") == first);
+    EXPECT_TRUE(ReadFile(folder + "/holiday 2.jpg") == second);
+    EXPECT_FALSE(sources.Exists("1.JPG") || sources.Exists("2.jpg"));
+}
 
 TEST(SmbAuthentication, AServerThatIsGoneIsReportedWithoutAPrompt) {
     const std::string address = "127.0.0.1:1"; // nothing listens there

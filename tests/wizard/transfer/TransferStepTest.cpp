@@ -2,6 +2,7 @@
 // the delete pass and every way a run can be cancelled.
 #include "TransferTestSupport.h"
 #include "wizard/transfer/FileTransferStep.h"
+#include "wizard/transfer/TransferNaming.h"
 
 #include <gtest/gtest.h>
 
@@ -184,7 +185,7 @@ TEST_F(TransferStepTest, APartialFileThatCouldNotBeRemovedAtOnceGoesWithTheRollb
         return {};
     };
     // The copy's own clean-up meets the broken connection; the run's rollback finds it back.
-    share->stuck = {Path("Holiday 2.jpg")};
+    share->stuck = {TemporaryCopyPath(Path("Holiday 2.jpg"))};
     share->removeFailures = 1;
     step.Run(properties);
     EXPECT_EQ(FilesOnShare(), 0u);
@@ -195,12 +196,13 @@ TEST_F(TransferStepTest, APartialFileThatCouldNotBeRemovedAtOnceGoesWithTheRollb
     // A server that never comes back: the copy and the partial file are both counted.
     share->files.clear();
     share->removeFailures = -1;
-    share->stuck = {Path("Holiday 1.jpg"), Path("Holiday 2.jpg")};
+    share->stuck = {Path("Holiday 1.jpg"), TemporaryCopyPath(Path("Holiday 2.jpg"))};
     RecordingPoster second;
     callback->SetTarget(&second, nullptr);
     step.Run(properties);
     EXPECT_EQ(second.Done().failure.leftBehind, 2);
-    EXPECT_TRUE(OnShare("Holiday 2.jpg"));
+    EXPECT_FALSE(OnShare("Holiday 2.jpg")) << "a cut-off copy never has a final name";
+    EXPECT_TRUE(OnShare(TemporaryCopyName("Holiday 2.jpg")));
 }
 
 TEST_F(TransferStepTest, CopiesThatCannotBeRemovedAreRetriedAndThenReported) {
@@ -252,6 +254,80 @@ TEST_F(TransferStepTest, ACopyMissingFromTheReadBackAbortsBeforeAnySourceIsDelet
     EXPECT_EQ(poster.Done().failure.destination, "Holiday 2.jpg");
     EXPECT_FALSE(poster.Done().cancelled);
     EXPECT_TRUE(poster.All<kvDeleteStatusAsyncData>().empty());
+}
+
+TEST(TransferRunOnShares, QuirksOfTheShareNeitherLoseACopyNorFailAGoodRun) {
+    const std::string folder = kFolder;
+    const auto path = [&folder](const std::string& name) { return folder + "/" + name; };
+    const std::string busy = TemporaryCopyName("Holiday 2.jpg");
+    struct Case {
+        const char* what;
+        std::function<void(FakeShare::State&)> plant;
+        std::vector<std::string> expected; // the folder afterwards
+    };
+    const Case cases[] = {
+        {"a share that keeps no letter case still reads the copies back",
+         [](FakeShare::State& share) { share.lowerCaseNames = true; },
+         {"holiday 1.jpg", "holiday 2.jpg"}},
+        {"a name taken while the copy was written moves it to the next number",
+         [&path](FakeShare::State& share) {
+             share.beforeRename = [&share, &path](const std::string& target) -> ShareResult {
+                 std::lock_guard lock(share.mutex);
+                 if (target == path("Holiday 1.jpg")) {
+                     share.files.emplace(target, "theirs");
+                 }
+                 return {};
+             };
+         },
+         {"Holiday 1.jpg", "Holiday 2.jpg", "Holiday 3.jpg"}},
+        {"a killed run's leftover goes",
+         [&path](FakeShare::State& share) {
+             share.files[path(TemporaryCopyName("Holiday 1.jpg"))] = "cut off";
+         },
+         {"Holiday 1.jpg", "Holiday 2.jpg"}},
+        {"a temporary name another wizard is writing keeps its number",
+         [&path, &busy](FakeShare::State& share) {
+             share.files[path(busy)] = "being written";
+             share.stuck = {path(busy)};
+             share.removeFailure = ShareStatus::AccessDenied;
+         },
+         {busy, "Holiday 1.jpg", "Holiday 3.jpg"}},
+    };
+    for (const Case& quirk : cases) {
+        SCOPED_TRACE(quirk.what);
+        SourceFolder sources;
+        sources.Add("a.jpg");
+        sources.Add("b.jpg");
+        const std::string first = sources.Contents("a.jpg");
+        auto share = std::make_shared<FakeShare::State>();
+        share->folders = {"FamilyLibrary/MyPhotos", folder};
+        quirk.plant(*share);
+        RecordingPoster poster;
+        auto callback = std::make_shared<CFileTransferCallback>();
+        callback->SetTarget(&poster, nullptr);
+        auto transfer = std::make_unique<CSambaFileTransfer>(std::make_unique<FakeShare>(share));
+        transfer->SetCallback(callback);
+        CFileTransferStep step;
+        step.SetTransfer(std::move(transfer));
+        CTransferProperties properties;
+        properties.groupName = "Holiday";
+        properties.location = "MyPhotos/Trip";
+        properties.pictures = &sources.Pictures();
+        properties.deleteAfterCopy = true;
+        step.Run(properties);
+
+        EXPECT_FALSE(poster.Done().failure.Failed()) << poster.Done().failure.Describe();
+        std::vector<std::string> names;
+        for (const auto& [stored, contents] : share->files) {
+            names.push_back(stored.substr(stored.rfind('/') + 1));
+        }
+        EXPECT_EQ(names, quirk.expected);
+        EXPECT_FALSE(sources.Exists("a.jpg") || sources.Exists("b.jpg"))
+            << "the originals go once their copies are read back";
+        if (share->files[path("Holiday 1.jpg")] == "theirs") {
+            EXPECT_EQ(share->files[path("Holiday 2.jpg")], first);
+        }
+    }
 }
 
 TEST_F(TransferStepTest, CancelDuringAFileRemovesItsPartAndEveryCopy) {

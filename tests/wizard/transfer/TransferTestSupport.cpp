@@ -1,5 +1,7 @@
 #include "TransferTestSupport.h"
 
+#include "wizard/transfer/TransferNaming.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,6 +27,18 @@ std::string ParentOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+std::string FinalPathOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (!IsTemporaryCopyName(name)) {
+        return path;
+    }
+    // What the temporary name adds around the final one: ".~" before it, the rest after.
+    const size_t added = TemporaryCopyName("").size();
+    const std::string finalName = name.substr(2, name.size() - added);
+    return slash == std::string::npos ? finalName : path.substr(0, slash + 1) + finalName;
+}
+
 class FakeFile : public CAbstractShareFile {
 public:
     FakeFile(std::shared_ptr<FakeShare::State> state, std::string path)
@@ -39,7 +53,7 @@ public:
             written = m_state->files[m_path].size();
         }
         if (check) {
-            if (ShareResult result = check(m_path, written); !result.ok()) {
+            if (ShareResult result = check(FinalPathOf(m_path), written); !result.ok()) {
                 return result;
             }
         }
@@ -55,6 +69,16 @@ private:
 };
 
 } // namespace
+
+std::optional<std::string> FakeShare::State::Find(const std::string& path) const {
+    const std::string wanted = Folded(path);
+    for (const auto& [name, contents] : files) {
+        if (Folded(name) == wanted && unlisted.count(name) == 0) {
+            return name;
+        }
+    }
+    return std::nullopt;
+}
 
 bool FakeShare::State::Exists(const std::string& path) const {
     const std::string wanted = Folded(path);
@@ -121,8 +145,49 @@ ShareResult FakeShare::CreateNew(const std::string& path,
     if (parent.find('/') != std::string::npos && !state->Exists(parent)) {
         return {ShareStatus::NotFound, ENOENT};
     }
-    state->files[path];
-    file = std::make_unique<FakeFile>(state, path);
+    const std::string stored = state->lowerCaseNames ? Folded(path) : path;
+    state->files[stored];
+    file = std::make_unique<FakeFile>(state, stored);
+    return {};
+}
+
+ShareResult FakeShare::Stat(const std::string& path, ShareEntry& entry) {
+    std::lock_guard lock(state->mutex);
+    if (std::optional<std::string> found = state->Find(path)) {
+        entry = {found->substr(found->rfind('/') + 1), false, state->files[*found].size()};
+        return {};
+    }
+    for (const std::string& folder : state->folders) {
+        if (Folded(folder) == Folded(path)) {
+            entry = {folder.substr(folder.rfind('/') + 1), true, 0};
+            return {};
+        }
+    }
+    return {ShareStatus::NotFound, ENOENT};
+}
+
+ShareResult FakeShare::RenameNew(const std::string& from, const std::string& to) {
+    std::function<ShareResult(const std::string&)> check;
+    {
+        std::lock_guard lock(state->mutex);
+        check = state->beforeRename;
+    }
+    if (check) {
+        if (ShareResult result = check(to); !result.ok()) {
+            return result;
+        }
+    }
+    std::lock_guard lock(state->mutex);
+    const std::optional<std::string> source = state->Find(from);
+    if (!source) {
+        return {ShareStatus::NotFound, ENOENT};
+    }
+    if (state->Exists(to)) {
+        return {ShareStatus::AlreadyExists, EEXIST};
+    }
+    std::string contents = std::move(state->files[*source]);
+    state->files.erase(*source);
+    state->files[state->lowerCaseNames ? Folded(to) : to] = std::move(contents);
     return {};
 }
 
@@ -134,10 +199,14 @@ ShareResult FakeShare::Remove(const std::string& path) {
         }
         return {state->removeFailure, EIO};
     }
-    if (state->files.erase(path) == 0) {
-        return {ShareStatus::NotFound, ENOENT};
+    const std::string wanted = Folded(path);
+    for (auto file = state->files.begin(); file != state->files.end(); ++file) {
+        if (Folded(file->first) == wanted) {
+            state->files.erase(file);
+            return {};
+        }
     }
-    return {};
+    return {ShareStatus::NotFound, ENOENT};
 }
 
 void RecordingPoster::Post(std::unique_ptr<kvAsyncData> record) {

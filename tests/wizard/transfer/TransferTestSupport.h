@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -30,8 +31,9 @@ public:
         ShareStatus createFailure = ShareStatus::AccessDenied;
         // Every create answers that the name is taken.
         bool everyNameTaken = false;
-        // Called before every write with the path and the bytes already written; a failure
-        // fails the write.
+        // Called before every write with the path the copy is to have (the final name, while the
+        // bytes go to its temporary name) and the bytes already written; a failure fails the
+        // write.
         std::function<ShareResult(const std::string&, uint64_t)> beforeWrite;
         // Removing these paths fails with removeFailure, removeFailures more times (-1: always).
         std::set<std::string> stuck;
@@ -40,10 +42,16 @@ public:
         ShareStatus listFailure = ShareStatus::Ok;
         // Sizes the listing reports instead of the real ones.
         std::map<std::string, uint64_t> listedSize;
-        // Files that are there but that the listing leaves out.
+        // Files that are stored but that neither the listing nor a lookup finds.
         std::set<std::string> unlisted;
+        // The share keeps no letter case: every name is stored in lower case.
+        bool lowerCaseNames = false;
+        // Called before a rename with its target; a failure fails the rename.
+        std::function<ShareResult(const std::string&)> beforeRename;
 
         bool Exists(const std::string& path) const; // without letter case; mutex held
+        // The stored path that `path` names (without letter case), or nothing; mutex held.
+        std::optional<std::string> Find(const std::string& path) const;
     };
 
     FakeShare() : state(std::make_shared<State>()) {}
@@ -55,6 +63,8 @@ public:
     ShareResult CreateNew(const std::string& path,
                           std::unique_ptr<CAbstractShareFile>& file) override;
     ShareResult Remove(const std::string& path) override;
+    ShareResult Stat(const std::string& path, ShareEntry& entry) override;
+    ShareResult RenameNew(const std::string& from, const std::string& to) override;
 
     std::shared_ptr<State> state;
 };

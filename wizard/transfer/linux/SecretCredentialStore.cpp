@@ -72,8 +72,7 @@ public:
 
     bool Save(const std::string& server, const ShareCredentials& credentials) override {
         SmbEndpoint endpoint;
-        if (credentials.IsAnonymous() || !HasSessionBus() ||
-            !ParseServerAddress(server, endpoint)) {
+        if (credentials.IsGuest() || !HasSessionBus() || !ParseServerAddress(server, endpoint)) {
             return false;
         }
         const std::string label = "smb://" + credentials.user + "@" + server;

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
 
 namespace {
 
@@ -27,6 +28,12 @@ struct ContextDeleter {
 using ContextPtr = std::unique_ptr<SMBCCTX, ContextDeleter>;
 
 constexpr unsigned kDosAttributeDirectory = 0x10;
+
+// How long one request may wait for the server's answer. A server that stops answering in the
+// middle of a copy (frozen, or its machine gone without closing the connection) is given up on
+// after this, instead of the minutes the connection would otherwise hang; a 1 MiB piece needs
+// less than a megabit per second to arrive in time.
+constexpr int kRequestTimeoutMs = 10000;
 
 // How long the explanation of a failed negotiation may take; a server that speaks at all answers
 // a negotiation at once.
@@ -60,6 +67,9 @@ private:
     CSmbSession& m_session;
     SMBCCTX* m_context;
     SMBCFILE* m_file;
+    // The server stopped answering while this file was written: closing it would only wait for
+    // the same time-out again, twice.
+    bool m_abandoned = false;
 };
 
 class CSmbSession : public CAbstractShareSession {
@@ -131,6 +141,39 @@ public:
         });
     }
 
+    ShareResult Stat(const std::string& path, ShareEntry& entry) override {
+        return OnPath(path, 1, [this, &path, &entry](SMBCCTX* context, const std::string& url) {
+            const ShareResult result = StatLocked(context, url, entry);
+            const std::vector<std::string> parts = SplitPathParts(path);
+            entry.name = parts.empty() ? std::string() : parts.back();
+            return result;
+        });
+    }
+
+    ShareResult RenameNew(const std::string& from, const std::string& to) override {
+        if (!IsSoundSharePath(to) || SplitPathParts(to).size() < 2) {
+            return {ShareStatus::InvalidName, EINVAL};
+        }
+        const std::string target = BuildSmbUrl(m_endpoint.host, to);
+        return OnPath(from, 2, [this, &target](SMBCCTX* context, const std::string& url) {
+            // The library's rename replaces a taken name (it removes the file there and tries
+            // again), so a taken name is looked for first. What remains is the moment between
+            // the look and the rename, in which only a program that does not reserve names as
+            // the copies do could make a file of that name.
+            ShareEntry existing;
+            if (const ShareResult found = StatLocked(context, target, existing); found.ok()) {
+                return ShareResult{ShareStatus::AlreadyExists, EEXIST};
+            } else if (found.status != ShareStatus::NotFound) {
+                return found;
+            }
+            if (smbc_getFunctionRename(context)(context, url.c_str(), context, target.c_str()) !=
+                0) {
+                return Failure(errno);
+            }
+            return ShareResult{};
+        });
+    }
+
     // Called with the library lock held.
     ShareResult Failure(int error) {
         ShareResult result = ShareResultFromErrno(error == 0 ? EIO : error);
@@ -138,12 +181,26 @@ public:
             // The context's connection is gone; the next operation starts a new one.
             m_reconnect = true;
         }
+        if (error == ETIMEDOUT) {
+            m_unanswered = true;
+        }
         return result;
     }
 
     void FileClosed() { --m_openFiles; }
 
 private:
+    // With the library lock held.
+    ShareResult StatLocked(SMBCCTX* context, const std::string& url, ShareEntry& entry) {
+        struct stat status {};
+        if (smbc_getFunctionStat(context)(context, url.c_str(), &status) != 0) {
+            return Failure(errno);
+        }
+        entry.isFolder = S_ISDIR(status.st_mode);
+        entry.size = static_cast<uint64_t>(status.st_size);
+        return {};
+    }
+
     // Runs `operation` with the library lock held, on a ready context and the address of `path`,
     // once the path is sound and has at least `minimumParts` parts (the share, then a name).
     template <class Operation>
@@ -174,6 +231,17 @@ private:
     // With the library lock held: a context that is ready to use.
     ShareResult Ready() {
         if (m_context && m_reconnect && m_openFiles == 0) {
+            if (m_unanswered) {
+                // Shutting the context down would close its files and connections over a
+                // connection whose server does not answer, each close waiting for the time-out.
+                // Without the shutdown the library frees it only when nothing is open; otherwise
+                // it is given up, with its sockets, once for each server that froze.
+                SMBCCTX* context = m_context.release();
+                if (smbc_free_context(context, 0) != 0) {
+                    std::printf("Leaving the connection to %s that stopped answering\n",
+                                m_serverText.c_str());
+                }
+            }
             m_context.reset();
         }
         if (m_context) {
@@ -195,6 +263,7 @@ private:
         // SMB1 is never spoken, whatever the system's client settings allow: it is unsafe, and
         // a server that offers nothing else is told apart and explained instead.
         smbc_setOptionProtocols(context.get(), "SMB2_02", nullptr);
+        smbc_setTimeout(context.get(), kRequestTimeoutMs);
         if (m_endpoint.port != 0) {
             smbc_setPort(context.get(), m_endpoint.port);
         }
@@ -206,6 +275,7 @@ private:
         }
         m_context = std::move(context);
         m_reconnect = false;
+        m_unanswered = false;
         m_answered = false;
         return {};
     }
@@ -230,7 +300,8 @@ private:
     std::shared_ptr<CAbstractCredentialSource> m_credentials;
     ContextPtr m_context;
     bool m_reconnect = false;
-    bool m_answered = false; // the server has answered this context once
+    bool m_unanswered = false; // a request of this context timed out
+    bool m_answered = false;   // the server has answered this context once
     int m_openFiles = 0;
 
     friend class CSmbShareFile;
@@ -251,7 +322,9 @@ ShareResult CSmbShareFile::Write(const void* data, size_t size) {
     while (size > 0) {
         const ssize_t written = smbc_getFunctionWrite(m_context)(m_context, m_file, bytes, size);
         if (written <= 0) {
-            return m_session.Failure(written == 0 ? EIO : errno);
+            const int error = written == 0 ? EIO : errno;
+            m_abandoned = error == ETIMEDOUT;
+            return m_session.Failure(error);
         }
         bytes += written;
         size -= static_cast<size_t>(written);
@@ -264,6 +337,11 @@ ShareResult CSmbShareFile::Close() {
         return {ShareStatus::Failed, EBADF};
     }
     std::lock_guard lock(LibraryMutex());
+    if (m_abandoned) {
+        m_file = nullptr;
+        m_session.FileClosed();
+        return {ShareStatus::Unreachable, ETIMEDOUT};
+    }
     const int closed = smbc_getFunctionClose(m_context)(m_context, m_file);
     const int error = errno;
     m_file = nullptr;
