@@ -20,9 +20,6 @@ namespace {
 
 constexpr unsigned kCaption = 116;
 constexpr unsigned kCannotOpen = 135;
-constexpr unsigned kCopiedCount = 139; // "%u picture(s) were copied."
-// "%u picture(s) could not be copied from the camera."
-constexpr unsigned kCameraSkippedCount = 186;
 constexpr int kTextWidth = 290;
 
 wxStaticText* AddText(wxWindow* parent, wxSizer* column, int id, const wxString& text) {
@@ -30,15 +27,6 @@ wxStaticText* AddText(wxWindow* parent, wxSizer* column, int id, const wxString&
     label->Wrap(kTextWidth);
     column->Add(label, 0, wxBOTTOM, 14);
     return label;
-}
-
-// The pictures copied, and those that stayed on the camera when a camera run passed over some.
-std::string CountText(uint32_t copied, uint32_t skipped) {
-    std::string text = FormatBrandedText(kCopiedCount, copied);
-    if (skipped > 0) {
-        text += "\n" + FormatBrandedText(kCameraSkippedCount, skipped);
-    }
-    return text;
 }
 
 } // namespace
@@ -64,7 +52,8 @@ void CFinishPage::OnSetActive() {
     CSnapferryPropSheet& sheet = Sheet();
     sheet.ShowBackButton(true);
     sheet.SetWizardButtons(FixedPageButtons(kFinishPage));
-    m_count->SetLabel(ToWxText(CountText(sheet.copiedCount, sheet.skippedCount)));
+    m_count->SetLabel(ToWxText(RunFinishLines(sheet.copiedCount, sheet.skippedCount,
+                                              sheet.firstSkipped, sheet.lastFailure)));
     const std::string shown = sheet.properties.location.empty()
                                   ? LibraryShareName(sheet.settings.usePersonalLibrary)
                                   : sheet.properties.location;

@@ -3,6 +3,23 @@
 #include "common/branding/Branding.h"
 #include "wizard/transfer/TransferTexts.h"
 
+namespace {
+
+std::string FileNameOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The file left on the server, on a line of its own, when there is one.
+std::string LeftOnServerLine(const TransferFailure& failure) {
+    if (failure.leftBehind == 0 || failure.leftBehindPath.empty()) {
+        return {};
+    }
+    return "\n" + FormatBrandedText(kLeftOnServerText, failure.leftBehindPath);
+}
+
+} // namespace
+
 std::string RunFailureLine(const TransferFailure& failure) {
     if (!failure.Failed()) {
         return {};
@@ -10,6 +27,21 @@ std::string RunFailureLine(const TransferFailure& failure) {
     const std::string reason = ShareReasonText({failure.status, failure.error});
     // Claiming a clean share while copies are still on it would send the user away misinformed.
     return failure.leftBehind > 0
-               ? FormatBrandedText(kRunFailedLeftText, reason, failure.leftBehind)
+               ? FormatBrandedText(kRunFailedLeftText, reason, failure.leftBehind) +
+                     LeftOnServerLine(failure)
                : FormatBrandedText(kRunFailedText, reason);
+}
+
+std::string RunFinishLines(uint32_t copied, uint32_t skipped, const TransferFailure& firstSkipped,
+                           const TransferFailure& ending) {
+    std::string text = FormatBrandedText(kCopiedCountText, copied);
+    if (skipped > 0) {
+        text += "\n" + FormatBrandedText(kSkippedCountText, skipped);
+        if (firstSkipped.Failed()) {
+            text += "\n" +
+                    FormatBrandedText(kSkippedWhyText, FileNameOf(firstSkipped.source),
+                                      ShareReasonText({firstSkipped.status, firstSkipped.error}));
+        }
+    }
+    return text + LeftOnServerLine(ending);
 }

@@ -466,6 +466,7 @@ bool CSnapferryPropSheet::StartTransferThreads(
     properties.cameraDeviceId = cameraDeviceId;
     copiedCount = 0;
     skippedCount = 0;
+    firstSkipped = {};
     lastFailure = {};
     if (!m_fileStep.Start(properties)) {
         return false;
@@ -559,6 +560,7 @@ void CSnapferryPropSheet::ApplyDoneCopy(const kvDoneCopyAsyncData& record) {
                                            .count()),
                 static_cast<long long>(m_longestTickWait.count()));
     skippedCount = record.skipped;
+    firstSkipped = record.firstSkipped;
     if (record.failure.Failed()) {
         std::printf("Copy run failed: %s\n", record.failure.Describe().c_str());
     }

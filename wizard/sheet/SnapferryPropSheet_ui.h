@@ -134,6 +134,7 @@ public:
     // passed over (a camera run), and why it failed.
     uint32_t copiedCount = 0;
     uint32_t skippedCount = 0;
+    TransferFailure firstSkipped;
     TransferFailure lastFailure;
 
     // Tests and the pages reach the controls through these.

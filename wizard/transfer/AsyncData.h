@@ -91,27 +91,35 @@ public:
 struct TransferFailure {
     ShareStatus status = ShareStatus::Ok; // Ok: the run did not fail
     int error = 0;
-    std::string source;      // the picture being copied, when a copy failed
-    std::string destination; // its destination name, when it has one
-    int leftBehind = 0;      // copies of the run that could not be removed from the share
+    std::string source;              // the picture being copied, when a copy failed
+    std::string destination;         // its destination name, when it has one
+    int leftBehind = 0;              // copies of the run that could not be removed from the share
+    std::string leftBehindPath = {}; // the first of them (a share path)
 
     bool Failed() const { return status != ShareStatus::Ok; }
     // A readable English line for diagnostics: what failed, why, and what was left behind.
     std::string Describe() const;
 };
 
+// The pictures a run could not copy and passed over while it went on.
+struct PassedOver {
+    uint32_t count = 0;
+    TransferFailure first; // why the first of them could not be copied, and which it was
+};
+
 class kvDoneCopyAsyncData : public kvAsyncData {
 public:
     kvDoneCopyAsyncData(CAbstractAsyncDataSheet* target, bool wasCancelled,
-                        TransferFailure why = {}, uint32_t passedOver = 0)
+                        TransferFailure why = {}, PassedOver passed = {})
         : kvAsyncData(target), cancelled(wasCancelled), failure(std::move(why)),
-          skipped(passedOver) {}
+          skipped(passed.count), firstSkipped(std::move(passed.first)) {}
     void Apply() override;
 
     bool cancelled;
     TransferFailure failure;
     // Pictures that could not be copied and were passed over while the run went on.
     uint32_t skipped;
+    TransferFailure firstSkipped;
 };
 
 class kvSwitchDeletePageAsyncData : public kvAsyncData {

@@ -97,8 +97,8 @@ bool CFileTransferCallback::OnDeleteFile(uint32_t total, uint32_t index, const s
 }
 
 void CFileTransferCallback::OnDone(bool cancelled, const TransferFailure& failure,
-                                   uint32_t skipped) {
-    Post<kvDoneCopyAsyncData>(cancelled, failure, skipped);
+                                   const PassedOver& passedOver) {
+    Post<kvDoneCopyAsyncData>(cancelled, failure, passedOver);
 }
 
 CRunCallback::CRunCallback(std::shared_ptr<CAbstractFileTransferCallback> page,
@@ -122,8 +122,9 @@ bool CRunCallback::OnDeleteFile(uint32_t total, uint32_t index, const std::strin
     return IsCancelled();
 }
 
-void CRunCallback::OnDone(bool cancelled, const TransferFailure& failure, uint32_t skipped) {
-    m_page->OnDone(cancelled, failure, skipped);
+void CRunCallback::OnDone(bool cancelled, const TransferFailure& failure,
+                          const PassedOver& passedOver) {
+    m_page->OnDone(cancelled, failure, passedOver);
 }
 
 void CAbstractFileTransfer::SetCallback(std::shared_ptr<CAbstractFileTransferCallback> callback) {

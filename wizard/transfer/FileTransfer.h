@@ -59,9 +59,10 @@ public:
     virtual bool OnDeleteFile(uint32_t total, uint32_t index, const std::string& name) = 0;
     // Once per run, on every path, when the run has ended and its rollback is done. `cancelled`
     // says whether the run ended through a cancel; `failure` why it failed, when it did;
-    // `skipped` how many pictures could not be copied and were passed over (a camera run goes on
-    // after them).
-    virtual void OnDone(bool cancelled, const TransferFailure& failure, uint32_t skipped) = 0;
+    // `passedOver` the pictures that could not be copied and were passed over (a camera run
+    // goes on after them).
+    virtual void OnDone(bool cancelled, const TransferFailure& failure,
+                        const PassedOver& passedOver) = 0;
 
     // UI thread: the controls of the attached run (the one the step started last with this
     // callback).
@@ -97,7 +98,8 @@ public:
     int OnCopyProgress(uint64_t totalBytes, uint64_t bytesTransferred) override;
     bool OnCopyFile(uint32_t total, uint32_t index, const std::string& name) override;
     bool OnDeleteFile(uint32_t total, uint32_t index, const std::string& name) override;
-    void OnDone(bool cancelled, const TransferFailure& failure, uint32_t skipped) override;
+    void OnDone(bool cancelled, const TransferFailure& failure,
+                const PassedOver& passedOver) override;
 
 private:
     template <class Record, class... Args> void Post(Args&&... args);
@@ -119,7 +121,8 @@ public:
     int OnCopyProgress(uint64_t totalBytes, uint64_t bytesTransferred) override;
     bool OnCopyFile(uint32_t total, uint32_t index, const std::string& name) override;
     bool OnDeleteFile(uint32_t total, uint32_t index, const std::string& name) override;
-    void OnDone(bool cancelled, const TransferFailure& failure, uint32_t skipped) override;
+    void OnDone(bool cancelled, const TransferFailure& failure,
+                const PassedOver& passedOver) override;
 
 private:
     std::shared_ptr<CAbstractFileTransferCallback> m_page;

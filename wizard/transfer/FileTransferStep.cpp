@@ -94,7 +94,7 @@ CFileTransferStep::Start(const CTransferProperties& properties) {
         const auto* system = dynamic_cast<const std::system_error*>(&error);
         const int code = system != nullptr ? system->code().value() : ENOMEM;
         job->callback->OnDone(false, {ShareStatus::Failed, code != 0 ? code : EAGAIN, {}, {}, 0},
-                              0);
+                              {});
         job->control->MarkEnded();
         m_active.fetch_sub(1);
     }
@@ -145,7 +145,7 @@ void CFileTransferStep::Execute(Job& job) {
         m_copied.clear();
     }
     bool cancelled = false;
-    uint32_t skipped = 0;
+    PassedOver passedOver;
     TransferFailure failure;
     std::optional<CTransferRun> run;
     try {
@@ -153,7 +153,7 @@ void CFileTransferStep::Execute(Job& job) {
         run->SetCleanupPatience(job.patience);
         const Ending ending = CopyAndDelete(job, *run);
         cancelled = ending.cancelled;
-        skipped = ending.skipped;
+        passedOver = ending.passedOver;
         if (ending.keepCopies) {
             std::vector<std::string> kept;
             for (const CTransferRun::Copy& copy : run->Copies()) {
@@ -187,7 +187,7 @@ void CFileTransferStep::Execute(Job& job) {
     }
     try {
         job.set.reset();
-        job.callback->OnDone(cancelled, failure, skipped);
+        job.callback->OnDone(cancelled, failure, passedOver);
     } catch (const std::exception& error) {
         std::printf("Cannot report the end of the copy run: %s\n", error.what());
     }
@@ -218,7 +218,7 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
     callback.OnBegin();
 
     std::vector<size_t> copied; // in the order of the run's copies
-    uint32_t skipped = 0;
+    PassedOver skipped;
     for (size_t picture = 0; picture < set.Count(); ++picture) {
         const std::unique_ptr<CAbstractPictureSource> source = set.Source(picture);
         switch (run.CopyPicture(*source, set.NumberOf(picture))) {
@@ -231,15 +231,23 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
             if (!set.PassesOverFailures()) {
                 return {false, false, skipped};
             }
-            ++skipped;
+            if (skipped.count++ == 0) {
+                skipped.first = run.Failure();
+            }
             run.ForgetFailure();
             break;
         }
     }
+    if (skipped.count > 0 && copied.empty()) {
+        // Nothing arrived: the run failed, for the reason of its first picture, however many
+        // it passed over.
+        run.SetFailure(skipped.first);
+        return {false, false, skipped};
+    }
     // Originals go only when every one of them has its copy: a run that passed over a picture
     // deletes none.
     const bool deleting =
-        properties.deleteAfterCopy && skipped == 0 && copied.size() == set.Count();
+        properties.deleteAfterCopy && skipped.count == 0 && copied.size() == set.Count();
     // Reading the copies back only guards the delete: when the originals stay, a listing that
     // fails must not take good copies away.
     if (deleting && !run.VerifyCopies()) {

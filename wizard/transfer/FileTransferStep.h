@@ -78,7 +78,7 @@ private:
     struct Ending {
         bool cancelled = false;
         bool keepCopies = false;
-        uint32_t skipped = 0;
+        PassedOver passedOver = {};
     };
 
     std::shared_ptr<Job> MakeJob(const CTransferProperties& properties);

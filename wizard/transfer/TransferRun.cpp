@@ -169,6 +169,7 @@ void CTransferRun::RemovePartials() {
 
 int CTransferRun::RemovePaths(std::vector<std::string> pending) {
     int left = 0;
+    std::string firstLeft;
     CAbstractShareSession* session = m_transfer.Session();
     const auto deadline = std::chrono::steady_clock::now() + m_patience;
     while (session != nullptr && !pending.empty()) {
@@ -189,6 +190,7 @@ int CTransferRun::RemovePaths(std::vector<std::string> pending) {
             } else {
                 std::printf("Cannot remove %s: %s\n", path.c_str(), removed.Message().c_str());
                 ++left;
+                firstLeft = firstLeft.empty() ? path : firstLeft;
             }
         }
         pending = std::move(retry);
@@ -200,6 +202,10 @@ int CTransferRun::RemovePaths(std::vector<std::string> pending) {
     for (const std::string& path : pending) {
         std::printf("Cannot remove %s: the server cannot be reached\n", path.c_str());
         ++left;
+        firstLeft = firstLeft.empty() ? path : firstLeft;
+    }
+    if (m_failure.leftBehindPath.empty()) {
+        m_failure.leftBehindPath = firstLeft;
     }
     return left;
 }

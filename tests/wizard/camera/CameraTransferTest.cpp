@@ -226,7 +226,23 @@ TEST_F(CameraDeleteTest, ACameraPulledOutMidRunLosesNothingAndTheRunEndsOnce) {
     EXPECT_FALSE(done.cancelled);
     EXPECT_FALSE(done.failure.Failed());
     EXPECT_EQ(done.skipped, 2u);
+    EXPECT_EQ(done.firstSkipped.status, ShareStatus::SourceUnreadable) << "the first reason";
     EXPECT_TRUE(poster.All<kvSwitchDeletePageAsyncData>().empty());
+}
+
+TEST_F(CameraDeleteTest, ACameraRunThatCopiedNothingFailsWithTheFirstReason) {
+    camera.goneFromRead = 1;
+    step.Run(properties);
+
+    EXPECT_TRUE(Copied().empty());
+    EXPECT_EQ(FilesOnShare(), 0u);
+    EXPECT_TRUE(NoPictureDeleted());
+    const kvDoneCopyAsyncData& done = poster.Done();
+    EXPECT_FALSE(done.cancelled);
+    EXPECT_EQ(done.failure.status, ShareStatus::SourceUnreadable) << "a failure, never a finish";
+    EXPECT_EQ(done.skipped, 3u);
+    EXPECT_EQ(done.firstSkipped.source, done.failure.source);
+    EXPECT_NE(done.failure.source.find("/DCIM/100TEST/"), std::string::npos);
 }
 
 TEST_F(CameraDeleteTest, APictureThatBreaksOffIsSkippedAndTheNextTakesItsNumber) {

@@ -222,6 +222,40 @@ TEST(RunFailureLine, NamesTheFailureAndWhetherTheShareWasCleanedUp) {
     EXPECT_EQ(RunFailureLine(away),
               "The copying failed: the connection to the server was lost. 2 file(s) this run "
               "copied could not be removed from the server; they may be incomplete.");
+    away.leftBehindPath = "FamilyLibrary/Trip/.~Trip 2.jpg.snapferry";
+    EXPECT_EQ(RunFailureLine(away).substr(RunFailureLine(away).find('\n')),
+              "\nStill on the server: FamilyLibrary/Trip/.~Trip 2.jpg.snapferry");
+}
+
+TEST(RunFinishLines, CountWhatWasCopiedAndSayWhatWasNot) {
+    CResourceManagerScope resources(ProgramKind::Wizard, WizardBuiltinBundle(), nullptr);
+    TransferFailure unreadable;
+    unreadable.status = ShareStatus::SourceUnreadable;
+    unreadable.source = "disk:/media/card/DCIM/100CANON/IMG_0003.JPG";
+    TransferFailure partial;
+    partial.leftBehind = 1;
+    partial.leftBehindPath = "FamilyLibrary/Trip/.~Trip 4.jpg.snapferry";
+    struct Case {
+        uint32_t copied, skipped;
+        TransferFailure first, ending;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {3, 0, {}, {}, "3 picture(s) were copied."},
+        {2,
+         1,
+         unreadable,
+         {},
+         "2 picture(s) were copied.\n1 picture(s) could not be copied from the camera.\n"
+         "IMG_0003.JPG could not be copied: the picture cannot be read."},
+        {2, 1, unreadable, partial,
+         "2 picture(s) were copied.\n1 picture(s) could not be copied from the camera.\n"
+         "IMG_0003.JPG could not be copied: the picture cannot be read.\n"
+         "Still on the server: FamilyLibrary/Trip/.~Trip 4.jpg.snapferry"},
+    };
+    for (const Case& run : cases) {
+        EXPECT_EQ(RunFinishLines(run.copied, run.skipped, run.first, run.ending), run.expected);
+    }
 }
 
 } // namespace

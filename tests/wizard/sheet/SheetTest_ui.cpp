@@ -540,7 +540,8 @@ TEST_F(SheetTest, ACameraRunCountsTheCopiesAndThePicturesThatStayedOnTheCamera) 
                    auto& finish = *dynamic_cast<CFinishPage*>(sheet->PageByTemplate(kFinishPage));
                    EXPECT_EQ(finish.CountLabel()->GetLabel(),
                              "2 picture(s) were copied.\n"
-                             "1 picture(s) could not be copied from the camera.");
+                             "1 picture(s) could not be copied from the camera.\n"
+                             "IMG_0002.JPG could not be copied: the picture cannot be read.");
                    sheet->PressButton(kFinishButton);
                }},
           });
