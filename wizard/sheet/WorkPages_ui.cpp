@@ -20,6 +20,7 @@ constexpr unsigned kStopQuestion = 115;
 constexpr unsigned kCopyingCount = 119;    // "Currently copying picture %d of %d:"
 constexpr unsigned kPictureProgress = 120; // "Picture progress: %d%% complete"
 constexpr unsigned kDeletingCount = 138;   // "Currently deleting picture %d of %d:"
+constexpr unsigned kWaitingText = 242;     // "Waiting for the server to answer…"
 
 wxGauge* MakeBar(wxWindow* parent, int id) {
     return new wxGauge(parent, id, 100, wxDefaultPosition, wxSize(-1, 18));
@@ -53,6 +54,10 @@ CCopyingFilesPage::CCopyingFilesPage(CSnapferryPropSheet& sheet, wxWindow* book)
     column->Add(m_count, 0, wxLEFT | wxRIGHT, 12);
     m_runBar = MakeBar(this, kRunBarId);
     column->Add(m_runBar, 0, wxEXPAND | wxALL, 12);
+    m_waiting = new wxStaticText(this, kWaitingId, WizardText(kWaitingText));
+    m_waiting->SetFont(m_waiting->GetFont().Bold());
+    m_waiting->Hide();
+    column->Add(m_waiting, 0, wxLEFT | wxRIGHT, 12);
     column->AddStretchSpacer();
     column->Add(new wxStaticText(this, wxID_ANY, WizardDialogText(kCopyingPage, 1102)), 0, wxALL,
                 12);
@@ -66,6 +71,8 @@ void CCopyingFilesPage::OnSetActive() {
     m_location->ChangeValue(ToWxText(sheet.properties.location));
     m_picture->ChangeValue(wxString());
     m_shown = {};
+    m_lastProgress = std::chrono::steady_clock::now();
+    m_waiting->Hide();
     ShowFileProgress(0);
     FlushProgress();
     m_count->SetLabel(wxString());
@@ -83,8 +90,11 @@ void CCopyingFilesPage::OnSetActive() {
 bool CCopyingFilesPage::OnQueryCancel() {
     // The worker stops at its next picture while the user decides.
     m_callback->Pause();
+    m_asking = true;
     const int answer = wxMessageBox(WizardText(kStopQuestion), WizardText(kCaption),
                                     wxYES_NO | wxICON_QUESTION, this);
+    m_asking = false;
+    m_lastProgress = std::chrono::steady_clock::now();
     std::printf("Stop copying? %s\n", answer == wxYES ? "yes" : "no");
     if (answer == wxYES) {
         m_callback->Cancel();
@@ -96,11 +106,13 @@ bool CCopyingFilesPage::OnQueryCancel() {
 }
 
 void CCopyingFilesPage::ShowFileProgress(int percent) {
+    m_lastProgress = std::chrono::steady_clock::now();
     m_shown.filePercent = percent;
     m_shown.fileChanged = true;
 }
 
 void CCopyingFilesPage::ShowPicture(int number, int count, const std::string& name, int percent) {
+    m_lastProgress = std::chrono::steady_clock::now();
     m_shown.number = number;
     m_shown.count = count;
     m_shown.name = name;
@@ -123,6 +135,14 @@ void CCopyingFilesPage::FlushProgress() {
         m_count->SetLabel(
             ToWxText(FormatBrandedText(kCopyingCount, m_shown.number, m_shown.count)));
         m_runBar->SetValue(m_shown.runPercent);
+    }
+    // A server that stops answering holds the copy for a while before it counts as gone; the
+    // user learns at once why nothing moves.
+    const bool waiting =
+        !m_asking && std::chrono::steady_clock::now() - m_lastProgress >= kWaitingAfter;
+    if (waiting != m_waiting->IsShown()) {
+        m_waiting->Show(waiting);
+        Layout();
     }
 }
 

@@ -4,6 +4,7 @@
 #include "wizard/sheet/SheetPage_ui.h"
 #include "wizard/transfer/FileTransfer.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,9 @@ public:
     static constexpr int kRunBarId = 1005;
     static constexpr int kCountId = 1006;
     static constexpr int kPictureProgressId = 1007;
+    static constexpr int kWaitingId = 1008;
+    // How long the copy may hear nothing before the page says it waits for the server.
+    static constexpr std::chrono::seconds kWaitingAfter{5};
 
     CCopyingFilesPage(CSnapferryPropSheet& sheet, wxWindow* book);
 
@@ -28,13 +32,15 @@ public:
     // Record updates, UI thread: kept, and shown by the next FlushProgress.
     void ShowFileProgress(int percent);
     void ShowPicture(int number, int count, const std::string& name, int percent);
-    // Shows what the records brought since the last call.
+    // Shows what the records brought since the last call, and whether the copy has heard nothing
+    // for a while.
     void FlushProgress();
 
     wxGauge* PictureBar() const { return m_pictureBar; }
     wxGauge* RunBar() const { return m_runBar; }
     wxStaticText* CountLabel() const { return m_count; }
     wxTextCtrl* PictureField() const { return m_picture; }
+    wxStaticText* WaitingLabel() const { return m_waiting; }
 
 private:
     struct Progress {
@@ -49,6 +55,9 @@ private:
 
     std::shared_ptr<CFileTransferCallback> m_callback;
     Progress m_shown;
+    std::chrono::steady_clock::time_point m_lastProgress;
+    bool m_asking = false; // the stop question is open: the copy waits for the user
+    wxStaticText* m_waiting = nullptr;
     wxTextCtrl* m_location = nullptr;
     wxTextCtrl* m_picture = nullptr;
     wxStaticText* m_pictureProgress = nullptr;

@@ -18,6 +18,7 @@
 #include "wizard/sheet/ClosingPages_ui.h"
 #include "wizard/sheet/FolderPage_ui.h"
 #include "wizard/sheet/SnapferryPropSheet_ui.h"
+#include "wizard/sheet/WorkPages_ui.h"
 #include "wizard/transfer/SmbSession.h"
 
 #include <gtest/gtest.h>
@@ -30,7 +31,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -409,6 +412,53 @@ TEST_F(SheetTest, ClosingTheSheetWhileCopyingWaitsForTheWorkerAndLeavesNothingBe
     sheet.reset();
     std::lock_guard lock(share->mutex);
     EXPECT_TRUE(share->files.empty()) << "the run was cancelled and rolled back";
+}
+
+TEST_F(SheetTest, ACopyThatHearsNothingFromTheServerSaysItIsWaitingUntilItMovesAgain) {
+    Announcers servers(port, {{20, "alpha"}});
+    auto sheet = MakeSheet();
+    std::mutex holdMutex;
+    std::condition_variable holdChanged;
+    bool held = true;
+    share->beforeWrite = [&](const std::string&, uint64_t written) {
+        std::unique_lock lock(holdMutex);
+        if (written > 0) {
+            holdChanged.wait_for(lock, 30s, [&] { return !held; });
+        }
+        return ShareResult{};
+    };
+    sources.Add("c.jpg", 3 << 20);
+    sheet->pictures = sources.Pictures();
+    CCopyingFilesPage* copying = nullptr;
+    const auto release = [&] {
+        {
+            std::lock_guard lock(holdMutex);
+            held = false;
+        }
+        holdChanged.notify_all();
+    };
+    Drive(*sheet,
+          {
+              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
+              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
+              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
+               [&] { sheet->PressButton(kNextButton); }},
+              {[&] { return Current(*sheet) == kCopyingPage; },
+               [&] {
+                   copying = dynamic_cast<CCopyingFilesPage*>(sheet->PageByTemplate(kCopyingPage));
+                   EXPECT_FALSE(copying->WaitingLabel()->IsShown());
+               }},
+              {[&] { return copying->WaitingLabel()->IsShown(); },
+               [&] {
+                   EXPECT_EQ(copying->WaitingLabel()->GetLabel().utf8_string(),
+                             "Waiting for the server to answer…");
+                   release();
+               }},
+              {[&] { return !copying->WaitingLabel()->IsShown(); }, [] {}},
+              {On(*sheet, kFinishPage), [&] { sheet->PressButton(kFinishButton); }},
+          },
+          40s);
+    release();
 }
 
 TEST_F(SheetTest, AMissingSavedServerOffersTheServersHeardInsteadOfSearchingAgain) {
