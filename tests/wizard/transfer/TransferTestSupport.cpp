@@ -137,6 +137,9 @@ ShareResult FakeShare::Remove(const std::string& path) {
     if (state->files.erase(path) == 0) {
         return {ShareStatus::NotFound, ENOENT};
     }
+    if (state->removeReplyLost.erase(path) != 0) {
+        return {state->removeFailure, EIO};
+    }
     return {};
 }
 
@@ -144,8 +147,20 @@ void RecordingPoster::Post(std::unique_ptr<kvAsyncData> record) {
     if (onPost) {
         onPost(*record);
     }
-    std::lock_guard lock(m_mutex);
-    m_records.push_back(std::move(record));
+    {
+        std::lock_guard lock(m_mutex);
+        m_records.push_back(std::move(record));
+    }
+    m_posted.notify_all();
+}
+
+bool RecordingPoster::WaitFor(const std::function<bool(const kvAsyncData&)>& wanted,
+                              std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(m_mutex);
+    return m_posted.wait_for(lock, timeout, [&] {
+        return std::any_of(m_records.begin(), m_records.end(),
+                           [&](const auto& record) { return wanted(*record); });
+    });
 }
 
 size_t RecordingPoster::Count() const {
