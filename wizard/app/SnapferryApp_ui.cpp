@@ -16,6 +16,7 @@
 #include "wizard/search/FindFilesDlg_ui.h"
 #include "wizard/search/FindFilesStep.h"
 #include "wizard/search/SearchEventLoop_ui.h"
+#include "wizard/sheet/PageFlow.h"
 #include "wizard/sheet/SnapferryPropSheet_ui.h"
 
 #include <wx/init.h>
@@ -70,8 +71,36 @@ long ResidentKibibytes() {
     return kibibytes;
 }
 
-// Shows the prepared sheet until the user finishes or cancels it; how the run ended.
+const char* PageName(int templateId) {
+    switch (templateId) {
+    case kWelcomePage:
+        return "welcome";
+    case kDevicePage:
+        return "device";
+    case kFolderPage:
+        return "folder";
+    case kCopyingPage:
+        return "copying";
+    case kDeletingPage:
+        return "deleting";
+    case kFinishPage:
+        return "finish";
+    case kCancelPage:
+        return "cancel";
+    }
+    return "unknown";
+}
+
+// Shows the prepared sheet until the user finishes or cancels it; how the run ended. Every page
+// shown is named in a line: whoever drives the wizard from outside (a script, the end-to-end
+// tests) learns from it that the page is there and its keys may follow.
 int RunSheet(CSnapferryPropSheet& sheet) {
+    sheet.onPageShown = [earlier = std::move(sheet.onPageShown)](int page) {
+        if (earlier) {
+            earlier(page);
+        }
+        std::printf("Page shown: %s\n", PageName(page));
+    };
     const int answer = sheet.Run();
     std::printf("Wizard closed: %s, %u picture(s) copied",
                 answer == wxID_OK ? "finished" : "cancelled", sheet.copiedCount);

@@ -566,7 +566,10 @@ void CSnapferryPropSheet::ApplyDoneCopy(const kvDoneCopyAsyncData& record) {
     }
     if (record.cancelled && ActivePage() != PageByTemplate(kDeletingPage)) {
         // The cancel page shows already. A cancel of the delete pass keeps the verified copies,
-        // and the run ends as copied.
+        // and the run ends as copied. Copies the rollback could not remove are told there.
+        if (record.failure.Failed() && ActivePage() == PageByTemplate(kCancelPage)) {
+            SetActivePage(kCancelPage);
+        }
         return;
     }
     SetActivePage(record.failure.Failed() ? kCancelPage : kFinishPage);

@@ -109,8 +109,12 @@ void CFileTransferStep::Wait() {
 
 void CFileTransferStep::CancelAll() {
     std::lock_guard lock(m_runsMutex);
+    // Every run is cancelled before any is let go: one let go could end at once and let the run
+    // queued behind it start before its cancel came.
     for (const std::shared_ptr<CTransferRunControl>& run : m_runs) {
         run->Cancel();
+    }
+    for (const std::shared_ptr<CTransferRunControl>& run : m_runs) {
         run->Resume();
     }
 }

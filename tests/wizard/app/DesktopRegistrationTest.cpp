@@ -257,6 +257,22 @@ TEST_F(DesktopRegistration, RootRegistersForTheWholeSystem) {
     EXPECT_EQ(XdgMimeDefault(emptyHome), "");
 }
 
+TEST_F(DesktopRegistration, WithoutItsTextsTheEntryIsNamedAfterTheProgramFile) {
+    DestroyResourceManager(); // the bundle texts could not be loaded
+    ASSERT_EQ(GetResourceManager(), nullptr);
+    const RegistrationResult result = RegisterWizard("/opt/x/snapferry");
+    ASSERT_TRUE(result.ok) << result.diagnostic;
+    // Root registers for the whole machine, anyone else in their home.
+    const fs::path entry =
+        ::geteuid() == 0 ? SystemData() / "applications" / kWizardDesktopId : UserEntry();
+    const std::string text = ReadText(entry);
+    EXPECT_EQ(DesktopEntryValue(text, "Name"), "snapferry") << text;
+    EXPECT_EQ(DesktopEntryValue(text, "Exec"), "\"/opt/x/snapferry\" /autoplay %u");
+    EXPECT_EQ(Validate(entry), "status=0\n");
+    EXPECT_TRUE(UnregisterWizard().ok);
+    EXPECT_FALSE(fs::exists(entry));
+}
+
 TEST_F(DesktopRegistration, UserRunRegistersInTheirHomeWithTheRawTexts) {
     const std::optional<passwd> nobody = [] {
         const passwd* user = ::getpwnam("nobody");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -12,11 +13,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -254,6 +257,110 @@ TEST_F(SingleInstanceLock, ProgramsTheRunStartsDoNotInheritTheClaim) {
         }
     }
     EXPECT_TRUE(acquired);
+}
+
+// Starts that race for a lock file nobody has made yet: every child takes the lock at the same
+// moment, reports, and holds what it got until the round is over.
+class CRace {
+public:
+    CRace(const std::string& folder, const std::vector<RunAs>& runs, mode_t umaskBits) {
+        int go[2];
+        if (::pipe2(go, O_CLOEXEC) != 0 || ::pipe2(report_, O_CLOEXEC) != 0 ||
+            ::pipe2(control_, O_CLOEXEC) != 0) {
+            return;
+        }
+        for (const RunAs& as : runs) {
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                ::close(go[1]);
+                ::close(report_[0]);
+                ::close(control_[1]);
+                ::umask(umaskBits);
+                CSingleInstanceLock lock(folder, kWizardLockFileName);
+                char letter = kChildFailed;
+                if (!as.uid || (::setgid(as.gid) == 0 && ::setuid(*as.uid) == 0)) {
+                    char ignored;
+                    while (::read(go[0], &ignored, 1) > 0) {
+                    }
+                    letter = Letter(lock.Acquire().status);
+                }
+                (void)!::write(report_[1], &letter, 1);
+                char ignored;
+                while (::read(control_[0], &ignored, 1) > 0) {
+                }
+                ::_exit(0);
+            }
+            if (pid > 0) {
+                pids_.push_back(pid);
+            }
+        }
+        ::close(go[0]);
+        ::close(report_[1]);
+        ::close(control_[0]);
+        ::close(go[1]); // every child sets off now
+    }
+    ~CRace() {
+        ::close(control_[1]);
+        for (const pid_t pid : pids_) {
+            int ignored = 0;
+            ::waitpid(pid, &ignored, 0);
+        }
+        ::close(report_[0]);
+    }
+    CRace(const CRace&) = delete;
+    CRace& operator=(const CRace&) = delete;
+
+    // The letters of the children, in the order they reported, within `timeout` in all.
+    std::string Outcomes(std::chrono::milliseconds timeout) {
+        std::string letters;
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (letters.size() < pids_.size()) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd ready{report_[0], POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&ready, 1, int(left.count())) <= 0) {
+                break;
+            }
+            char letter;
+            if (::read(report_[0], &letter, 1) != 1) {
+                break;
+            }
+            letters += letter;
+        }
+        return letters;
+    }
+
+private:
+    std::vector<pid_t> pids_;
+    int report_[2] = {-1, -1};
+    int control_[2] = {-1, -1};
+};
+
+TEST_F(SingleInstanceLock, OfStartsInTheSameInstantExactlyOneRunsAndTheOthersAreToldSo) {
+    constexpr int kRounds = 50;
+    constexpr size_t kStarts = 16;
+    std::vector<RunAs> runs(kStarts);
+    if (HaveOtherUsers()) {
+        // Users of their own with a strict umask: the file the winner makes must be open to all
+        // from the moment it can be seen.
+        for (size_t index = 0; index < kStarts; ++index) {
+            runs[index] = index % 3 == 0 ? RunAs{} : index % 3 == 1 ? *nobody_ : *daemon_;
+        }
+    }
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        std::error_code ignored;
+        std::filesystem::remove(folder_.LockPath(), ignored);
+        CRace race(folder_.Path(), runs, HaveOtherUsers() ? 077 : 022);
+        const std::string letters = race.Outcomes(std::chrono::seconds(30));
+        ASSERT_EQ(letters.size(), kStarts) << "only " << letters << " reported";
+        EXPECT_EQ(std::count(letters.begin(), letters.end(), kAcquired), 1) << letters;
+        EXPECT_EQ(std::count(letters.begin(), letters.end(), kRunning), long(kStarts - 1))
+            << letters;
+        if (HasFailure()) {
+            break;
+        }
+    }
 }
 
 TEST_F(SingleInstanceLock, LinksAndSpecialFilesAreNotUsed) {

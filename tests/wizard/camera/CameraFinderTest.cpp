@@ -130,6 +130,27 @@ TEST_F(FindingTheCamera, OnlyAFirstPictureThatSaysSoMayBeDeleted) {
     find = FindCamera("usb:001,004", m_system, m_release);
     EXPECT_FALSE(find.noPictures);
     EXPECT_TRUE(find.cannotDelete);
+
+    // The first picture of the walk decides; a later folder's is never looked at.
+    const auto twoFolders = [](CFakeCamera& camera) {
+        camera.AddFolder("/", "DCIM");
+        camera.AddFolder("/DCIM", "100A");
+        camera.AddFolder("/DCIM", "101B");
+        camera.AddFile("/DCIM/100A", "IMG_0001.JPG", FakeFacts("image/jpeg", false));
+        camera.AddFile("/DCIM/101B", "IMG_0002.JPG", FakeFacts("image/jpeg", true));
+    };
+    Prepare(m_system, twoFolders);
+    find = FindCamera("usb:001,004", m_system, m_release);
+    EXPECT_FALSE(find.noPictures);
+    EXPECT_TRUE(find.cannotDelete) << "the rights came from a picture after the first";
+
+    Prepare(m_system, [twoFolders](CFakeCamera& camera) {
+        twoFolders(camera);
+        camera.FailListing("/DCIM/101B"); // a walk past the first picture would fail here
+    });
+    find = FindCamera("usb:001,004", m_system, m_release);
+    EXPECT_FALSE(find.noPictures) << "finding the camera read past its first picture";
+    EXPECT_TRUE(find.cannotDelete);
 }
 
 TEST_F(FindingTheCamera, AClaimedCameraIsReleasedByTheDesktopAndOpenedOnceMore) {

@@ -196,6 +196,16 @@ TEST_F(CameraDeleteTest, APictureTheCameraProtectsStaysWhileTheOthersGo) {
     EXPECT_EQ(OnShare("Holiday 1.jpg"), Pattern(10, 5));
 }
 
+TEST_F(CameraDeleteTest, ACameraThatRefusesOneDeleteIsAskedForNoMore) {
+    // The first picture says it may go, but the camera refuses to delete it.
+    camera.undeletable.insert("/DCIM/100TEST/IMG_0001.JPG");
+    step.Run(properties);
+    EXPECT_TRUE(NoPictureDeleted()) << camera.deleted.size() << " picture(s) deleted";
+    EXPECT_EQ(Copied(), Paths({"Holiday 1.jpg", "Holiday 2.png", "Holiday 3.jpg"}));
+    EXPECT_EQ(FilesOnShare(), 3u) << "the verified copies stay";
+    EXPECT_FALSE(poster.Done().cancelled);
+}
+
 TEST_F(CameraDeleteTest, ACopyReadBackWithAnotherSizeKeepsEveryPictureOnTheCamera) {
     share->listedSize[Path("Holiday 2.png")] = 4999;
     step.Run(properties);

@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <thread>
@@ -26,7 +28,11 @@ using Clock = std::chrono::steady_clock;
 const std::string kSnapferry = std::string(VELMORA_PROGRAM_DIR) + "/snapferry";
 const std::string kHarness =
     std::string(VELMORA_SOURCE_DIR) + "/tests/wizard/end-to-end/snapferry-netns.sh";
-const std::string kSheetTitle = "Dunmere Pictures Wizard";
+const std::string kSheetPattern = "^Dunmere Pictures Wizard$";
+const std::string kPromptPattern = "^Connect to ";
+constexpr auto kRunLimit = 240s;
+// How long keys that changed nothing wait before they are given again.
+constexpr auto kKeyRetry = 10s;
 const std::string kFamilyLibrary = "FamilyLibrary";
 const std::string kMyLibrary = "MyLibrary";
 // The simulated server's user of the personal library.
@@ -182,66 +188,191 @@ protected:
         command.push_back("--");
         command.insert(command.end(), arguments.begin(), arguments.end());
         run = std::make_unique<ChildProcess>(command);
-        const std::string first = run->ReadLine(40s);
+        deadline = Clock::now() + kRunLimit;
+        const std::string first = run->ReadLine(kRunLimit);
         const std::string prefix = "snapferry-netns: shares=";
         ASSERT_EQ(first.rfind(prefix, 0), 0u) << "the server did not start: " << first;
         liveShares = first.substr(prefix.size());
-        sheet = WaitForWindow("^" + kSheetTitle + "$", 20s);
+        ASSERT_TRUE(WaitForPrinted("snapferry-netns: program="));
+        for (const std::string& line : output) {
+            if (line.rfind("snapferry-netns: program=", 0) == 0) {
+                program = line.substr(line.find('=') + 1);
+            }
+        }
+        ASSERT_TRUE(WaitForPage("welcome"));
+        sheet = WaitForWindow(kSheetPattern);
         ASSERT_FALSE(sheet.empty()) << "no wizard window";
     }
 
-    // The first visible window whose title matches, other than `except`; empty when none came.
-    static std::string WaitForWindow(const std::string& pattern, Clock::duration timeout,
-                                     const std::string& except = {}) {
-        const auto deadline = Clock::now() + timeout;
-        do {
-            ChildProcess search({"xdotool", "search", "--onlyvisible", "--name", pattern});
-            for (std::string id = search.ReadLine(2s); !id.empty(); id = search.ReadLine(2s)) {
+    // The visible windows of the program under test whose titles match `pattern`. Only its own:
+    // the display is this test's, and a window of any other program is never looked at.
+    std::vector<std::string> Windows(const std::string& pattern) const {
+        std::vector<std::string> ids;
+        ChildProcess search(
+            {"xdotool", "search", "--all", "--onlyvisible", "--pid", program, "--name", pattern});
+        for (std::string id = search.ReadLine(10s); !id.empty(); id = search.ReadLine(10s)) {
+            ids.push_back(id);
+        }
+        return ids;
+    }
+
+    // The first window of the program whose title matches, other than `except`; empty when none
+    // came within the run's limit.
+    std::string WaitForWindow(const std::string& pattern, const std::string& except = {}) {
+        while (Clock::now() < deadline && !Ended()) {
+            for (const std::string& id : Windows(pattern)) {
                 if (id != except) {
                     return id;
                 }
             }
-            std::this_thread::sleep_for(100ms);
-        } while (Clock::now() < deadline);
+            Drain(100ms);
+        }
         return {};
     }
 
-    static bool WaitUntilGone(const std::string& pattern, Clock::duration timeout) {
-        const auto deadline = Clock::now() + timeout;
+    bool WaitUntilGone(const std::string& pattern) {
         while (Clock::now() < deadline) {
-            if (!Succeeds({"xdotool", "search", "--onlyvisible", "--name", pattern})) {
+            if (Windows(pattern).empty()) {
                 return true;
             }
-            std::this_thread::sleep_for(100ms);
+            Drain(100ms);
         }
         return false;
     }
 
-    // Keys or text for a window, as the user gives them.
-    // A window that is mapped but not yet viewable refuses the focus, and then xdotool sends
-    // nothing: it is tried again for a while, as a user would click again.
-    static void Keyboard(const std::string& window, std::vector<std::string> actions) {
-        std::vector<std::string> command{"xdotool", "windowfocus", "--sync", window};
-        command.insert(command.end(), actions.begin(), actions.end());
-        for (int tries = 0; tries < 20; ++tries) {
-            if (Succeeds(command)) {
-                return;
+    // Keys or text for a window, as the user gives them: the window gets the focus first. A
+    // window that cannot take them yet (mapped but not yet viewable) is tried again, and one
+    // whose id went stale (BadWindow) is found again by its title, until the run's limit.
+    ::testing::AssertionResult Keys(std::string& window, const std::string& pattern,
+                                    const std::vector<std::string>& actions,
+                                    const std::string& except = {}) {
+        while (Clock::now() < deadline && !Ended()) {
+            if (!window.empty()) {
+                std::vector<std::string> command{"xdotool", "windowfocus", "--sync", window};
+                command.insert(command.end(), actions.begin(), actions.end());
+                if (Succeeds(command, 10s)) {
+                    return ::testing::AssertionSuccess();
+                }
             }
-            std::this_thread::sleep_for(250ms);
+            Drain(250ms);
+            const std::vector<std::string> found = Windows(pattern);
+            if (std::find(found.begin(), found.end(), window) == found.end()) {
+                const auto other =
+                    std::find_if(found.begin(), found.end(),
+                                 [&](const std::string& id) { return id != except; });
+                window = other != found.end() ? *other : std::string();
+            }
         }
-        ADD_FAILURE() << "xdotool could not reach window " << window;
+        return ::testing::AssertionFailure()
+               << "xdotool could not reach a window titled " << pattern << " of the program";
+    }
+
+    // Gives `window` (the sheet unless said otherwise) keys until `arrived` says what they lead
+    // to has come, within the run's limit. Keys that a window not yet ready lost are given
+    // again, but only while nothing tells that they arrived: the program printed nothing since,
+    // and its windows are the ones it had.
+    ::testing::AssertionResult Press(const std::vector<std::string>& keys,
+                                     const std::function<bool()>& arrived,
+                                     const std::string& what) {
+        return PressIn(sheet, kSheetPattern, {}, keys, arrived, what);
+    }
+    ::testing::AssertionResult PressIn(std::string& window, const std::string& pattern,
+                                       const std::string& except,
+                                       const std::vector<std::string>& keys,
+                                       const std::function<bool()>& arrived,
+                                       const std::string& what) {
+        for (int given = 0; Clock::now() < deadline; ++given) {
+            if (given > 0) {
+                std::printf("Keys for %s given again (%d)\n", what.c_str(), given);
+            }
+            const std::vector<std::string> before = Windows(".");
+            if (::testing::AssertionResult sent = Keys(window, pattern, keys, except); !sent) {
+                // The window may have gone because the keys given before arrived after all.
+                return arrived() ? ::testing::AssertionSuccess() : sent;
+            }
+            const size_t printed = output.size();
+            auto retry = Clock::now() + kKeyRetry;
+            auto look = Clock::now();
+            while (Clock::now() < std::min(retry, deadline)) {
+                if (arrived()) {
+                    return ::testing::AssertionSuccess();
+                }
+                Drain(100ms);
+                if (output.size() != printed) {
+                    retry = deadline; // taken: what it leads to may take its time
+                } else if (Clock::now() >= look) {
+                    if (Windows(".") != before) {
+                        retry = deadline;
+                    }
+                    look = Clock::now() + 1s;
+                }
+            }
+        }
+        return ::testing::AssertionFailure() << what << " never came";
+    }
+
+    // What a key leads to: the program shows `page` (the next time it does, after the pages
+    // already taken); a window whose title matches, other than `except`, shows (its id in
+    // `found`); a window went; the program ended.
+    std::function<bool()> PageShows(const std::string& page) {
+        return [this, page] { return TakePage(page); };
+    }
+    std::function<bool()> WindowShows(const std::string& pattern, const std::string& except,
+                                      std::string& found) {
+        return [this, pattern, except, &found] {
+            for (const std::string& id : Windows(pattern)) {
+                if (id != except) {
+                    found = id;
+                    return true;
+                }
+            }
+            return false;
+        };
+    }
+    std::function<bool()> WindowGone(const std::string& pattern, const std::string& window) {
+        return [this, pattern, window] {
+            const std::vector<std::string> found = Windows(pattern);
+            return std::find(found.begin(), found.end(), window) == found.end();
+        };
+    }
+
+    bool TakePage(const std::string& page) {
+        for (size_t line = pagesTaken; line < output.size(); ++line) {
+            if (output[line] == "Page shown: " + page) {
+                pagesTaken = line + 1;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Waits until the program shows `page`, within the run's limit.
+    ::testing::AssertionResult WaitForPage(const std::string& page) {
+        while (!TakePage(page)) {
+            if (Clock::now() > deadline || Ended()) {
+                Drain(100ms);
+                if (TakePage(page)) {
+                    break;
+                }
+                return ::testing::AssertionFailure() << "the " << page << " page never showed";
+            }
+            Drain(100ms);
+        }
+        return ::testing::AssertionSuccess();
     }
 
     // Cancel on the copying page: its question, a second window with the sheet's title.
     std::string AskToCancel() {
-        Keyboard(sheet, {"key", "Escape"});
-        return WaitForWindow("^" + kSheetTitle + "$", 10s, sheet);
+        std::string question;
+        EXPECT_TRUE(Press({"key", "Escape"}, WindowShows(kSheetPattern, sheet, question),
+                          "the question to stop"));
+        return question;
     }
 
     // The device page listens for its whole window of ten seconds behind a progress dialog.
     void WaitForServerSearch() {
-        ASSERT_FALSE(WaitForWindow("^Locating ", 5s).empty()) << "no server search";
-        ASSERT_TRUE(WaitUntilGone("^Locating ", 20s)) << "the server search did not end";
+        ASSERT_FALSE(WaitForWindow("^Locating ").empty()) << "no server search";
+        ASSERT_TRUE(WaitUntilGone("^Locating ")) << "the server search did not end";
     }
 
     // The copies so far under a share's folder, live, while the program runs.
@@ -259,12 +390,11 @@ protected:
 
     ::testing::AssertionResult WaitForCopies(const std::string& share,
                                              const std::string& destination, size_t count,
-                                             Clock::duration timeout) {
-        const auto deadline = Clock::now() + timeout;
-        while (CopiesArrived(share, destination) < count) {
+                                             bool complete = true) {
+        while (CopiesArrived(share, destination, complete) < count) {
             if (Clock::now() > deadline) {
                 return ::testing::AssertionFailure()
-                       << CopiesArrived(share, destination) << " of " << count
+                       << CopiesArrived(share, destination, complete) << " of " << count
                        << " copies arrived in " << share << "/" << destination;
             }
             Drain(50ms);
@@ -282,17 +412,18 @@ protected:
         }
     }
 
-    // Waits until the program printed a line holding `text`: what it prints as it moves on
-    // tells the test when keys may follow, on a slow machine too.
-    ::testing::AssertionResult WaitForPrinted(const std::string& text, Clock::duration timeout) {
-        const auto deadline = Clock::now() + timeout;
+    // Waits until the program printed a line holding `text`, within the run's limit.
+    ::testing::AssertionResult WaitForPrinted(const std::string& text) {
         while (!Printed(text)) {
-            if (Clock::now() > deadline) {
+            if (Clock::now() > deadline || Ended()) {
+                Drain(100ms);
+                if (Printed(text)) {
+                    break;
+                }
                 return ::testing::AssertionFailure() << "never printed: " << text;
             }
             Drain(50ms);
         }
-        std::this_thread::sleep_for(200ms);
         return ::testing::AssertionSuccess();
     }
 
@@ -302,16 +433,23 @@ protected:
         });
     }
 
-    // Waits for the program to end; its exit status (-1 when it did not end in time).
-    int Finish(Clock::duration timeout = 30s) {
-        const auto deadline = Clock::now() + timeout;
-        int status = -1;
-        while (status == -1 && Clock::now() < deadline) {
-            Drain(100ms);
-            status = run->Wait(0ms);
+    // Whether the run (the harness, with snapferry in it) has ended; its status is kept.
+    bool Ended() {
+        if (!exitStatus && run) {
+            if (const int status = run->Wait(0ms); status != -1) {
+                exitStatus = status;
+            }
         }
+        return exitStatus.has_value();
+    }
+
+    // Gives the sheet the keys that end the program (Finish, Esc); its exit status, -1 when it
+    // did not end within the run's limit.
+    int EndWith(const std::vector<std::string>& keys) {
+        EXPECT_TRUE(Press(
+            keys, [this] { return Ended(); }, "the program's end"));
         Drain(100ms);
-        return status;
+        return exitStatus.value_or(-1);
     }
 
     // What the share holds after the run is exactly one copy of each picture, named "GROUP 1",
@@ -379,6 +517,14 @@ protected:
     // Files of the picture folder that are no pictures (see MakeOthers).
     std::map<std::string, std::string> nonPictures;
     std::unique_ptr<ChildProcess> run;
+    std::optional<int> exitStatus;
+    // The run's process id, which its windows carry.
+    std::string program;
+    // Everything the run may take: no page has a limit of its own, since a page that comes late
+    // on a busy machine is no fault.
+    Clock::time_point deadline = Clock::now() + kRunLimit;
+    // Lines of the output before this one were taken by the pages waited for.
+    size_t pagesTaken = 0;
     // Options of the simulated server for the next Start.
     std::vector<std::string> serverOptions;
     std::string liveShares;
@@ -403,16 +549,15 @@ const std::vector<std::string> kQuickSettings{"\"bSaveSettings\"=dword:00000001"
 TEST_F(SnapferryEndToEndTest, AFirstRunGoesThroughEveryPageToTheFamilyLibrary) {
     MakePictures(kThreePictures, 300 * 1024);
     ASSERT_NO_FATAL_FAILURE(Start());
-    Keyboard(sheet, {"key", "Return"}); // welcome
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("device"), "the device page"));
     ASSERT_NO_FATAL_FAILURE(WaitForServerSearch());
-    Keyboard(sheet, {"key", "Return"}); // the one server found, selected
-    // The folder page lists the library's folders in the background.
-    std::this_thread::sleep_for(1500ms);
-    Keyboard(sheet, {"key", "Return"}); // FamilyPhotos/Photo
-    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "FamilyPhotos/Photo", 3, 20s));
-    std::this_thread::sleep_for(500ms);
-    Keyboard(sheet, {"key", "Return"}); // Finish
-    EXPECT_EQ(Finish(), 0);
+    // The one server found, selected.
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("folder"), "the folder page"));
+    // FamilyPhotos/Photo; Next waits for the library's folders listed in the background.
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("copying"), "the copying page"));
+    ASSERT_TRUE(WaitForPage("finish"));
+    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "FamilyPhotos/Photo", 3));
+    EXPECT_EQ(EndWith({"key", "Return"}), 0);
     EXPECT_TRUE(Printed("Wizard closed: finished, 3 picture(s) copied"));
     ExpectCopiedOnce(kFamilyLibrary, "FamilyPhotos/Photo", "Photo");
     // The server chosen is remembered for the next run.
@@ -424,26 +569,27 @@ TEST_F(SnapferryEndToEndTest, TheUserLibraryAsksForNameAndPasswordUntilTheyAreRi
     // The personal library was chosen in an earlier run.
     WriteUserSettings({"\"bUsePersonalLibrary\"=dword:00000001"});
     ASSERT_NO_FATAL_FAILURE(Start());
-    Keyboard(sheet, {"key", "Return"});
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("device"), "the device page"));
     ASSERT_NO_FATAL_FAILURE(WaitForServerSearch());
-    Keyboard(sheet, {"key", "Return"});
-    std::string prompt = WaitForWindow("^Connect to ", 10s);
-    ASSERT_FALSE(prompt.empty()) << "no credentials prompt";
-    Keyboard(prompt, {"type", kUser});
-    Keyboard(prompt, {"key", "Tab", "type", "wrong-password"});
-    Keyboard(prompt, {"key", "Return"});
+    std::string prompt;
+    ASSERT_TRUE(Press({"key", "Return"}, WindowShows(kPromptPattern, {}, prompt),
+                      "the credentials prompt"));
+    ASSERT_TRUE(Keys(prompt, kPromptPattern, {"type", kUser}));
+    ASSERT_TRUE(Keys(prompt, kPromptPattern, {"key", "Tab", "type", "wrong-password"}));
     // Refused: asked again in a new prompt, the name kept and the password to type anew.
-    prompt = WaitForWindow("^Connect to ", 10s, prompt);
-    ASSERT_FALSE(prompt.empty()) << "wrong credentials were accepted";
-    Keyboard(prompt, {"type", kPassword});
-    Keyboard(prompt, {"key", "Return"});
-    ASSERT_TRUE(WaitUntilGone("^Connect to ", 10s));
-    std::this_thread::sleep_for(1500ms);
-    Keyboard(sheet, {"key", "Return"}); // MyPhotos/Photo
-    EXPECT_TRUE(WaitForCopies(kMyLibrary, "MyPhotos/Photo", 2, 20s));
-    std::this_thread::sleep_for(500ms);
-    Keyboard(sheet, {"key", "Return"});
-    EXPECT_EQ(Finish(), 0);
+    std::string again;
+    ASSERT_TRUE(PressIn(prompt, kPromptPattern, {}, {"key", "Return"},
+                        WindowShows(kPromptPattern, prompt, again), "a second prompt"))
+        << "wrong credentials were accepted";
+    ASSERT_TRUE(Keys(again, kPromptPattern, {"type", kPassword}, prompt));
+    ASSERT_TRUE(PressIn(again, kPromptPattern, prompt, {"key", "Return"}, PageShows("folder"),
+                        "the folder page"));
+    ASSERT_TRUE(WaitUntilGone(kPromptPattern));
+    // MyPhotos/Photo
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("copying"), "the copying page"));
+    ASSERT_TRUE(WaitForPage("finish"));
+    EXPECT_TRUE(WaitForCopies(kMyLibrary, "MyPhotos/Photo", 2));
+    EXPECT_EQ(EndWith({"key", "Return"}), 0);
     EXPECT_TRUE(Printed("Wizard closed: finished, 2 picture(s) copied"));
     ExpectCopiedOnce(kMyLibrary, "MyPhotos/Photo", "Photo");
 }
@@ -451,26 +597,23 @@ TEST_F(SnapferryEndToEndTest, TheUserLibraryAsksForNameAndPasswordUntilTheyAreRi
 TEST_F(SnapferryEndToEndTest, ChoosingTheUserLibraryOnTheFolderPageAsksForNameAndPassword) {
     MakePictures({"a.jpg", "b.png"}, 100 * 1024);
     ASSERT_NO_FATAL_FAILURE(Start());
-    Keyboard(sheet, {"key", "Return"});
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("device"), "the device page"));
     ASSERT_NO_FATAL_FAILURE(WaitForServerSearch());
-    Keyboard(sheet, {"key", "Return"}); // the family library, open to guests: no prompt
-    std::this_thread::sleep_for(1500ms);
+    // The family library, open to guests: no prompt.
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("folder"), "the folder page"));
     // Focus to the library choice, then the second one: MyLibrary.
-    Keyboard(sheet, {"key", "Tab", "Tab", "Down", "Down"});
-    const std::string prompt = WaitForWindow("^Connect to ", 10s);
-    if (!prompt.empty()) {
-        Keyboard(prompt, {"type", kUser});
-        Keyboard(prompt, {"key", "Tab", "type", kPassword});
-        Keyboard(prompt, {"key", "Return"});
-        ASSERT_TRUE(WaitUntilGone("^Connect to ", 10s));
-    }
-    EXPECT_FALSE(prompt.empty()) << "MyLibrary was chosen and nobody asked for a password";
-    std::this_thread::sleep_for(1500ms);
-    Keyboard(sheet, {"key", "Return"});
-    EXPECT_TRUE(WaitForCopies(kMyLibrary, "MyPhotos/Photo", 2, 10s));
-    std::this_thread::sleep_for(500ms);
-    Keyboard(sheet, {"key", "Return"});
-    EXPECT_EQ(Finish(), 0);
+    std::string prompt;
+    ASSERT_TRUE(Press({"key", "Tab", "Tab", "Down", "Down"},
+                      WindowShows(kPromptPattern, {}, prompt), "the credentials prompt"))
+        << "MyLibrary was chosen and nobody asked for a password";
+    ASSERT_TRUE(Keys(prompt, kPromptPattern, {"type", kUser}));
+    ASSERT_TRUE(Keys(prompt, kPromptPattern, {"key", "Tab", "type", kPassword}));
+    ASSERT_TRUE(PressIn(prompt, kPromptPattern, {}, {"key", "Return"},
+                        WindowGone(kPromptPattern, prompt), "the prompt's end"));
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("copying"), "the copying page"));
+    ASSERT_TRUE(WaitForPage("finish"));
+    EXPECT_TRUE(WaitForCopies(kMyLibrary, "MyPhotos/Photo", 2));
+    EXPECT_EQ(EndWith({"key", "Return"}), 0);
     EXPECT_TRUE(Printed("Wizard closed: finished, 2 picture(s) copied"));
     ExpectCopiedOnce(kMyLibrary, "MyPhotos/Photo", "Photo");
 }
@@ -479,16 +622,23 @@ TEST_F(SnapferryEndToEndTest, SavedSettingsCopyAtOnceWithoutAnotherPage) {
     MakePictures(kThreePictures, 300 * 1024);
     WriteUserSettings(kQuickSettings);
     ASSERT_NO_FATAL_FAILURE(Start());
+    // The only key until the finish page.
+    ASSERT_TRUE(Keys(sheet, kSheetPattern, {"key", "Return"}));
     const auto pressed = Clock::now();
-    Keyboard(sheet, {"key", "Return"}); // the only key until the finish page
-    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 3, 20s));
-    // The search ended as soon as the saved server answered, not after its whole window.
-    EXPECT_LT(Clock::now() - pressed, 8s);
-    EXPECT_TRUE(WaitForPrinted("Copy run done", 20s));
-    Keyboard(sheet, {"key", "Return"});
-    EXPECT_EQ(Finish(), 0);
-    EXPECT_TRUE(Printed("Saved settings: server found, copying"));
+    EXPECT_TRUE(WaitForPrinted("Saved settings: server found, copying"));
+    // The search ended as soon as the saved server answered, not after its whole window of ten
+    // seconds.
+    EXPECT_LT(Clock::now() - pressed, 10s);
+    ASSERT_TRUE(WaitForPage("copying"));
+    ASSERT_TRUE(WaitForPage("finish"));
+    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 3));
+    EXPECT_EQ(EndWith({"key", "Return"}), 0);
     EXPECT_TRUE(Printed("Wizard closed: finished, 3 picture(s) copied"));
+    EXPECT_EQ(
+        std::count_if(output.begin(), output.end(),
+                      [](const std::string& line) { return line.rfind("Page shown: ", 0) == 0; }),
+        3)
+        << "welcome, copying and finish, and no other page";
     ExpectCopiedOnce(kFamilyLibrary, "Holidays/Beach", "Beach");
 }
 
@@ -496,14 +646,15 @@ TEST_F(SnapferryEndToEndTest, TheFinishPageLinkOpensTheDestinationOnTheServer) {
     MakePictures({"one.jpg", "two.gif"}, 50 * 1024);
     WriteUserSettings(kQuickSettings);
     ASSERT_NO_FATAL_FAILURE(Start());
-    Keyboard(sheet, {"key", "Return"});
-    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 2, 20s));
-    EXPECT_TRUE(WaitForPrinted("Copy run done", 20s));
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("copying"), "the copying page"));
+    ASSERT_TRUE(WaitForPage("finish"));
+    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 2));
     // Finish has the focus: the link is the control before it, and Finish the one after.
-    Keyboard(sheet, {"key", "shift+Tab", "Return"});
-    Keyboard(sheet, {"key", "Tab", "Return"});
-    EXPECT_EQ(Finish(), 0);
     const std::string address = "smb://127.0.0.1/FamilyLibrary/Holidays/Beach/";
+    EXPECT_TRUE(Press(
+        {"key", "shift+Tab", "Return"}, [this] { return Printed("Opening smb://"); },
+        "the link's opening"));
+    EXPECT_EQ(EndWith({"key", "Tab", "Return"}), 0);
     EXPECT_EQ(ReadLines(folder.Path() / "opened.log"), std::vector<std::string>{address});
     EXPECT_TRUE(Printed("Opening " + address + ": opened (0)"));
     ExpectCopiedOnce(kFamilyLibrary, "Holidays/Beach", "Beach");
@@ -514,11 +665,8 @@ TEST_F(SnapferryEndToEndTest, CancelAnsweredNoPausesTheCopyAndLetsItComplete) {
                  12 << 20);
     WriteUserSettings(kQuickSettings);
     ASSERT_NO_FATAL_FAILURE(Start(true));
-    Keyboard(sheet, {"key", "Return"});
-    const auto deadline = Clock::now() + 20s;
-    while (CopiesArrived(kFamilyLibrary, "Holidays/Beach", false) == 0 && Clock::now() < deadline) {
-        std::this_thread::sleep_for(20ms);
-    }
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("copying"), "the copying page"));
+    ASSERT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 1, false));
     const std::string question = AskToCancel();
     ASSERT_FALSE(question.empty()) << "Cancel asked nothing";
     // While the question is open no new picture is started.
@@ -527,11 +675,13 @@ TEST_F(SnapferryEndToEndTest, CancelAnsweredNoPausesTheCopyAndLetsItComplete) {
     std::this_thread::sleep_for(1500ms);
     EXPECT_EQ(CopiesArrived(kFamilyLibrary, "Holidays/Beach", false), started);
     EXPECT_LT(started, 8u) << "the copy was over before Cancel: nothing was tested";
-    Keyboard(question, {"key", "alt+n"});
-    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 8, 30s));
-    EXPECT_TRUE(WaitForPrinted("Copy run done", 20s));
-    Keyboard(sheet, {"key", "Return"});
-    EXPECT_EQ(Finish(), 0);
+    std::string answered = question;
+    ASSERT_TRUE(PressIn(
+        answered, kSheetPattern, sheet, {"key", "alt+n"},
+        [this] { return Printed("Stop copying? no"); }, "the answer No"));
+    ASSERT_TRUE(WaitForPage("finish"));
+    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 8));
+    EXPECT_EQ(EndWith({"key", "Return"}), 0);
     EXPECT_TRUE(Printed("Wizard closed: finished, 8 picture(s) copied"));
     ExpectCopiedOnce(kFamilyLibrary, "Holidays/Beach", "Beach");
 }
@@ -539,33 +689,28 @@ TEST_F(SnapferryEndToEndTest, CancelAnsweredNoPausesTheCopyAndLetsItComplete) {
 TEST_F(SnapferryEndToEndTest, CancelAnsweredYesRemovesTheCopiesAndBackThenNextCopiesOnce) {
     MakePictures({"p1.jpg", "p2.png", "p3.jpg", "p4.jpg", "p5.png", "p6.jpg"}, 12 << 20);
     ASSERT_NO_FATAL_FAILURE(Start(true));
-    Keyboard(sheet, {"key", "Return"});
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("device"), "the device page"));
     ASSERT_NO_FATAL_FAILURE(WaitForServerSearch());
-    Keyboard(sheet, {"key", "Return"});
-    std::this_thread::sleep_for(1500ms);
-    Keyboard(sheet, {"key", "Return"});
-    const auto deadline = Clock::now() + 20s;
-    while (CopiesArrived(kFamilyLibrary, "FamilyPhotos/Photo") == 0 && Clock::now() < deadline) {
-        std::this_thread::sleep_for(20ms);
-    }
-    const std::string question = AskToCancel();
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("folder"), "the folder page"));
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("copying"), "the copying page"));
+    ASSERT_TRUE(WaitForCopies(kFamilyLibrary, "FamilyPhotos/Photo", 1));
+    std::string question = AskToCancel();
     ASSERT_FALSE(question.empty()) << "Cancel asked nothing";
-    Keyboard(question, {"key", "alt+y"});
-    // The cancel page shows; the copies of the cancelled run go away.
-    const auto removed = Clock::now() + 20s;
+    ASSERT_TRUE(PressIn(question, kSheetPattern, sheet, {"key", "alt+y"}, PageShows("cancel"),
+                        "the cancel page"));
+    // The copies of the cancelled run go away.
     while (CopiesArrived(kFamilyLibrary, "FamilyPhotos/Photo", false) != 0 &&
-           Clock::now() < removed) {
-        std::this_thread::sleep_for(50ms);
+           Clock::now() < deadline) {
+        Drain(50ms);
     }
     EXPECT_EQ(CopiesArrived(kFamilyLibrary, "FamilyPhotos/Photo", false), 0u)
         << "the cancelled run left copies behind";
-    Keyboard(sheet, {"key", "alt+b"}); // Back: the folder page
-    std::this_thread::sleep_for(1500ms);
-    Keyboard(sheet, {"key", "Return"}); // Next: the same choices again
-    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "FamilyPhotos/Photo", 6, 30s));
-    std::this_thread::sleep_for(500ms);
-    Keyboard(sheet, {"key", "Return"});
-    EXPECT_EQ(Finish(), 0);
+    ASSERT_TRUE(Press({"key", "alt+b"}, PageShows("folder"), "the folder page again")); // Back
+    // Next: the same choices again.
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("copying"), "the second copying page"));
+    ASSERT_TRUE(WaitForPage("finish"));
+    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "FamilyPhotos/Photo", 6));
+    EXPECT_EQ(EndWith({"key", "Return"}), 0);
     EXPECT_TRUE(Printed("Wizard closed: finished, 6 picture(s) copied"));
     ExpectCopiedOnce(kFamilyLibrary, "FamilyPhotos/Photo", "Photo");
 }
@@ -573,11 +718,10 @@ TEST_F(SnapferryEndToEndTest, CancelAnsweredYesRemovesTheCopiesAndBackThenNextCo
 TEST_F(SnapferryEndToEndTest, EscapeAfterTheServerSearchCancels) {
     MakePictures({"a.jpg"}, 10 * 1024);
     ASSERT_NO_FATAL_FAILURE(Start());
-    Keyboard(sheet, {"key", "Return"});
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("device"), "the device page"));
     ASSERT_NO_FATAL_FAILURE(WaitForServerSearch());
     // The device page with its server found; the user changes their mind.
-    Keyboard(sheet, {"key", "Escape"});
-    EXPECT_EQ(Finish(5s), 3) << "Esc did not cancel the wizard";
+    EXPECT_EQ(EndWith({"key", "Escape"}), 3) << "Esc did not cancel the wizard";
     EXPECT_TRUE(Printed("Wizard closed: cancelled, 0 picture(s) copied"));
     ExpectPicturesKept();
 }
@@ -588,11 +732,10 @@ TEST_F(SnapferryEndToEndTest, ACameraIsCopiedWithTheSavedSettingsAndEmptiedOfIts
     settings.push_back("\"bDeleteImagesFromCamera\"=dword:00000001");
     WriteUserSettings(settings);
     ASSERT_NO_FATAL_FAILURE(StartCamera({"mvi_0003.mov", "notes.txt"}));
-    Keyboard(sheet, {"key", "Return"});
-    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 3, 30s));
-    EXPECT_TRUE(WaitForPrinted("Copy run done", 20s));
-    Keyboard(sheet, {"key", "Return"}); // Finish
-    EXPECT_EQ(Finish(), 0);
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("copying"), "the copying page"));
+    ASSERT_TRUE(WaitForPage("finish"));
+    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 3));
+    EXPECT_EQ(EndWith({"key", "Return"}), 0); // Finish
     EXPECT_TRUE(Printed("Saved settings: server found, copying"));
     EXPECT_TRUE(Printed("Wizard closed: finished, 3 picture(s) copied"));
     ExpectCopiedOnce(kFamilyLibrary, "Holidays/Beach", "Beach");
@@ -606,22 +749,19 @@ TEST_F(SnapferryEndToEndTest, DeleteAfterCopyingEmptiesTheFolderOfItsPicturesOnl
     MakePictures(kThreePictures, 300 * 1024);
     MakeOthers({"notes.txt"});
     ASSERT_NO_FATAL_FAILURE(Start());
-    Keyboard(sheet, {"key", "Return"});
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("device"), "the device page"));
     ASSERT_NO_FATAL_FAILURE(WaitForServerSearch());
-    Keyboard(sheet, {"key", "Return"});
-    std::this_thread::sleep_for(1500ms);
-    // Next has the focus; before it come Back, "Always copy..." and "Delete pictures...".
-    Keyboard(sheet, {"key", "shift+Tab", "shift+Tab", "shift+Tab", "space"});
-    Keyboard(sheet, {"key", "alt+n"});
-    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "FamilyPhotos/Photo", 3, 20s));
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("folder"), "the folder page"));
+    // Next has the focus; before it come Back, "Always copy..." and "Delete pictures...". A
+    // checkbox toggles: these keys are given once.
+    ASSERT_TRUE(
+        Keys(sheet, kSheetPattern, {"key", "shift+Tab", "shift+Tab", "shift+Tab", "space"}));
+    ASSERT_TRUE(Press({"key", "alt+n"}, PageShows("copying"), "the copying page"));
     // The delete pass follows the copies; the finish page comes once it is over.
-    const auto deadline = Clock::now() + 10s;
-    while (FilesUnder(Pictures()).size() > nonPictures.size() && Clock::now() < deadline) {
-        std::this_thread::sleep_for(50ms);
-    }
-    std::this_thread::sleep_for(500ms);
-    Keyboard(sheet, {"key", "Return"}); // Finish
-    EXPECT_EQ(Finish(), 0);
+    ASSERT_TRUE(WaitForPage("deleting"));
+    ASSERT_TRUE(WaitForPage("finish"));
+    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "FamilyPhotos/Photo", 3));
+    EXPECT_EQ(EndWith({"key", "Return"}), 0); // Finish
     EXPECT_TRUE(Printed("Wizard closed: finished, 3 picture(s) copied"));
     ExpectCopiedOnce(kFamilyLibrary, "FamilyPhotos/Photo", "Photo", false);
     EXPECT_EQ(FilesUnder(Pictures()), nonPictures)
@@ -637,21 +777,16 @@ TEST_F(SnapferryEndToEndTest, AServerThatGoesAwayMidRunFailsItAndTakesItsCopiesB
     settings.push_back("\"bDeleteImagesFromCamera\"=dword:00000001");
     WriteUserSettings(settings);
     ASSERT_NO_FATAL_FAILURE(Start(true));
-    Keyboard(sheet, {"key", "Return"});
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("copying"), "the copying page"));
     // One copy complete and the next under way.
-    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 1, 20s));
+    ASSERT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 1));
     ASSERT_NO_FATAL_FAILURE(SignalServer(SIGUSR1));
     // Back while the run still retries the removal of its copies, which wait for it.
     std::this_thread::sleep_for(4s);
     EXPECT_GE(CopiesArrived(kFamilyLibrary, "Holidays/Beach"), 1u);
     ASSERT_NO_FATAL_FAILURE(SignalServer(SIGUSR2));
-    const auto deadline = Clock::now() + 20s;
-    while (!Printed("Copy run failed") && Clock::now() < deadline) {
-        Drain(100ms);
-    }
-    std::this_thread::sleep_for(500ms);
-    Keyboard(sheet, {"key", "Return"}); // Finish on the cancel page
-    EXPECT_EQ(Finish(), 1);
+    ASSERT_TRUE(WaitForPage("cancel"));
+    EXPECT_EQ(EndWith({"key", "Return"}), 1); // Finish on the cancel page
     EXPECT_TRUE(Printed("Copy run failed: "));
     EXPECT_TRUE(Printed("the connection to the server was lost"));
     EXPECT_FALSE(Printed("could not be removed from the server"));
@@ -667,14 +802,9 @@ TEST_F(SnapferryEndToEndTest, AFullDiskFailsTheRunAndLeavesNothingOfIt) {
     WriteUserSettings(settings);
     serverOptions = {"--small-disk", "Holidays=2M"};
     ASSERT_NO_FATAL_FAILURE(Start());
-    Keyboard(sheet, {"key", "Return"});
-    const auto deadline = Clock::now() + 20s;
-    while (!Printed("Copy run ") && Clock::now() < deadline) {
-        Drain(100ms);
-    }
-    std::this_thread::sleep_for(500ms);
-    Keyboard(sheet, {"key", "Return"}); // Finish on the cancel page
-    EXPECT_EQ(Finish(), 1);
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("copying"), "the copying page"));
+    ASSERT_TRUE(WaitForPage("cancel"));
+    EXPECT_EQ(EndWith({"key", "Return"}), 1); // Finish on the cancel page
     EXPECT_TRUE(Printed("Copy run failed: "));
     // The first copy went whole; the second ran out of room.
     EXPECT_TRUE(Printed("Beach 2.jpg failed: the server's disk is full"));
@@ -686,17 +816,12 @@ TEST_F(SnapferryEndToEndTest, AServerThatStaysAwaySaysWhatItLeftBehind) {
     MakePictures({"p1.jpg", "p2.png", "p3.jpg", "p4.jpg", "p5.png", "p6.jpg"}, 12 << 20);
     WriteUserSettings(kQuickSettings);
     ASSERT_NO_FATAL_FAILURE(Start(true));
-    Keyboard(sheet, {"key", "Return"});
-    EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 1, 20s));
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("copying"), "the copying page"));
+    ASSERT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 1));
     ASSERT_NO_FATAL_FAILURE(SignalServer(SIGUSR1));
     // The run gives up on the removal after about ten seconds.
-    const auto deadline = Clock::now() + 25s;
-    while (!Printed("Copy run failed: ") && Clock::now() < deadline) {
-        Drain(100ms);
-    }
-    std::this_thread::sleep_for(500ms);
-    Keyboard(sheet, {"key", "Return"});
-    EXPECT_EQ(Finish(), 1);
+    ASSERT_TRUE(WaitForPage("cancel"));
+    EXPECT_EQ(EndWith({"key", "Return"}), 1);
     EXPECT_TRUE(Printed("Wizard closed: finished, 0 picture(s) copied"));
     ExpectPicturesKept();
     // What stayed on the share is the run's copies and the one cut short, no more and no less

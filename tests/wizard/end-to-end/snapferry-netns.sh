@@ -14,7 +14,8 @@
 #   --server-pid-file FILE  writes the simulated server's process id into FILE once it is ready,
 #                       so that a test can stop its smbd (SIGUSR1) and start it again (SIGUSR2)
 # The first line on standard output is "snapferry-netns: shares=FOLDER", the live share folders
-# (one directory a share); snapferry's own output follows. Exits with snapferry's status (90 and
+# (one directory a share); "snapferry-netns: program=PID" names snapferry's process once it has
+# started, and snapferry's own output follows. Exits with snapferry's status (90 and
 # up: the namespace or the server could not be set up).
 set -uo pipefail
 if [[ -z "${VELMORA_IN_NETNS:-}" ]]; then
@@ -73,6 +74,8 @@ echo "snapferry-netns: shares=$shares"
 # In the background, so that a TERM reaches the trap while snapferry runs.
 "$snapferry" "$@" &
 program_pid=$!
+# Its windows carry this id, by which a driver tells them from any other program's.
+echo "snapferry-netns: program=$program_pid"
 wait "$program_pid"
 status=$?
 program_pid=""

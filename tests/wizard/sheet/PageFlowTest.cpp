@@ -222,6 +222,12 @@ TEST(RunFailureLine, NamesTheFailureAndWhetherTheShareWasCleanedUp) {
     EXPECT_EQ(RunFailureLine(away),
               "The copying failed: the connection to the server was lost. 2 file(s) this run "
               "copied could not be removed from the server; they may be incomplete.");
+
+    // A single copy left is still a copy left: the line must not claim a clean share.
+    away.leftBehind = 1;
+    EXPECT_EQ(RunFailureLine(away),
+              "The copying failed: the connection to the server was lost. 1 file(s) this run "
+              "copied could not be removed from the server; they may be incomplete.");
     away.leftBehindPath = "FamilyLibrary/Trip/.~Trip 2.jpg.snapferry";
     EXPECT_EQ(RunFailureLine(away).substr(RunFailureLine(away).find('\n')),
               "\nStill on the server: FamilyLibrary/Trip/.~Trip 2.jpg.snapferry");

@@ -29,6 +29,7 @@
 #include <wx/stattext.h>
 #include <wx/timer.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -528,6 +529,50 @@ TEST_F(SheetTest, YesToStopRollsBackAndTryingAgainAtOnceCopiesEverythingOnce) {
               sources.Contents("a.jpg"));
     EXPECT_EQ(share->files["FamilyLibrary/FamilyPhotos/Photo/Photo 3.jpg"],
               sources.Contents("c.jpg"));
+}
+
+TEST_F(SheetTest, YesToStopWhileTheServerKeepsACopySaysSoOnTheCancelPage) {
+    Announcers servers(port, {{20, "alpha"}});
+    sources.Add("c.jpg", 8 << 20);
+    auto sheet = MakeSheet();
+    sheet->FileStep().SetCleanupPatience(300ms);
+    std::atomic<int> writes{0};
+    share->beforeWrite = [&](const std::string&, uint64_t) {
+        ++writes;
+        std::this_thread::sleep_for(30ms);
+        return ShareResult{};
+    };
+    // The server is gone for good by the time the first copy is to be removed.
+    share->stuck = {"FamilyLibrary/FamilyPhotos/Photo/Photo 1.jpg"};
+    boxes.messageBoxAnswer = wxID_YES;
+    const auto cancelPage = [&]() -> CCancelPage& {
+        return *dynamic_cast<CCancelPage*>(sheet->PageByTemplate(kCancelPage));
+    };
+    Drive(*sheet,
+          {
+              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
+              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
+              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
+               [&] { sheet->PressButton(kNextButton); }},
+              {[&] { return Current(*sheet) == kCopyingPage && writes > 3; },
+               [&] { sheet->PressButton(0); }},
+              // The page shows at the Yes; the run's end, once its rollback gave up, adds the
+              // line about the copy it left.
+              {[&] {
+                   return Current(*sheet) == kCancelPage && !sheet->FileStep().IsRunning() &&
+                          cancelPage().FailureLine()->IsShown();
+               },
+               [&] {
+                   std::string line = cancelPage().FailureLine()->GetLabel().utf8_string();
+                   std::replace(line.begin(), line.end(), '\n', ' '); // wrapped to the page
+                   EXPECT_NE(line.find("1 file(s) this run copied could not be removed"),
+                             std::string::npos)
+                       << line;
+                   sheet->PressButton(kFinishButton);
+               }},
+          });
+    std::lock_guard lock(share->mutex);
+    EXPECT_EQ(share->files.count("FamilyLibrary/FamilyPhotos/Photo/Photo 1.jpg"), 1u);
 }
 
 TEST_F(SheetTest, ACancelledCredentialsPromptKeepsTheDevicePage) {

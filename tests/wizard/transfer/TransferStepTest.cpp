@@ -228,6 +228,22 @@ TEST_F(TransferStepTest, CopiesThatCannotBeRemovedAreRetriedAndThenReported) {
     EXPECT_NE(second.Done().failure.Describe().find("could not be removed"), std::string::npos);
 }
 
+TEST_F(TransferStepTest, ACopyTheServerRemovedThoughItsReplyWasLostIsNotLeftBehind) {
+    sources.Add("1.jpg");
+    sources.Add("2.jpg");
+    share->failCreateNumber = 2;
+    // The delete of the first copy is carried out, but its answer never comes; the retry finds
+    // nothing there.
+    share->removeReplyLost = {Path("Holiday 1.jpg")};
+    step.Run(properties);
+    EXPECT_EQ(FilesOnShare(), 0u);
+    const kvDoneCopyAsyncData& done = poster.Done();
+    EXPECT_EQ(done.failure.status, ShareStatus::AccessDenied);
+    EXPECT_EQ(done.failure.leftBehind, 0);
+    EXPECT_EQ(done.failure.Describe().find("could not be removed"), std::string::npos)
+        << done.failure.Describe();
+}
+
 TEST_F(TransferStepTest, ACopyThatReadsBackWithAnotherSizeAbortsBeforeAnySourceIsDeleted) {
     sources.Add("1.jpg", 500);
     sources.Add("2.jpg", 500);
@@ -362,6 +378,28 @@ TEST_F(TransferStepTest, CancelBetweenFilesStopsBeforeTheNextCopy) {
     EXPECT_EQ(FilesOnShare(), 0u);
     EXPECT_EQ(share->creates, 1);
     EXPECT_TRUE(poster.Done().cancelled);
+}
+
+TEST_F(TransferStepTest, ACancelWhileTheServerCannotBeReachedSaysWhatItLeftBehind) {
+    sources.Add("1.jpg");
+    sources.Add("2.jpg");
+    share->stuck = {Path("Holiday 1.jpg")}; // the server is gone for good
+    poster.onPost = [this](const kvAsyncData& record) {
+        auto* group = dynamic_cast<const kvGroupStatusAsyncData*>(&record);
+        if (group != nullptr && group->pictureNumber == 2) {
+            callback->Cancel();
+        }
+    };
+    step.Run(properties);
+    EXPECT_TRUE(OnShare("Holiday 1.jpg"));
+    const kvDoneCopyAsyncData& done = poster.Done();
+    EXPECT_TRUE(done.cancelled);
+    EXPECT_EQ(done.failure.leftBehind, 1);
+    // The cancel page shows the run's failure line only for a run that has a failure.
+    EXPECT_TRUE(done.failure.Failed()) << "a cancel that leaves a copy behind must say so";
+    EXPECT_NE(done.failure.Describe().find("1 copied file(s) could not be removed"),
+              std::string::npos)
+        << done.failure.Describe();
 }
 
 TEST_F(TransferStepTest, CancelAfterTheLastCopyRemovesCopiesAndDeletesNoSource) {
@@ -655,17 +693,19 @@ TEST_F(TransferStepTest, AWorkerThatCannotBeMadeIsAFailedRunAndTheEarlierRunGoes
 
 TEST_F(TransferStepTest, ClosingCancelsTheQueuedRunsTooAndEachReportsOnce) {
     sources.Add("1.jpg");
-    std::atomic<bool> paused = false;
+    // The first run's gate closes once its only picture is on the share: the run then waits
+    // there, whatever the machine's load, until the step is closed.
+    const auto copied = [](const kvAsyncData& record) {
+        auto* progress = dynamic_cast<const kvFileStatusAsyncData*>(&record);
+        return progress != nullptr && progress->bytesDone == 1000;
+    };
     poster.onPost = [&](const kvAsyncData& record) {
-        if (dynamic_cast<const kvGroupStatusAsyncData*>(&record) != nullptr && !paused) {
+        if (copied(record)) {
             callback->Pause();
-            paused = true;
         }
     };
     ASSERT_NE(step.Start(properties), nullptr);
-    while (!paused) {
-        std::this_thread::sleep_for(1ms);
-    }
+    ASSERT_TRUE(poster.WaitFor(copied, 30s)) << "the first run never copied its picture";
     properties.location = "MyPhotos\\Other";
     ASSERT_NE(step.Start(properties), nullptr);
     step.CancelAll();

@@ -203,6 +203,9 @@ ShareResult FakeShare::Remove(const std::string& path) {
     for (auto file = state->files.begin(); file != state->files.end(); ++file) {
         if (Folded(file->first) == wanted) {
             state->files.erase(file);
+            if (state->removeReplyLost.erase(path) != 0) {
+                return {state->removeFailure, EIO};
+            }
             return {};
         }
     }
@@ -213,8 +216,20 @@ void RecordingPoster::Post(std::unique_ptr<kvAsyncData> record) {
     if (onPost) {
         onPost(*record);
     }
-    std::lock_guard lock(m_mutex);
-    m_records.push_back(std::move(record));
+    {
+        std::lock_guard lock(m_mutex);
+        m_records.push_back(std::move(record));
+    }
+    m_posted.notify_all();
+}
+
+bool RecordingPoster::WaitFor(const std::function<bool(const kvAsyncData&)>& wanted,
+                              std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(m_mutex);
+    return m_posted.wait_for(lock, timeout, [&] {
+        return std::any_of(m_records.begin(), m_records.end(),
+                           [&](const auto& record) { return wanted(*record); });
+    });
 }
 
 size_t RecordingPoster::Count() const {

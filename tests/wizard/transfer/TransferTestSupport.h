@@ -7,6 +7,8 @@
 #include "wizard/transfer/Authenticator.h"
 #include "wizard/transfer/ShareAccess.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
@@ -48,6 +50,9 @@ public:
         bool lowerCaseNames = false;
         // Called before a rename with its target; a failure fails the rename.
         std::function<ShareResult(const std::string&)> beforeRename;
+        // Removing these paths removes them but answers removeFailure once, as a server whose
+        // reply to a delete it carried out was lost.
+        std::set<std::string> removeReplyLost;
 
         bool Exists(const std::string& path) const; // without letter case; mutex held
         // The stored path that `path` names (without letter case), or nothing; mutex held.
@@ -88,11 +93,15 @@ public:
         return found;
     }
     size_t Count() const;
+    // Waits until a record kept so far satisfies `wanted`, at most `timeout`; whether one did.
+    bool WaitFor(const std::function<bool(const kvAsyncData&)>& wanted,
+                 std::chrono::milliseconds timeout) const;
     // The one done record of a run; fails the test when there is not exactly one.
     const kvDoneCopyAsyncData& Done() const;
 
 private:
     mutable std::mutex m_mutex;
+    mutable std::condition_variable m_posted;
     std::vector<std::unique_ptr<kvAsyncData>> m_records;
 };
 

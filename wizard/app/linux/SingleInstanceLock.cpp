@@ -4,6 +4,8 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +27,36 @@ SingleInstanceResult CouldNotCheck(const std::string& path, const char* what, in
     return {SingleInstanceStatus::CouldNotCheck, "single-instance check skipped: cannot " +
                                                      std::string(what) + " " + path + ": " +
                                                      std::strerror(error)};
+}
+
+// Makes the missing lock file `path`, mode 0666 whatever the umask, and opens it; EEXIST in
+// `error` when another start made it first. Others open the file read-only, so a file they could
+// see before its mode is widened would turn them away unchecked while its maker runs: it is made
+// under a name of its own and linked into place only once every user may open it.
+CFileDescriptor CreateOpenToAll(const std::string& path, int& error) {
+    std::string staged = path + ".XXXXXX";
+    CFileDescriptor file(::mkostemp(staged.data(), O_CLOEXEC));
+    if (file.IsOpen()) {
+        // A failure leaves our own claim good; the others then find out for themselves.
+        (void)::fchmod(file.Get(), 0666);
+        const int linked = ::link(staged.c_str(), path.c_str());
+        error = errno;
+        ::unlink(staged.c_str());
+        if (linked == 0) {
+            return file;
+        }
+        if (error == EEXIST) {
+            return CFileDescriptor();
+        }
+        // A file system without links: the file is made in place, and widened at once.
+    }
+    file = CFileDescriptor(
+        ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    error = errno;
+    if (file.IsOpen()) {
+        (void)::fchmod(file.Get(), 0666);
+    }
+    return file;
 }
 
 } // namespace
@@ -53,17 +85,14 @@ SingleInstanceResult CSingleInstanceLock::Acquire() {
             if (errno != ENOENT) {
                 return CouldNotCheck(path_, "open", errno);
             }
-            file = CFileDescriptor(
-                ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+            int error = 0;
+            file = CreateOpenToAll(path_, error);
             if (!file.IsOpen()) {
-                if (errno == EEXIST) {
+                if (error == EEXIST) {
                     continue; // another start made it in between: open that one
                 }
-                return CouldNotCheck(path_, "create", errno);
+                return CouldNotCheck(path_, "create", error);
             }
-            // The umask took bits away; others open the file read-only, so without them they
-            // could not check. A failure leaves our own claim good, so it is not fatal here.
-            (void)::fchmod(file.Get(), 0666);
         }
         struct stat status {};
         if (::fstat(file.Get(), &status) != 0) {

@@ -19,11 +19,12 @@ inline constexpr const char* kWizardLockFileName = "velmora-snapferry.lock";
 // The file is opened without following symbolic links and without O_CREAT when it exists: in a
 // sticky world-writable directory (fs.protected_regular) an O_CREAT open of another user's file
 // fails even when the file could be opened, and a read-only descriptor is enough for flock. A
-// missing file is created exclusively and made mode 0666 whatever the umask, so that every other
-// user can open it later. A file the process cannot open (another user's, mode 0600), a symbolic
-// link or anything but a regular file gives CouldNotCheck: the run goes on rather than hang or
-// stop. The descriptor is close-on-exec, so that programs the wizard starts (the file manager
-// it opens at the end) do not hold the claim after the wizard has ended.
+// missing file is made mode 0666 whatever the umask under a name of its own, and only then linked
+// into place, so that every other user can open it from the moment it is there. A file the process
+// cannot open (another user's, mode 0600), a symbolic link or anything but a regular file gives
+// CouldNotCheck: the run goes on rather than hang or stop. The descriptor is close-on-exec, so that
+// programs the wizard starts (the file manager it opens at the end) do not hold the claim after the
+// wizard has ended.
 class CSingleInstanceLock : public CAbstractSingleInstance {
 public:
     CSingleInstanceLock(const std::string& directory, const std::string& fileName);
