@@ -39,9 +39,9 @@ if [[ -z "${VELMORA_SHOW_DEMO:-}" ]]; then
       exit 1
     fi
     echo "Installing: ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    source "$source_dir/scripts/apt-waiting.sh"
+    apt_get_waiting update -qq
+    apt_get_waiting install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
   fi
 
   # The program directory of the show: the build's bundles and a settings.ini of its own.
