@@ -137,7 +137,8 @@ void CMimeAppsList::Set(std::string_view section, std::string_view key,
     if (!lines_.empty() && !Trimmed(lines_.back().text).empty()) {
         lines_.push_back(Line{"", lines_.back().section, false});
     }
-    lines_.push_back(Line{"[" + std::string(section) + "]", std::string(section), true});
+    lines_.push_back(
+        Line{std::string("[").append(section).append("]"), std::string(section), true});
     lines_.push_back(Line{newLine, std::string(section), false});
     endsWithNewline_ = true;
 }

@@ -36,7 +36,7 @@ wxStaticText* AddText(wxWindow* parent, wxSizer* column, int id, const wxString&
 std::string CountText(uint32_t copied, uint32_t skipped) {
     std::string text = FormatBrandedText(kCopiedCount, copied);
     if (skipped > 0) {
-        text += "\n" + FormatBrandedText(kCameraSkippedCount, skipped);
+        text.append("\n").append(FormatBrandedText(kCameraSkippedCount, skipped));
     }
     return text;
 }
