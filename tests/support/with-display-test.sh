@@ -42,6 +42,7 @@ xvfb=$(tr -d ' ' <"/tmp/.X${display#:}-lock" 2>/dev/null)
 if [[ -z $sleeper || -z $xvfb ]]; then
   fail "the command did not start (display '$display', sleeper '$sleeper', server '$xvfb')"
   kill "$runner" 2>/dev/null
+  [[ -n $sleeper ]] && kill "$sleeper" 2>/dev/null
 else
   kill -TERM "$runner"
   status=0
