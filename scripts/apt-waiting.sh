@@ -4,19 +4,18 @@
 # package lists that "update" takes, and it waits without a word under -qq; so both are retried
 # here. apt-get takes its locks before it changes anything, so a run that failed on one is
 # simply run again.
-# Sourced by scripts/deps.sh and scripts/show.sh.
+# Sourced by scripts/deps.sh and scripts/show.sh. VELMORA_APT_LOCK_WAIT sets the wait in seconds.
 apt_get_waiting() {
   local deadline=$((SECONDS + ${VELMORA_APT_LOCK_WAIT:-600})) errors status said=""
-  errors=$(mktemp)
   while :; do
-    # The messages are matched, so they are asked for untranslated.
+    # Standard error is kept to be read (standard output goes its way); the messages are matched,
+    # so they are asked for untranslated.
     status=0
-    LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get "$@" 2>"$errors" ||
+    errors=$({ LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get "$@" 2>&1 1>&3 3>&-; } 3>&1) ||
       status=$?
-    if ((status == 0)) || ! grep -qE 'Could not get lock|Unable to (lock|acquire)' "$errors" ||
+    if ((status == 0)) || ! grep -qE 'Could not get lock|Unable to (lock|acquire)' <<<"$errors" ||
       ((SECONDS >= deadline)); then
-      cat "$errors" >&2
-      rm -f "$errors"
+      [[ -z $errors ]] || echo "$errors" >&2
       return "$status"
     fi
     if [[ -z $said ]]; then
