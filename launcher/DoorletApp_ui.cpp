@@ -1,16 +1,20 @@
 #include "launcher/DoorletApp_ui.h"
 
+#include "common/cli/InformationOptions.h"
 #include "common/desktop/linux/XdgOpener.h"
 #include "common/discovery/DeviceChoice.h"
 #include "common/ui/BrandedImage_ui.h"
 #include "common/ui/ProgramEntry_ui.h"
 #include "launcher/DeviceChooser_ui.h"
 #include "launcher/DoorletSession_ui.h"
+#include "launcher/LauncherHelp.h"
 #include "launcher/Nethood.h"
 #include "launcher/WebAddresses.h"
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
+#include <string>
 
 static_assert(static_cast<int>(ServerChoice::Cancelled) == ChoiceCancelled);
 static_assert(static_cast<int>(ServerChoice::Invalid) == ChoiceInvalid);
@@ -69,5 +73,8 @@ int kvDoorletApp::OnRun() {
 wxIMPLEMENT_APP_NO_MAIN(kvDoorletApp);
 
 int main(int argc, char** argv) {
+    if (const std::optional<std::string> information = LauncherInformationText(argc, argv)) {
+        return PrintInformation(*information, "doorlet", kExitFailed);
+    }
     return RunWxProgram(argc, argv, kExitFailed);
 }

@@ -4,6 +4,8 @@
 # simulated server announcing on its loopback. The search window itself lasts 5 seconds; the
 # figure that matters is the time beyond it.
 # Usage: scripts/bench-launcher.sh [BUILD [RUNS]]   (default build/main, 5 runs)
+# It runs under with-display.sh, whose server is the only one it talks to; every wait has a time
+# limit, and the simulated server is stopped on every path, interrupts included.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(cd "${1:-build/main}" && pwd)
@@ -25,6 +27,8 @@ cleanup() {
   return 0
 }
 trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 mkdir -p "$work/program" "$work/machine/velmora" "$work/bin"
 printf '[Domain]\nDomain=localhost:8080\n' >"$work/program/settings.ini"
@@ -42,14 +46,18 @@ export PATH=$work/bin:$PATH
 coproc SIM { exec python3 tools/velmora-sim/velmora-sim --relay-port 8080 --host-name home.local \
   --interval 0.5 2>/dev/null; }
 sim_pid=$SIM_PID
-read -r -t 10 _ <&"${SIM[0]}"
+if ! read -r -t 10 ready <&"${SIM[0]}" || [[ $ready != "velmora-sim ready"* ]]; then
+  echo "bench-launcher: the simulated server did not start" >&2
+  exit 1
+fi
 
 beyond=()
 echo "run  start->opener  server choice  outside the choice  beyond 5 s"
 for ((run = 1; run <= runs; run++)); do
   : >"$work/called"
   start=$(date +%s%N)
-  output=$("$doorlet" /web 2>/dev/null)
+  # The search window lasts 5 s; a run that is not done long after it is stuck.
+  output=$(timeout 60 "$doorlet" /web 2>/dev/null) || true
   called=$(head -n 1 "$work/called")
   [[ -n $called ]] || { echo "run $run: the opener was not called" >&2; exit 1; }
   total=$(((called - start) / 1000000))

@@ -5,6 +5,8 @@
 # both servers write to a memory disk, so that the disk under /tmp takes no part.
 # Prints both times, their ratio (limit 1.15) and the longest the wizard's window stalled while
 # copying (limit 50 ms). Needs root. Usage: bash scripts/bench-wizard-copy.sh [RUNS] (default 3).
+# The driver talks to the X server with-display.sh started for it and to no other; every wait has
+# a time limit, and whatever a run started is stopped when the run ends, fails or is interrupted.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,12 +19,41 @@ cmake --build "$build" --target snapferry velmora_bundles transfer_bench > /dev/
 work=$(mktemp -d /tmp/velmora-bench-wizard-copy.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
+# The engine's benchmark takes its own smbd and memory disk down on every path.
 engine=$("$build/bin/transfer_bench" "$runs" 2 | awk '/^1,000|^1000/ {print $(NF-3)}' | tail -1)
+if [[ -z $engine ]]; then
+  echo "bench-wizard-copy: the copy engine's run gave no figure" >&2
+  exit 2
+fi
 
-exec python3 - "$build/velmora/snapferry" "$work" "$runs" "$engine" <<'PY'
-import os, random, statistics, subprocess, sys, time
+status=0
+bash tests/support/with-display.sh python3 - "$build/velmora/snapferry" "$work" "$runs" \
+  "$engine" <<'PY' || status=$?
+import os, random, selectors, signal, statistics, subprocess, sys, time
 
-program, work, runs, engine = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
+program, work, runs, engine = sys.argv[1], sys.argv[2], int(sys.argv[3]), float(sys.argv[4])
+WINDOW_NAME = "^Dunmere Pictures Wizard$"
+SHEET_LIMIT = 120   # s from the start to the sheet (the search, the server found)
+COPY_LIMIT = 600    # s from the key to the copy's end
+END_LIMIT = 60      # s from the finish page's key to the end of the run
+STOP_LIMIT = 20     # s a run is given to take its server down once told to stop
+
+
+class RunFailed(Exception):
+    pass
+
+
+def stop_by_signal(number, _frame):
+    # Unwinds through the run's finally, which stops what the run started.
+    raise SystemExit(128 + number)
+
+
+for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+    signal.signal(number, stop_by_signal)
+
+# with-display.sh's server, and only that one.
+display = os.environ["DISPLAY"]
+
 pictures = os.path.join(work, "pictures")
 os.makedirs(pictures)
 block = random.Random(7).randbytes(200 * 1024)
@@ -34,8 +65,64 @@ key = ("Software\\Corvanta Corporation\\Velmora Desktop Applications\\1.2\\Camer
 hive = os.path.join(work, "config", "velmora", "registry.reg")
 os.makedirs(os.path.dirname(hive))
 
+
 def xdotool(*args):
-    return subprocess.run(["xdotool", *args], capture_output=True, text=True).stdout.split()
+    try:
+        return subprocess.run(["xdotool", *args], capture_output=True, text=True, timeout=10,
+                              env=dict(os.environ, DISPLAY=display)).stdout.split()
+    except subprocess.TimeoutExpired:
+        return []
+
+
+def press_return_in_wizard(limit):
+    deadline = time.monotonic() + limit
+    while time.monotonic() < deadline:
+        windows = xdotool("search", "--onlyvisible", "--name", WINDOW_NAME)
+        if windows:
+            xdotool("windowfocus", "--sync", windows[0], "key", "Return")
+            return
+        time.sleep(0.1)
+    raise RunFailed(f"the wizard's window did not show on {display} within {limit} s")
+
+
+class Lines:
+    """The lines a process prints, each read with a time limit."""
+
+    def __init__(self, stream):
+        self.fd = stream.fileno()
+        self.selector = selectors.DefaultSelector()
+        self.selector.register(self.fd, selectors.EVENT_READ)
+        self.pending = b""
+
+    def next(self, deadline, waiting_for):
+        while b"\n" not in self.pending:
+            left = deadline - time.monotonic()
+            if left <= 0 or not self.selector.select(left):
+                raise RunFailed(f"no {waiting_for} in time")
+            chunk = os.read(self.fd, 65536)
+            if not chunk:
+                if self.pending:
+                    break
+                return None
+            self.pending += chunk
+        line, _, self.pending = self.pending.partition(b"\n")
+        return line.decode(errors="replace")
+
+
+def stop(run):
+    """Tells the run to stop (its script takes snapferry and the server down), then ends all."""
+    if run.poll() is None:
+        run.terminate()
+        try:
+            run.wait(timeout=STOP_LIMIT)
+        except subprocess.TimeoutExpired:
+            pass
+    try:
+        os.killpg(run.pid, signal.SIGKILL)  # anything left of the run's own process group
+    except ProcessLookupError:
+        pass
+    run.wait()
+
 
 def one_run(n):
     with open(hive, "w") as out:
@@ -43,48 +130,55 @@ def one_run(n):
                   '"bSaveSettings"=dword:00000001\r\n"bUsingSaved"=dword:00000001\r\n'
                   f'"bGroupName"="Run{n}"\r\n"bFolderName"="FamilyPhotos"\r\n'
                   '"bSubdomain"="home"\r\n')
-    env = dict(os.environ, VELMORA_KEEP_HOME="1", HOME=work, XDG_CONFIG_HOME=os.path.join(work, "config"),
-               VELMORA_LOCK_DIR=work, LC_ALL="C.UTF-8")
-    run = subprocess.Popen(["bash", "tests/support/with-display.sh", "bash",
-                            "tests/wizard/end-to-end/snapferry-netns.sh", program, "--host-name",
-                            "home", "--small-disk", "FamilyPhotos=3G", "--", "/upload",
-                            pictures],
-                           stdout=subprocess.PIPE, text=True, env=env)
-    result = None
-    pressed = False
-    for line in run.stdout:
-        if line.startswith("Sheet shown:") and not pressed:
-            # The display is the one with-display.sh made: find it through the sheet's window.
-            for _ in range(100):
-                displays = [d for d in os.listdir("/tmp/.X11-unix")]
-                for d in displays:
-                    os.environ["DISPLAY"] = ":" + d[1:]
-                    if xdotool("search", "--onlyvisible", "--name", "^Dunmere Pictures Wizard$"):
-                        break
-                else:
-                    time.sleep(0.1)
-                    continue
+    env = dict(os.environ, HOME=work, XDG_CONFIG_HOME=os.path.join(work, "config"),
+               VELMORA_LOCK_DIR=work, LC_ALL="C.UTF-8", DISPLAY=display)
+    run = subprocess.Popen(["bash", "tests/wizard/end-to-end/snapferry-netns.sh", program,
+                            "--host-name", "home", "--small-disk", "FamilyPhotos=3G", "--",
+                            "/upload", pictures],
+                           stdout=subprocess.PIPE, env=env, start_new_session=True)
+    try:
+        lines = Lines(run.stdout)
+        deadline = time.monotonic() + SHEET_LIMIT
+        waiting_for = "sheet"
+        result = None
+        while True:
+            line = lines.next(deadline, waiting_for)
+            if line is None:
                 break
-            window = xdotool("search", "--onlyvisible", "--name", "^Dunmere Pictures Wizard$")[0]
-            xdotool("windowfocus", "--sync", window, "key", "Return")
-            pressed = True
-        if line.startswith("Copy run done:"):
-            fields = line.split()
-            result = (int(fields[fields.index("in") + 1]) / 1000.0,
-                      int(fields[fields.index("within") + 1]))
-            time.sleep(0.5)
-            window = xdotool("search", "--onlyvisible", "--name", "^Dunmere Pictures Wizard$")[0]
-            xdotool("windowfocus", "--sync", window, "key", "Return")
-    run.wait()
-    if result is None:
-        raise SystemExit("the wizard's copy run did not finish")
-    return result
+            if line.startswith("Sheet shown:") and waiting_for == "sheet":
+                press_return_in_wizard(30)
+                waiting_for = "end of the copy"
+                deadline = time.monotonic() + COPY_LIMIT
+            elif line.startswith("Copy run done:"):
+                fields = line.split()
+                result = (int(fields[fields.index("in") + 1]) / 1000.0,
+                          int(fields[fields.index("within") + 1]))
+                time.sleep(0.5)
+                press_return_in_wizard(30)
+                waiting_for = "end of the run"
+                deadline = time.monotonic() + END_LIMIT
+            elif line.startswith("Copy run"):
+                raise RunFailed(line)
+        if result is None:
+            raise RunFailed(f"the wizard ended before its copy was done (waiting for the "
+                            f"{waiting_for})")
+        return result
+    finally:
+        stop(run)
 
-results = [one_run(n) for n in range(runs)]
+
+try:
+    results = [one_run(n) for n in range(runs)]
+except RunFailed as failure:
+    print(f"bench-wizard-copy: {failure}", file=sys.stderr)
+    sys.exit(2)
 wizard = statistics.median(r[0] for r in results)
 stall = max(r[1] for r in results)
-engine = float(engine)
 print(f"1,000 pictures of 200 KiB: wizard {wizard:.2f} s, engine {engine:.2f} s, "
       f"ratio {wizard / engine:.2f} (limit 1.15)")
 print(f"Longest stall of the wizard's window while copying: {stall} ms (limit 50 ms)")
 PY
+if ((status > 128)); then
+  echo "bench-wizard-copy: interrupted; the runs were stopped" >&2
+fi
+exit "$status"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those that are missing.
 set -euo pipefail
+source "$(dirname "$0")/apt-waiting.sh"
 
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
@@ -26,7 +27,6 @@ if ((${#missing[@]})); then
     echo "Missing packages and not running as root: ${missing[*]}" >&2
     exit 1
   fi
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  apt_get_waiting update -qq
+  apt_get_waiting install -y -qq --no-install-recommends "${missing[@]}"
 fi

@@ -39,9 +39,9 @@ if [[ -z "${VELMORA_SHOW_DEMO:-}" ]]; then
       exit 1
     fi
     echo "Installing: ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    source "$source_dir/scripts/apt-waiting.sh"
+    apt_get_waiting update -qq
+    apt_get_waiting install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
   fi
 
   # The program directory of the show: the build's bundles and a settings.ini of its own.
@@ -155,8 +155,9 @@ run() { # describe, then run doorlet with the arguments
   echo "\$ doorlet $*"
   local status=0
   if [[ -n "${VELMORA_SHOW_INSIDE:-}" ]]; then
-    # The stand-in desktop's complaints (no browser installed...) are kept out of the show.
-    "$doorlet" "$@" 2>>"$demo/doorlet.err" || status=$?
+    # The stand-in desktop's complaints (no browser installed...) are kept out of the show. Nobody
+    # answers a dialog here, so a run that is not done long after its search is stuck.
+    timeout 120 "$doorlet" "$@" 2>>"$demo/doorlet.err" || status=$?
   else
     "$doorlet" "$@" || status=$?
   fi
@@ -269,7 +270,7 @@ echo "\$ snapferry /upload $demo/pictures"
 "$snapferry" /upload "$demo/pictures" >"$demo/snapferry.out" 2>>"$demo/snapferry.err" &
 wizard_pid=$!
 press() { # keys for the wizard's window
-  xdotool windowfocus --sync "$sheet" key "$@" 2>/dev/null || true
+  timeout 10 xdotool windowfocus --sync "$sheet" key "$@" 2>/dev/null || true
 }
 sheet=$(timeout 20 xdotool search --sync --onlyvisible --name '^Dunmere Pictures Wizard$' |
   head -1) || true
@@ -278,7 +279,10 @@ if [[ -n $sheet ]]; then
   press Return
   timeout 5 xdotool search --sync --onlyvisible --name '^Locating ' >/dev/null || true
   echo "device page: listening ten seconds for servers..."
-  while xdotool search --onlyvisible --name '^Locating ' >/dev/null; do sleep 0.2; done
+  for _ in $(seq 150); do # the search lasts ten seconds; 30 at most
+    timeout 5 xdotool search --onlyvisible --name '^Locating ' >/dev/null || break
+    sleep 0.2
+  done
   echo "device page: the server found, Next"
   press Return
   sleep 1.5 # the folder page lists the library's folders

@@ -21,15 +21,30 @@ done
 (($#)) && shift
 
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+sim_pid=""
+program_pid=""
+stop() {
+  [[ -n $program_pid ]] && kill "$program_pid" 2>/dev/null && wait "$program_pid" 2>/dev/null
+  [[ -n $sim_pid ]] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+}
+trap 'stop; exit 143' TERM
+trap 'stop; exit 130' INT
+
 coproc SIM { exec python3 "$source_dir/tools/velmora-sim/velmora-sim" --relay-port 8080 \
   "${sim_options[@]}"; }
+sim_pid=$SIM_PID
 if ! read -r -t 10 ready <&"${SIM[0]}" || [[ $ready != "velmora-sim ready"* ]]; then
   echo "doorlet-netns.sh: the simulated server did not start" >&2
+  stop
   exit 91
 fi
 
-"$doorlet" "$@"
+# In the background, so that a TERM reaches the trap while doorlet runs; its standard input stays
+# the caller's.
+"$doorlet" "$@" <&0 &
+program_pid=$!
+wait "$program_pid"
 status=$?
-kill "$SIM_PID" 2>/dev/null
-wait "$SIM_PID" 2>/dev/null
+program_pid=""
+stop
 exit $status

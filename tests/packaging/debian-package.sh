@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package of a build folder with CPack and checks it as a user would meet it:
 # only the package's own paths, dependencies found by shlibdeps, the programs running from an
-# unpacked root (under with-display.sh), and lintian without errors.
+# unpacked root (under with-display.sh), the manual pages, and lintian without errors or warnings.
 # Usage: debian-package.sh BUILD_DIR PROGRAM...
 set -uo pipefail
 build=$1
@@ -10,7 +10,8 @@ programs=("$@")
 here=$(dirname "$0")
 source "$here/gui-steps.sh"
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+pid=""
+trap '[[ -n $pid ]] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 failed=0
 fail() { echo "FAIL: $*" >&2; failed=1; }
 
@@ -19,7 +20,7 @@ cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.lo
 deb=$(ls "$work"/out/velmora_*.deb)
 
 # Every file lies in a path of the suite's own; folders only on the way to them.
-own='^\./usr/(bin/(doorlet|snapferry)|lib/velmora/.*|share/applications/net\.velmora\.[^/]*\.desktop|share/icons/hicolor/[^/]*/apps/net\.velmora\.[^/]*|share/metainfo/net\.velmora\.[^/]*|share/doc/velmora/.*)$'
+own='^\./usr/(bin/(doorlet|snapferry)|lib/velmora/.*|share/applications/net\.velmora\.[^/]*\.desktop|share/icons/hicolor/[^/]*/apps/net\.velmora\.[^/]*|share/metainfo/net\.velmora\.[^/]*|share/doc/velmora/.*|share/man/man1/(doorlet|snapferry)\.1\.gz)$'
 while read -r mode path; do
   [[ $mode == d* ]] && continue
   [[ $path =~ $own ]] || fail "file outside the package's own paths: $path"
@@ -35,6 +36,7 @@ dpkg-deb -x "$deb" "$root"
 for program in "${programs[@]}"; do
   [[ -L $root/usr/bin/$program && -x $root/usr/lib/velmora/$program ]] ||
     fail "$program is not in /usr/lib/velmora with a link in /usr/bin"
+  [[ -s $root/usr/share/man/man1/$program.1.gz ]] || fail "no manual page for $program"
   if ldd "$root/usr/bin/$program" | grep -q 'not found'; then
     fail "$program lacks libraries: $(ldd "$root/usr/bin/$program" | grep 'not found')"
   fi
@@ -60,6 +62,7 @@ else
 fi
 status=0
 wait_status "$pid" || status=$?
+pid=""
 [[ $status -eq 2 ]] || fail "doorlet without a command ended with $status, expected 2"
 
 # The other programs: they start from the root and end with a reason where there is no display.
@@ -72,10 +75,12 @@ for program in "${programs[@]}"; do
   fi
 done
 
-# lintian's errors fail the package; its warnings (no manual page) do not.
+# lintian's errors and warnings both fail the package.
 lintian --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1
 cat "$work/lintian.log"
-if grep -q '^E:' "$work/lintian.log"; then
-  fail "lintian reports errors"
+errors=$(grep -c '^E:' "$work/lintian.log")
+warnings=$(grep -c '^W:' "$work/lintian.log")
+if ((errors + warnings)); then
+  fail "lintian reports $errors errors and $warnings warnings"
 fi
 exit $failed

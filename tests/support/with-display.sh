@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
 # Runs a command with a private X server of its own, so that GUI tests need no display and can
 # run side by side. Usage: with-display.sh COMMAND [ARGS...]
+# The command finds its display in DISPLAY, and only there: it must never look for "the" display
+# among the servers of the machine. A caller that drives the command's windows from outside
+# names a file in VELMORA_DISPLAY_FILE, where the display's name (":N") is written once the
+# server is up. Ends with the command's status; when it is ended by a signal (an interrupt, a
+# timeout), the command is ended too, and then the server.
 set -uo pipefail
 
 # A private home keeps the desktop's own settings and handlers out of the test.
@@ -22,11 +27,28 @@ pick_display() {
 }
 
 xvfb_pid=""
+command_pid=""
 cleanup() {
   [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   [[ -n "${test_home:-}" ]] && rm -rf "$test_home"
+  return 0
+}
+# The command's whole process group first, given 30 s to take down what it started, then the
+# server.
+on_signal() {
+  if [[ -n "$command_pid" ]] && kill -TERM -- "-$command_pid" 2>/dev/null; then
+    for _ in $(seq 300); do
+      kill -0 -- "-$command_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill -KILL -- "-$command_pid" 2>/dev/null
+  fi
+  exit "$1"
 }
 trap cleanup EXIT
+trap 'on_signal 130' INT
+trap 'on_signal 143' TERM
+trap 'on_signal 129' HUP
 
 for attempt in 1 2 3 4 5; do
   n=$(pick_display) || break
@@ -39,8 +61,20 @@ for attempt in 1 2 3 4 5; do
   done
   if [[ -e /tmp/.X11-unix/X$n ]] && kill -0 "$xvfb_pid" 2>/dev/null; then
     export DISPLAY=":$n"
-    "$@"
-    exit $?
+    if [[ -n "${VELMORA_DISPLAY_FILE:-}" ]]; then
+      echo "$DISPLAY" >"$VELMORA_DISPLAY_FILE.$$" && mv "$VELMORA_DISPLAY_FILE.$$" "$VELMORA_DISPLAY_FILE"
+    fi
+    # In the background, so that a signal reaches the traps while the command runs, and in a
+    # process group of its own (set -m), so that the traps reach everything it started; its
+    # standard input stays the caller's.
+    set -m
+    "$@" <&0 &
+    command_pid=$!
+    set +m
+    wait "$command_pid"
+    status=$?
+    command_pid=""
+    exit "$status"
   fi
   kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; xvfb_pid=""
 done

@@ -122,8 +122,11 @@ DesktopEntryResult ExpandDesktopEntry(std::string_view templateText, const Resou
             const std::string value = branded(*translated);
             if (value != base) {
                 result.text.append(key);
-                result.text +=
-                    "[" + DesktopLocale(language, texts.Languages()) + "]=" + value + "\n";
+                result.text.append("[")
+                    .append(DesktopLocale(language, texts.Languages()))
+                    .append("]=")
+                    .append(value)
+                    .append("\n");
             }
         }
     }

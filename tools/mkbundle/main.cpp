@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
     if (!depfile.empty()) {
         std::string rule = DepfilePath(output) + ":";
         for (const auto& input : inputs) {
-            rule += " " + DepfilePath(std::filesystem::absolute(input).string());
+            rule.append(" ").append(DepfilePath(std::filesystem::absolute(input).string()));
         }
         rule += "\n";
         if (!WriteAtomically(depfile, rule)) {

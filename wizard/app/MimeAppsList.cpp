@@ -93,6 +93,7 @@ void CMimeAppsList::Set(std::string_view section, std::string_view key,
                         const std::vector<std::string>& ids) {
     const std::string newLine = std::string(key) + "=" + JoinDesktopIdList(ids);
     bool written = false;
+    bool erased = false;
     for (size_t i = 0; i < lines_.size();) {
         if (!IsKeyLine(lines_[i], section, key)) {
             ++i;
@@ -102,7 +103,11 @@ void CMimeAppsList::Set(std::string_view section, std::string_view key,
             ++i;
         } else {
             lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i));
+            erased = true;
         }
+    }
+    if (ids.empty() && erased) {
+        RemoveSectionIfBlank(section);
     }
     if (written || ids.empty()) {
         return;
@@ -132,9 +137,41 @@ void CMimeAppsList::Set(std::string_view section, std::string_view key,
     if (!lines_.empty() && !Trimmed(lines_.back().text).empty()) {
         lines_.push_back(Line{"", lines_.back().section, false});
     }
-    lines_.push_back(Line{"[" + std::string(section) + "]", std::string(section), true});
+    lines_.push_back(
+        Line{std::string("[").append(section).append("]"), std::string(section), true});
     lines_.push_back(Line{newLine, std::string(section), false});
     endsWithNewline_ = true;
+}
+
+void CMimeAppsList::RemoveSectionIfBlank(std::string_view section) {
+    size_t header = 0;
+    while (header < lines_.size()) {
+        if (!lines_[header].isHeader || lines_[header].section != section) {
+            ++header;
+            continue;
+        }
+        size_t end = header + 1;
+        bool blank = true;
+        for (; end < lines_.size() && !lines_[end].isHeader; ++end) {
+            blank = blank && Trimmed(lines_[end].text).empty();
+        }
+        if (!blank) {
+            header = end;
+            continue;
+        }
+        // A block at the end of the file takes the blank lines that parted it from the one
+        // before along, as a section added at the end brought one.
+        size_t begin = header;
+        if (end == lines_.size()) {
+            while (begin > 0 && !lines_[begin - 1].isHeader &&
+                   Trimmed(lines_[begin - 1].text).empty()) {
+                --begin;
+            }
+        }
+        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(begin),
+                     lines_.begin() + static_cast<std::ptrdiff_t>(end));
+        header = begin;
+    }
 }
 
 std::string CMimeAppsList::Text() const {

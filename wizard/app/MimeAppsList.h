@@ -25,7 +25,8 @@ public:
 
     // Makes `key` list `ids` in `section`: its first line is rewritten in place and any later
     // duplicate lines (which would hide it) go; a missing key is added at the end of the
-    // section, a missing section at the end of the file. An empty list removes the key.
+    // section, a missing section at the end of the file. An empty list removes the key, and the
+    // section with it when that leaves the section nothing but blank lines.
     void Set(std::string_view section, std::string_view key, const std::vector<std::string>& ids);
 
     std::string Text() const;
@@ -37,6 +38,8 @@ private:
         bool isHeader = false;
     };
     bool IsKeyLine(const Line& line, std::string_view section, std::string_view key) const;
+    // Removes the blocks of `section` that hold nothing but blank lines; a comment keeps its block.
+    void RemoveSectionIfBlank(std::string_view section);
 
     std::vector<Line> lines_;
     bool endsWithNewline_ = true;

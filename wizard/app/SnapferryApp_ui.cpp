@@ -1,6 +1,7 @@
 #include "wizard/app/SnapferryApp_ui.h"
 
 #include "common/branding/Branding.h"
+#include "common/cli/InformationOptions.h"
 #include "common/registry/Registry.h"
 #include "common/resources/ResourceManager.h"
 #include "common/ui/BrandedImage_ui.h"
@@ -8,6 +9,7 @@
 #include "resources/BuiltinBundles.h"
 #include "wizard/app/DesktopRegistration.h"
 #include "wizard/app/SingleInstance.h"
+#include "wizard/app/WizardHelp.h"
 #include "wizard/app/linux/VolumeInfo.h"
 #include "wizard/camera/CameraFinder.h"
 #include "wizard/camera/CameraTransfer.h"
@@ -26,6 +28,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include <unistd.h>
 
@@ -260,6 +263,9 @@ int CSnapferryApp::RunCameraMode() {
 int RunSnapferry(int argc, char** argv) {
     // Diagnostic lines keep their order among those of the programs the wizard starts.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (const std::optional<std::string> information = WizardInformationText(argc, argv)) {
+        return PrintInformation(*information, "snapferry", kExitFailed);
+    }
     const std::string programPath = argc > 0 && argv[0] != nullptr ? argv[0] : "snapferry";
     std::vector<std::string> arguments;
     for (int index = 1; index < argc; ++index) {

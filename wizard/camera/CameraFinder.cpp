@@ -44,7 +44,7 @@ CameraFind FindCamera(const std::string& deviceId, CAbstractCameraSystem& system
     find.status = CameraFindStatus::Found;
     find.deviceId = match->port;
     find.displayName = match->model;
-    find.driveText = " ";
+    find.driveText.assign(1, ' ');
 
     CameraOpenResult opened = OpenReleasingClaim(system, release, match->port);
     if (opened.result.status == CameraStatus::Claimed) {

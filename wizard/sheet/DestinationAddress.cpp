@@ -11,7 +11,7 @@ std::string DestinationAddress(const std::string& serverAddress, bool personalLi
     }
     std::string host = endpoint.host;
     if (endpoint.port != 0) {
-        host += ":" + std::to_string(endpoint.port);
+        host.append(":").append(std::to_string(endpoint.port));
     }
     return BuildSmbUrl(host, LibraryShareName(personalLibrary) + "/" + destination) + "/";
 }

@@ -15,7 +15,7 @@ std::string LeftOnServerLine(const TransferFailure& failure) {
     if (failure.leftBehind == 0 || failure.leftBehindPath.empty()) {
         return {};
     }
-    return "\n" + FormatBrandedText(kLeftOnServerText, failure.leftBehindPath);
+    return std::string("\n").append(FormatBrandedText(kLeftOnServerText, failure.leftBehindPath));
 }
 
 } // namespace
@@ -27,8 +27,8 @@ std::string RunFailureLine(const TransferFailure& failure) {
     const std::string reason = ShareReasonText({failure.status, failure.error});
     // Claiming a clean share while copies are still on it would send the user away misinformed.
     return failure.leftBehind > 0
-               ? FormatBrandedText(kRunFailedLeftText, reason, failure.leftBehind) +
-                     LeftOnServerLine(failure)
+               ? FormatBrandedText(kRunFailedLeftText, reason, failure.leftBehind)
+                     .append(LeftOnServerLine(failure))
                : FormatBrandedText(kRunFailedText, reason);
 }
 
@@ -36,12 +36,12 @@ std::string RunFinishLines(uint32_t copied, uint32_t skipped, const TransferFail
                            const TransferFailure& ending) {
     std::string text = FormatBrandedText(kCopiedCountText, copied);
     if (skipped > 0) {
-        text += "\n" + FormatBrandedText(kSkippedCountText, skipped);
+        text.append("\n").append(FormatBrandedText(kSkippedCountText, skipped));
         if (firstSkipped.Failed()) {
-            text += "\n" +
-                    FormatBrandedText(kSkippedWhyText, FileNameOf(firstSkipped.source),
-                                      ShareReasonText({firstSkipped.status, firstSkipped.error}));
+            text.append("\n").append(
+                FormatBrandedText(kSkippedWhyText, FileNameOf(firstSkipped.source),
+                                  ShareReasonText({firstSkipped.status, firstSkipped.error})));
         }
     }
-    return text + LeftOnServerLine(ending);
+    return text.append(LeftOnServerLine(ending));
 }

@@ -134,7 +134,28 @@ TEST(MimeAppsList, EditsLeaveEveryOtherLineAsItWas) {
     list.Set(kDefaultApplicationsSection, "x-content/image-dcf", {});
     list.Set(kAddedAssociationsSection, "x-content/image-dcf", {});
     list.Set(kRemovedAssociationsSection, "x-content/image-dcf", {});
-    EXPECT_EQ(list.Text(), original + "\n\n[Removed Associations]\n");
+    // The section added for the key goes with it; the others keep their other keys.
+    EXPECT_EQ(list.Text(), original + "\n");
+}
+
+TEST(MimeAppsList, SectionLeftBlankGoesButOneWithAnythingElseStays) {
+    CMimeAppsList list("[Added Associations]\n"
+                       "x-content/image-dcf=ours.desktop;\n"
+                       "\n"
+                       "[Default Applications]\n"
+                       "# mine\n"
+                       "x-content/image-dcf=ours.desktop;\n"
+                       "[Removed Associations]\n"
+                       "\n");
+    list.Set(kAddedAssociationsSection, "x-content/image-dcf", {});
+    list.Set(kDefaultApplicationsSection, "x-content/image-dcf", {});
+    // A blank section the edit did not empty is the user's own.
+    EXPECT_EQ(list.Text(), "[Default Applications]\n"
+                           "# mine\n"
+                           "[Removed Associations]\n"
+                           "\n");
+    list.Set(kRemovedAssociationsSection, "other", {});
+    EXPECT_EQ(list.Text(), "[Default Applications]\n# mine\n[Removed Associations]\n\n");
 }
 
 TEST(MimeAppsList, DuplicateKeysFollowTheLastAndCollapseOnWrite) {

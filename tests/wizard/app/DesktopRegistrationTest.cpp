@@ -137,7 +137,8 @@ TEST_F(DesktopRegistration, RegisterMakesTheEntryTheDefaultAndUnregisterTakesItA
     const RegistrationResult undone = registration.Unregister();
     ASSERT_TRUE(undone.ok) << undone.diagnostic;
     EXPECT_FALSE(fs::exists(UserEntry()));
-    EXPECT_EQ(ReadText(UserList()), "[Default Applications]\n\n[Added Associations]\n");
+    // The sections it made are gone with its lines.
+    EXPECT_EQ(ReadText(UserList()), "");
     EXPECT_EQ(XdgMimeDefault(Home()), "");
     // A second removal has nothing to do and says so by succeeding.
     EXPECT_TRUE(registration.Unregister().ok);
@@ -230,6 +231,56 @@ TEST_F(DesktopRegistration, NothingIsWrittenWhenTheListOrThePathIsUnusable) {
     EXPECT_NE(result.diagnostic.find(UserList().string()), std::string::npos) << result.diagnostic;
     EXPECT_FALSE(fs::exists(UserEntry()));
     EXPECT_FALSE(registration.Unregister().ok);
+}
+
+TEST_F(DesktopRegistration, DefaultThatCannotBeSetLeavesTheEntryAsItWas) {
+    // A user's read-only ~/.config; root writes there all the same, so root runs it as nobody.
+    const passwd* nobody = ::getpwnam("nobody");
+    if (::geteuid() == 0 && nobody == nullptr) {
+        GTEST_SKIP() << "needs the user nobody when run as root";
+    }
+    const auto registerAsUser = [&] {
+        if (::geteuid() != 0) {
+            return CDesktopRegistrationXdg(UserRegistrationPaths()).Register(kProgram, Texts()).ok;
+        }
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0) {
+                ::_exit(3);
+            }
+            ::_exit(CDesktopRegistrationXdg(UserRegistrationPaths()).Register(kProgram, Texts()).ok
+                        ? 0
+                        : 1);
+        }
+        int status = 0;
+        return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+               WEXITSTATUS(status) == 0;
+    };
+    const auto giveToUser = [&](const fs::path& path) {
+        if (::geteuid() == 0) {
+            ASSERT_EQ(::chown(path.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+        }
+    };
+    fs::create_directories(UserList().parent_path());
+    fs::create_directories(UserEntry().parent_path());
+    for (const fs::path& folder : {Home(), Home() / ".config", Home() / ".local",
+                                   Home() / ".local/share", UserEntry().parent_path()}) {
+        giveToUser(folder);
+    }
+    ASSERT_EQ(::chmod(UserList().parent_path().c_str(), 0555), 0);
+
+    EXPECT_FALSE(registerAsUser());
+    EXPECT_FALSE(fs::exists(UserEntry()));
+    EXPECT_FALSE(fs::exists(UserList()));
+
+    // An entry of an earlier registration (another install) comes back unchanged.
+    const std::string earlier = WizardDesktopEntryText("Dunmere Pictures Wizard", "Earlier",
+                                                       kWizardIconName, "/opt/earlier/snapferry");
+    WriteText(UserEntry(), earlier);
+    giveToUser(UserEntry());
+    EXPECT_FALSE(registerAsUser());
+    EXPECT_EQ(ReadText(UserEntry()), earlier);
+    ::chmod(UserList().parent_path().c_str(), 0755);
 }
 
 TEST_F(DesktopRegistration, RootRegistersForTheWholeSystem) {

@@ -104,7 +104,11 @@ TEST(SearchStep, CancelInALargeTreeStopsTheWalkAtOnce) {
     TempTree tree;
     for (int folder = 0; folder < 200; ++folder) {
         for (int file = 0; file < 5; ++file) {
-            tree.AddFile("f" + std::to_string(folder) + "/" + std::to_string(file) + ".jpg");
+            tree.AddFile(std::string("f")
+                             .append(std::to_string(folder))
+                             .append("/")
+                             .append(std::to_string(file))
+                             .append(".jpg"));
         }
     }
     // Listing a folder takes 2 ms, so that the whole walk would take at least 400 ms.

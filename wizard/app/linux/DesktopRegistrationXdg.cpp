@@ -180,10 +180,12 @@ RegistrationResult CDesktopRegistrationXdg::Register(const std::string& programP
         return Failed("read", paths_.mimeAppsListPath, error);
     }
     const std::string entryPath = EntryPath();
-    const std::optional<std::string> oldEntry = ReadFile(entryPath, error);
+    int entryError = 0;
+    const std::optional<std::string> oldEntry = ReadFile(entryPath, entryError);
     if (!oldEntry) {
-        return Failed("read", entryPath, error);
+        return Failed("read", entryPath, entryError);
     }
+    const bool hadEntry = entryError != ENOENT;
     const std::string id = kWizardDesktopId;
     CMimeAppsList list(*listText);
     const std::vector<std::string> others =
@@ -220,7 +222,17 @@ RegistrationResult CDesktopRegistrationXdg::Register(const std::string& programP
     if (Contains(removed, id)) {
         list.Set(kRemovedAssociationsSection, kCameraContentType, Without(removed, id));
     }
-    return WriteFileAtomically(paths_.mimeAppsListPath, list.Text());
+    RegistrationResult result = WriteFileAtomically(paths_.mimeAppsListPath, list.Text());
+    if (!result.ok) {
+        // Without the default the entry is only a stray menu item: the registration either
+        // happens whole or leaves things as they were.
+        if (hadEntry) {
+            WriteFileAtomically(entryPath, *oldEntry);
+        } else {
+            ::unlink(entryPath.c_str());
+        }
+    }
+    return result;
 }
 
 RegistrationResult CDesktopRegistrationXdg::Unregister() {

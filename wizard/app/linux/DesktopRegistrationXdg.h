@@ -22,7 +22,8 @@ DesktopRegistrationPaths SystemRegistrationPaths();
 // Both files are replaced atomically (a synced temporary file beside them, renamed over them),
 // so a crash leaves the old file or the new one; a file that is a symbolic link is replaced at
 // its target. A mimeapps.list that cannot be read is never rewritten. The entry is written
-// before the default names it and removed after the default no longer does.
+// before the default names it and removed after the default no longer does; when the default
+// cannot be written, the entry is put back as it was (removed, when there was none).
 class CDesktopRegistrationXdg : public CAbstractDesktopRegistration {
 public:
     explicit CDesktopRegistrationXdg(DesktopRegistrationPaths paths);

@@ -5,8 +5,8 @@
 // failed or was interrupted; the private smbd and its memory disk go on every path.
 //   transfer_bench [runs [workload]]
 // BENCH_CHUNK_MIB in the environment sets the engine's chunk size, for tuning.
-#include "TransferTestSupport.h"
 #include "smbd_fixture.h"
+#include "tests/wizard/transfer/TransferTestSupport.h"
 #include "wizard/transfer/FileTransferStep.h"
 #include "wizard/transfer/SmbSession.h"
 #include "wizard/transfer/TransferNaming.h"

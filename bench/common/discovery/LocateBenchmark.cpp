@@ -2,8 +2,8 @@
 // with 200 servers announcing five times a second each, whether any announcement that arrived in
 // the window was lost, and how long the UI tick holds the UI thread. Not a test: run it with
 // scripts/bench-discovery.sh and read the figures.
-#include "LocateTestDoubles.h"
-#include "LoopbackAnnouncer.h"
+#include "tests/common/discovery/LocateTestDoubles.h"
+#include "tests/common/discovery/LoopbackAnnouncer.h"
 
 #include "common/discovery/LocateDeviceStep.h"
 

@@ -1,0 +1,8 @@
+// doorlet's answer to --help and --version (see common/cli/InformationOptions.h).
+#pragma once
+
+#include <optional>
+#include <string>
+
+// The text of "--help" or "--version" as the first argument, or nothing for any other command.
+std::optional<std::string> LauncherInformationText(int argc, const char* const* argv);
