@@ -16,6 +16,8 @@
 #include "wizard/search/FindFilesDlg_ui.h"
 #include "wizard/search/FindFilesStep.h"
 #include "wizard/search/SearchEventLoop_ui.h"
+#include "wizard/sheet/RunOutcome.h"
+#include "wizard/sheet/SheetPage_ui.h"
 #include "wizard/sheet/SnapferryPropSheet_ui.h"
 
 #include <wx/init.h>
@@ -79,10 +81,17 @@ int RunSheet(CSnapferryPropSheet& sheet) {
         std::printf(", %u passed over", sheet.skippedCount);
     }
     std::printf("\n");
-    if (sheet.lastFailure.Failed()) {
+    // The copy happened once the finish page showed, whichever way the sheet was closed then.
+    const CSheetPage* last = sheet.ActivePage();
+    switch (WizardEndFor(last != nullptr ? last->TemplateId() : 0, sheet.lastFailure.Failed())) {
+    case WizardEnd::Done:
+        return kExitDone;
+    case WizardEnd::Failed:
         return kExitFailed;
+    case WizardEnd::Cancelled:
+        break;
     }
-    return answer == wxID_OK && sheet.copiedCount > 0 ? kExitDone : kExitCancelled;
+    return kExitCancelled;
 }
 
 // The program's full path, which the desktop entry's Exec line needs.

@@ -105,12 +105,20 @@ void CCancelPage::OnSetActive() {
     CSnapferryPropSheet& sheet = Sheet();
     sheet.ShowBackButton(true);
     sheet.SetWizardButtons(FixedPageButtons(kCancelPage));
+    ShowOutcome();
+}
+
+void CCancelPage::ShowOutcome() {
+    const CSnapferryPropSheet& sheet = Sheet();
     const TransferFailure& failure = sheet.lastFailure;
-    // A run that failed was not cancelled: its line takes the place of the cancel's.
-    m_cancelled->Show(!failure.Failed());
-    m_failure->SetLabel(ToWxText(RunFailureLine(failure)));
+    // A run that failed was not cancelled: its line takes the place of the cancel's. A cancelled
+    // run whose rollback left copies says so under the cancel's line.
+    const bool cancelled = sheet.lastRunCancelled || !failure.Failed();
+    const std::string line = cancelled ? CancelledRunLine(failure) : RunFailureLine(failure);
+    m_cancelled->Show(cancelled);
+    m_failure->SetLabel(ToWxText(line));
     m_failure->Wrap(kTextWidth);
-    m_failure->Show(failure.Failed());
+    m_failure->Show(!line.empty());
     Layout();
 }
 

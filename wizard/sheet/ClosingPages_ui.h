@@ -36,7 +36,11 @@ public:
 
     void OnSetActive() override;
     int OnWizardBack() override;
+    // Shows how the last run ended: cancelled (and whether its copies were all removed), or
+    // failed and why. Also when the run's end comes after the page was drawn.
+    void ShowOutcome();
 
+    wxStaticText* CancelledLine() const { return m_cancelled; }
     wxStaticText* FailureLine() const { return m_failure; }
 
 private:

@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -462,6 +463,7 @@ bool CSnapferryPropSheet::StartTransferThreads(
     copiedCount = 0;
     skippedCount = 0;
     lastFailure = {};
+    lastRunCancelled = false;
     if (!m_fileStep.Start(properties)) {
         return false;
     }
@@ -557,14 +559,65 @@ void CSnapferryPropSheet::ApplyDoneCopy(const kvDoneCopyAsyncData& record) {
     if (record.failure.Failed()) {
         std::printf("Copy run failed: %s\n", record.failure.Describe().c_str());
     }
-    if (record.cancelled && ActivePage() != PageByTemplate(kDeletingPage)) {
-        // The cancel page shows already. A cancel of the delete pass keeps the verified copies,
-        // and the run ends as copied.
+    int page = record.failure.Failed() ? kCancelPage : kFinishPage;
+    if (record.cancelled) {
+        lastRunCancelled = true;
+        if (ActivePage() == PageByTemplate(kCancelPage)) {
+            // The cancel page was drawn when the user said yes, before the rollback was done: it
+            // must now say whether the copies really went.
+            if (auto* cancel = dynamic_cast<CCancelPage*>(ActivePage())) {
+                cancel->ShowOutcome();
+            }
+            return;
+        }
+        if (ActivePage() != PageByTemplate(kDeletingPage)) {
+            // The user went back meanwhile and chooses anew.
+            return;
+        }
+        // A cancel of the delete pass keeps the verified copies, and the run ends as copied.
+    }
+    if (m_askingToStop) {
+        m_heldPage = page;
         return;
     }
-    SetActivePage(record.failure.Failed() ? kCancelPage : kFinishPage);
+    SetActivePage(page);
+}
+
+void CSnapferryPropSheet::BeginStopQuestion() {
+    m_askingToStop = true;
+    m_heldPage = 0;
+}
+
+void CSnapferryPropSheet::EndStopQuestion(bool stop) {
+    // Records the worker posted before the box closed belong to what the user answered.
+    ApplyRecords();
+    m_askingToStop = false;
+    const int held = std::exchange(m_heldPage, 0);
+    if (held == kDeletingPage) {
+        // The copies are made and kept. A yes still stops the run: it ends the delete pass, so
+        // that the originals stay too, and the finish page says what was copied.
+        SetActivePage(kDeletingPage);
+        if (stop) {
+            StopDeleting();
+        }
+        return;
+    }
+    if (held != 0) {
+        SetActivePage(held);
+        return;
+    }
+    if (stop && m_runCallback) {
+        m_runCallback->Cancel();
+        lastFailure = {};
+        lastRunCancelled = true;
+        SetActivePage(kCancelPage);
+    }
 }
 
 void CSnapferryPropSheet::ApplySwitchDeletePage(const kvSwitchDeletePageAsyncData& /*record*/) {
+    if (m_askingToStop) {
+        m_heldPage = kDeletingPage;
+        return;
+    }
     SetActivePage(kDeletingPage);
 }

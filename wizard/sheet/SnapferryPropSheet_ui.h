@@ -108,6 +108,15 @@ public:
     // Ends the delete pass at its next picture.
     void StopDeleting();
 
+    // The copying page asks whether to stop. While it asks, the run goes on behind the question
+    // (a copy under way, its rollback): its progress shows, but its end does not move the pages,
+    // so that the answer is weighed against what the run did rather than what it was.
+    void BeginStopQuestion();
+    // After the answer: a run that failed shows its failure, one that finished its finish (or
+    // its delete pass); only a run still copying is cancelled when the user said yes.
+    void EndStopQuestion(bool stop);
+    bool IsAskingToStop() const { return m_askingToStop; }
+
     // CAbstractAsyncDataPoster: any thread. Records are applied on the UI thread in the order
     // they were posted, and dropped with the sheet.
     void Post(std::unique_ptr<kvAsyncData> record) override;
@@ -135,6 +144,8 @@ public:
     uint32_t copiedCount = 0;
     uint32_t skippedCount = 0;
     TransferFailure lastFailure;
+    // The user stopped the last run (its failure, if any, is then its rollback's).
+    bool lastRunCancelled = false;
 
     // Tests and the pages reach the controls through these.
     wxButton* BackButton() const { return m_back; }
@@ -188,6 +199,9 @@ private:
 
     unsigned m_runsStarted = 0;
     unsigned m_runsEnded = 0;
+    // The stop question is open; the page a run's end asked for while it was (0: none).
+    bool m_askingToStop = false;
+    int m_heldPage = 0;
 
     // Ticks while a run copies: they show its progress, and tell the longest the UI thread
     // kept them waiting.

@@ -76,6 +76,7 @@ void CCopyingFilesPage::OnSetActive() {
         TransferFailure failure;
         failure.status = ShareStatus::Failed;
         sheet.lastFailure = failure;
+        sheet.lastRunCancelled = false;
         sheet.SetActivePage(kCancelPage);
     }
 }
@@ -83,14 +84,11 @@ void CCopyingFilesPage::OnSetActive() {
 bool CCopyingFilesPage::OnQueryCancel() {
     // The worker stops at its next picture while the user decides.
     m_callback->Pause();
+    Sheet().BeginStopQuestion();
     const int answer = wxMessageBox(WizardText(kStopQuestion), WizardText(kCaption),
                                     wxYES_NO | wxICON_QUESTION, this);
     std::printf("Stop copying? %s\n", answer == wxYES ? "yes" : "no");
-    if (answer == wxYES) {
-        m_callback->Cancel();
-        Sheet().lastFailure = {};
-        Sheet().SetActivePage(kCancelPage);
-    }
+    Sheet().EndStopQuestion(answer == wxYES);
     m_callback->Resume();
     return false;
 }

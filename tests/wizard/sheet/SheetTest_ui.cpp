@@ -17,6 +17,7 @@
 #include "wizard/sheet/ChooseVelmoraPage_ui.h"
 #include "wizard/sheet/ClosingPages_ui.h"
 #include "wizard/sheet/FolderPage_ui.h"
+#include "wizard/sheet/RunOutcome.h"
 #include "wizard/sheet/SnapferryPropSheet_ui.h"
 #include "wizard/transfer/SmbSession.h"
 
@@ -27,6 +28,7 @@
 #include <wx/listctrl.h>
 #include <wx/stattext.h>
 #include <wx/timer.h>
+#include <wx/utils.h>
 
 #include <atomic>
 #include <chrono>
@@ -548,6 +550,133 @@ TEST_F(SheetTest, ACameraRunCountsTheCopiesAndThePicturesThatStayedOnTheCamera) 
     std::lock_guard lock(share->mutex);
     EXPECT_EQ(share->files["FamilyLibrary/FamilyPhotos/Park/Park 1.jpg"], std::string(3000, 'a'));
     EXPECT_EQ(share->files["FamilyLibrary/FamilyPhotos/Park/Park 2.png"], std::string(3000, 'c'));
+}
+
+// The stop question is asked while the third picture is being copied slowly; `behindTheBox`
+// runs while it is open, and the user answers yes.
+class StopQuestionTest : public SheetTest {
+protected:
+    StopQuestionTest() {
+        sources.Add("c.jpg", 8 << 20);
+        share->beforeWrite = [this](const std::string& path, uint64_t) {
+            if (path.find("Photo 3.jpg") != std::string::npos) {
+                ++slowWrites;
+                if (failNow) {
+                    return ShareResult{ShareStatus::DiskFull, 0};
+                }
+                if (slow) {
+                    std::this_thread::sleep_for(20ms);
+                }
+            }
+            return ShareResult{};
+        };
+        boxes.messageBoxAnswer = wxID_YES;
+    }
+
+    // Lets the sheet apply what the worker posts until `done`, at most a few seconds.
+    static bool PumpUntil(const std::function<bool()>& done) {
+        const auto deadline = Clock::now() + 10s;
+        while (!done() && Clock::now() < deadline) {
+            wxYield();
+            std::this_thread::sleep_for(5ms);
+        }
+        return done();
+    }
+
+    void Run(CSnapferryPropSheet& sheet, int closingPage) {
+        Drive(sheet,
+              {
+                  {On(sheet, kWelcomePage), [&] { sheet.PressButton(kNextButton); }},
+                  {On(sheet, kDevicePage), [&] { sheet.PressButton(kNextButton); }},
+                  {[&] { return Current(sheet) == kFolderPage && !FolderPage(sheet).IsListing(); },
+                   [&] { sheet.PressButton(kNextButton); }},
+                  {[&] { return Current(sheet) == kCopyingPage && slowWrites > 3; },
+                   [&] { sheet.PressButton(0); }},
+                  {[&] { return Current(sheet) == closingPage && !shownAtClose; },
+                   [&] {
+                       shownAtClose = true;
+                       sheet.EndModal(wxID_CANCEL);
+                   }},
+              });
+    }
+
+    // A label's text as one line, without the breaks wrapping put in.
+    static std::string Unwrapped(wxStaticText* label) {
+        wxString text = label->GetLabel();
+        text.Replace("\n", " ");
+        return text.utf8_string();
+    }
+
+    CCancelPage& CancelPage(CSnapferryPropSheet& sheet) {
+        return *dynamic_cast<CCancelPage*>(sheet.PageByTemplate(kCancelPage));
+    }
+
+    std::atomic<int> slowWrites{0};
+    std::atomic<bool> slow{true};
+    std::atomic<bool> failNow{false};
+    bool shownAtClose = false;
+};
+
+TEST_F(StopQuestionTest, ACancelWhoseRollbackFailsSaysSoOnTheCancelPage) {
+    Announcers servers(port, {{20, "alpha"}});
+    share->stuck = {"FamilyLibrary/FamilyPhotos/Photo/Photo 1.jpg",
+                    "FamilyLibrary/FamilyPhotos/Photo/Photo 2.png"};
+    share->removeFailure = ShareStatus::AccessDenied;
+    auto sheet = MakeSheet();
+    // The cancel page is drawn at once; the rollback's end must redraw it.
+    int pageWhenTheRunEnded = 0;
+    sheet->onPageShown = [&](int page) { shown.push_back(page); };
+    Drive(*sheet,
+          {
+              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
+              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
+              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
+               [&] { sheet->PressButton(kNextButton); }},
+              {[&] { return Current(*sheet) == kCopyingPage && slowWrites > 3; },
+               [&] { sheet->PressButton(0); }},
+              {[&] { return Current(*sheet) == kCancelPage && sheet->lastFailure.Failed(); },
+               [&] {
+                   pageWhenTheRunEnded = Current(*sheet);
+                   sheet->EndModal(wxID_CANCEL);
+               }},
+          });
+    EXPECT_EQ(pageWhenTheRunEnded, kCancelPage);
+    CCancelPage& cancel = CancelPage(*sheet);
+    EXPECT_TRUE(cancel.CancelledLine()->IsShown()) << "the run was cancelled";
+    ASSERT_TRUE(cancel.FailureLine()->IsShown());
+    EXPECT_EQ(Unwrapped(cancel.FailureLine()),
+              "2 file(s) this run copied could not be removed from the server. They may be "
+              "incomplete.");
+    EXPECT_TRUE(sheet->lastRunCancelled);
+    EXPECT_EQ(WizardEndFor(kCancelPage, sheet->lastFailure.Failed()), WizardEnd::Failed);
+    std::lock_guard lock(share->mutex);
+    EXPECT_EQ(share->files.size(), 2u) << "the stuck copies stay, the partial one went";
+}
+
+TEST_F(StopQuestionTest, ARunThatFailsBehindTheQuestionShowsItsFailureAfterYes) {
+    Announcers servers(port, {{20, "alpha"}});
+    share->stuck = {"FamilyLibrary/FamilyPhotos/Photo/Photo 1.jpg",
+                    "FamilyLibrary/FamilyPhotos/Photo/Photo 2.png"};
+    share->removeFailure = ShareStatus::AccessDenied;
+    auto sheet = MakeSheet();
+    int pageBehindTheBox = 0;
+    boxes.whileMessageBoxOpen = [&](const ShownMessageBox&) {
+        failNow = true;
+        EXPECT_TRUE(PumpUntil([&] { return sheet->lastFailure.Failed(); }))
+            << "the run never failed behind the question";
+        pageBehindTheBox = Current(*sheet);
+    };
+    Run(*sheet, kCancelPage);
+    EXPECT_EQ(pageBehindTheBox, kCopyingPage) << "the page must not change under the question";
+    CCancelPage& cancel = CancelPage(*sheet);
+    EXPECT_FALSE(cancel.CancelledLine()->IsShown()) << "the run failed; nobody cancelled it";
+    EXPECT_EQ(Unwrapped(cancel.FailureLine()),
+              "The copying failed: the server's disk is full. 2 file(s) this run copied could "
+              "not be removed from the server; they may be incomplete.");
+    EXPECT_FALSE(sheet->lastRunCancelled);
+    EXPECT_EQ(WizardEndFor(Current(*sheet), sheet->lastFailure.Failed()), WizardEnd::Failed);
+    EXPECT_EQ(shown, (std::vector<int>{kWelcomePage, kDevicePage, kFolderPage, kCopyingPage,
+                                       kCancelPage}));
 }
 
 } // namespace
