@@ -178,9 +178,7 @@ void CFolderPage::OnSetActive() {
 
 void CFolderPage::FillLists() {
     WizardSettings& settings = Sheet().settings;
-    if (settings.groupName.empty()) {
-        settings.groupName = kDefaultGroupName;
-    }
+    settings.groupName = EffectiveGroupName(settings.groupName);
     m_groupName->ChangeValue(ToWxText(settings.groupName));
     m_folders.clear();
     m_destinations->SetItems({});
@@ -273,10 +271,41 @@ void CFolderPage::SwitchLibrary(bool personal) {
     FillLists();
 }
 
+bool CFolderPage::RefuseFileInTheWay(const std::string& destination) {
+    const size_t slash = destination.rfind('/');
+    if (destination.empty() || slash == std::string::npos) {
+        return false;
+    }
+    CSnapferryPropSheet& sheet = Sheet();
+    const std::string parent = JoinSharePath(LibraryShareName(sheet.settings.usePersonalLibrary),
+                                             destination.substr(0, slash));
+    std::vector<ShareEntry> entries;
+    ShareResult listed;
+    {
+        wxBusyCursor busy;
+        if (sheet.entryLister) {
+            listed = sheet.entryLister(parent, entries);
+        } else {
+            std::unique_ptr<CAbstractShareSession> session =
+                CreateSmbSession(sheet.properties.serverAddress, sheet.CredentialCache());
+            listed =
+                session ? session->List(parent, entries) : ShareResult{ShareStatus::Unreachable, 0};
+        }
+    }
+    // A folder that cannot be read now is the run's to report, with its reason.
+    const std::string file = listed.ok() ? FileInTheWay(destination, entries) : std::string();
+    if (file.empty()) {
+        return false;
+    }
+    wxMessageBox(ToWxText(FileInTheWayMessage(file, destination.substr(0, slash))),
+                 WizardText(transfer_text::kCaption), wxOK | wxICON_EXCLAMATION, this);
+    return true;
+}
+
 int CFolderPage::OnWizardNext() {
-    const std::string name = m_groupName->GetValue().utf8_string();
-    if (!IsValidGroupName(name)) {
-        wxMessageBox(ToWxText(InvalidGroupNameMessage()), WizardText(transfer_text::kCaption),
+    const std::string name = EffectiveGroupName(m_groupName->GetValue().utf8_string());
+    if (const GroupNameProblem problem = CheckGroupName(name); problem != GroupNameProblem::None) {
+        wxMessageBox(ToWxText(GroupNameMessage(problem)), WizardText(transfer_text::kCaption),
                      wxOK | wxICON_EXCLAMATION, this);
         return FolderNext(false);
     }
@@ -285,10 +314,14 @@ int CFolderPage::OnWizardNext() {
     ApplyListing();
     CSnapferryPropSheet& sheet = Sheet();
     WizardSettings& settings = sheet.settings;
+    // A blank box names the group as its entries already do.
+    settings.groupName = name;
     const DestinationEntry* entry = m_destinations->Model().SelectedEntry();
     const std::string destination = entry != nullptr ? entry->text : std::string();
+    if (RefuseFileInTheWay(destination)) {
+        return FolderNext(false);
+    }
     settings.deleteAfterCopy = m_delete->IsEnabled() && m_delete->GetValue();
-    settings.groupName = name;
     settings.usePersonalLibrary = m_personal->GetValue();
     settings.folderName = FolderNameFromDestination(destination);
     if (entry != nullptr) {

@@ -84,6 +84,9 @@ private:
     void SwitchLibrary(bool personal);
     void RebuildEntries();
     void WaitForListing();
+    // A plain file on the share holds the name of the folder the destination makes: says so and
+    // answers true.
+    bool RefuseFileInTheWay(const std::string& destination);
 
     wxRadioButton* m_family = nullptr;
     wxRadioButton* m_personal = nullptr;

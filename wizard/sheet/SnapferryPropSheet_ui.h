@@ -80,6 +80,10 @@ public:
     std::function<std::unique_ptr<CAbstractFileTransfer>(const DeviceRecord&)> transferMaker;
     std::function<ShareResult(const std::string& share, std::vector<std::string>& folders)>
         folderLister;
+    // How the folder page reads a folder's entries on the chosen server before copying into it
+    // (over SMB unless set; UI thread).
+    std::function<ShareResult(const std::string& folder, std::vector<ShareEntry>& entries)>
+        entryLister;
     std::function<void(int templateId)> onPageShown;
 
     // How the device page and the saved-settings shortcut listen for servers (tests use another

@@ -92,6 +92,8 @@ int CWelcomePage::RunQuickPath() {
         sheet.properties.deleteAfterCopy =
             sheet.settings.deleteAfterCopy && !sheet.properties.cannotDelete;
         sheet.TakeServer(result.server, std::move(result.transfer));
+        // The choices are saved whenever copying is about to start, the welcome box's with them.
+        sheet.SaveSettings();
         break;
     case QuickPathOutcome::ServerMissing:
         sheet.savedServerMissing = true;

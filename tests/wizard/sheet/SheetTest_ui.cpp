@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/combobox.h>
 #include <wx/listctrl.h>
 #include <wx/stattext.h>
@@ -123,6 +124,9 @@ protected:
             listed.push_back(library);
             names = {"Holidays", "FamilyPhotos"};
             return ShareResult{};
+        };
+        sheet->entryLister = [this](const std::string& folder, std::vector<ShareEntry>& entries) {
+            return FakeShare(share).List(folder, entries);
         };
         sheet->onPageShown = [this](int page) { shown.push_back(page); };
         sheet->AddPages();
@@ -550,6 +554,70 @@ TEST_F(SheetTest, ACameraRunCountsTheCopiesAndThePicturesThatStayedOnTheCamera) 
     std::lock_guard lock(share->mutex);
     EXPECT_EQ(share->files["FamilyLibrary/FamilyPhotos/Park/Park 1.jpg"], std::string(3000, 'a'));
     EXPECT_EQ(share->files["FamilyLibrary/FamilyPhotos/Park/Park 2.png"], std::string(3000, 'c'));
+}
+
+TEST_F(SheetTest, AFileInTheWayIsToldOnTheFolderPageAndAnEmptyNameCopiesAsPhoto) {
+    Announcers servers(port, {{20, "alpha"}});
+    {
+        std::lock_guard lock(share->mutex);
+        share->folders.insert("FamilyLibrary");
+        share->folders.insert("FamilyLibrary/FamilyPhotos");
+        share->files["FamilyLibrary/FamilyPhotos/Trip"] = "a plain file";
+    }
+    auto sheet = MakeSheet();
+    wxComboBox* name = FolderPage(*sheet).GroupName();
+    Drive(*sheet,
+          {
+              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
+              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
+              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
+               [&] {
+                   name->SetValue("trip");
+                   sheet->PressButton(kNextButton);
+                   EXPECT_EQ(Current(*sheet), kFolderPage);
+                   name->SetValue("..");
+                   sheet->PressButton(kNextButton);
+                   EXPECT_EQ(Current(*sheet), kFolderPage);
+                   name->SetValue("");
+                   sheet->PressButton(kNextButton);
+               }},
+              {On(*sheet, kFinishPage), [&] { sheet->PressButton(kFinishButton); }},
+          });
+    ASSERT_EQ(boxes.messageBoxes.size(), 2u);
+    EXPECT_EQ(boxes.messageBoxes[0].message,
+              "A file named Trip is already in FamilyPhotos on the server. Please choose another "
+              "name for this group of pictures.");
+    EXPECT_EQ(boxes.messageBoxes[1].message, "A picture group name can not be \".\" or \"..\".");
+    EXPECT_EQ(GetRegistry()->GetString(User, kWizardSettingsKeyPath, "bGroupName", ""), "Photo");
+    std::lock_guard lock(share->mutex);
+    EXPECT_EQ(share->files["FamilyLibrary/FamilyPhotos/Photo/Photo 1.jpg"],
+              sources.Contents("a.jpg"));
+}
+
+TEST_F(SheetTest, AQuickPathRunRemembersTheWelcomeBox) {
+    CRegistry& registry = *GetRegistry();
+    registry.SetDword(User, kWizardSettingsKeyPath, "bSaveSettings", 1);
+    registry.SetDword(User, kWizardSettingsKeyPath, "bUsingSaved", 0);
+    registry.SetString(User, kWizardSettingsKeyPath, "bSubdomain", "beta");
+    Announcers servers(port, {{7, "beta"}});
+    auto sheet = MakeSheet();
+    Drive(*sheet, {
+                      {On(*sheet, kWelcomePage),
+                       [&] {
+                           auto* box = dynamic_cast<wxCheckBox*>(
+                               sheet->PageByTemplate(kWelcomePage)->FindWindow(1013));
+                           ASSERT_NE(box, nullptr);
+                           box->SetValue(true);
+                           wxCommandEvent click(wxEVT_CHECKBOX, box->GetId());
+                           click.SetEventObject(box);
+                           click.SetInt(1);
+                           box->ProcessWindowEvent(click);
+                           sheet->PressButton(kNextButton);
+                       }},
+                      {On(*sheet, kFinishPage), [&] { sheet->PressButton(kFinishButton); }},
+                  });
+    EXPECT_EQ(shown, (std::vector<int>{kWelcomePage, kCopyingPage, kFinishPage}));
+    EXPECT_EQ(registry.GetDword(User, kWizardSettingsKeyPath, "bUsingSaved", 0), 1u);
 }
 
 // The stop question is asked while the third picture is being copied slowly; `behindTheBox`
