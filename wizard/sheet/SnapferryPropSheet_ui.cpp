@@ -32,6 +32,8 @@
 #include <cstdio>
 #include <utility>
 
+#include <sys/stat.h>
+
 namespace {
 
 // The sheet's own caption, as the design names it; each page's caption shows in the title bar.
@@ -42,6 +44,19 @@ constexpr unsigned kBackText = 182;
 constexpr unsigned kNextText = 183;
 constexpr unsigned kFinishText = 184;
 constexpr unsigned kCancelText = 185;
+
+// The bytes of the pictures found, for the time a run has left; a picture that cannot be read
+// counts nothing (the run says what became of it).
+uint64_t TotalBytes(const FoundSet& pictures) {
+    uint64_t total = 0;
+    struct stat info {};
+    for (const FoundPicture& picture : pictures) {
+        if (::stat(picture.FullPath().c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            total += uint64_t(info.st_size);
+        }
+    }
+    return total;
+}
 
 } // namespace
 
@@ -464,6 +479,12 @@ bool CSnapferryPropSheet::StartTransferThreads(
     skippedCount = 0;
     lastFailure = {};
     lastRunCancelled = false;
+    if (auto* page = dynamic_cast<CCopyingFilesPage*>(PageByTemplate(kCopyingPage))) {
+        // A camera's pictures have no sizes before they are fetched: the page then judges the
+        // pictures to come by those copied.
+        page->StartRate(cameraMode ? 0 : int(pictures.size()),
+                        cameraMode ? 0 : TotalBytes(pictures));
+    }
     if (!m_fileStep.Start(properties)) {
         return false;
     }
@@ -510,7 +531,7 @@ void CSnapferryPropSheet::ApplyRecords() {
 
 void CSnapferryPropSheet::ApplyFileStatus(const kvFileStatusAsyncData& record) {
     if (auto* page = dynamic_cast<CCopyingFilesPage*>(PageByTemplate(kCopyingPage))) {
-        page->ShowFileProgress(record.Percent());
+        page->ShowFileProgress(record.Percent(), record.totalBytes, record.bytesDone);
     }
 }
 

@@ -52,7 +52,9 @@ CCopyingFilesPage::CCopyingFilesPage(CSnapferryPropSheet& sheet, wxWindow* book)
     m_count = new wxStaticText(this, kCountId, wxString());
     column->Add(m_count, 0, wxLEFT | wxRIGHT, 12);
     m_runBar = MakeBar(this, kRunBarId);
-    column->Add(m_runBar, 0, wxEXPAND | wxALL, 12);
+    column->Add(m_runBar, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, 12);
+    m_rate = new wxStaticText(this, wxID_ANY, wxString());
+    column->Add(m_rate, 0, wxEXPAND | wxALL, 12);
     column->AddStretchSpacer();
     column->Add(new wxStaticText(this, wxID_ANY, WizardDialogText(kCopyingPage, 1102)), 0, wxALL,
                 12);
@@ -70,6 +72,7 @@ void CCopyingFilesPage::OnSetActive() {
     FlushProgress();
     m_count->SetLabel(wxString());
     m_runBar->SetValue(0);
+    m_rate->SetLabel(wxString());
     m_callback->ResetCancel();
     if (!sheet.StartTransferThreads(m_callback)) {
         // No run could start: the cancel page says so, and Back lets the user try again.
@@ -93,12 +96,21 @@ bool CCopyingFilesPage::OnQueryCancel() {
     return false;
 }
 
-void CCopyingFilesPage::ShowFileProgress(int percent) {
+void CCopyingFilesPage::StartRate(int pictureCount, uint64_t totalBytes) {
+    m_rateEstimator.Start(CTransferRateEstimator::Clock::now(), pictureCount, totalBytes);
+    m_rateShownAt = {};
+}
+
+void CCopyingFilesPage::ShowFileProgress(int percent, uint64_t fileTotal, uint64_t fileDone) {
+    if (fileTotal > 0) {
+        m_rateEstimator.OnFileProgress(CTransferRateEstimator::Clock::now(), fileTotal, fileDone);
+    }
     m_shown.filePercent = percent;
     m_shown.fileChanged = true;
 }
 
 void CCopyingFilesPage::ShowPicture(int number, int count, const std::string& name, int percent) {
+    m_rateEstimator.OnPicture(number, count);
     m_shown.number = number;
     m_shown.count = count;
     m_shown.name = name;
@@ -121,6 +133,15 @@ void CCopyingFilesPage::FlushProgress() {
         m_count->SetLabel(
             ToWxText(FormatBrandedText(kCopyingCount, m_shown.number, m_shown.count)));
         m_runBar->SetValue(m_shown.runPercent);
+    }
+    // Twice a second is often enough for a line read by a person.
+    const auto now = CTransferRateEstimator::Clock::now();
+    if (now - m_rateShownAt >= std::chrono::milliseconds(500)) {
+        m_rateShownAt = now;
+        const wxString line = ToWxText(RateLine(m_rateEstimator.Current(now)));
+        if (line != m_rate->GetLabel()) {
+            m_rate->SetLabel(line);
+        }
     }
 }
 

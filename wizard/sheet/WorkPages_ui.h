@@ -2,6 +2,7 @@
 #pragma once
 
 #include "wizard/sheet/SheetPage_ui.h"
+#include "wizard/sheet/TransferRate.h"
 #include "wizard/transfer/FileTransfer.h"
 
 #include <memory>
@@ -26,8 +27,10 @@ public:
     bool OnQueryCancel() override;
 
     // Record updates, UI thread: kept, and shown by the next FlushProgress.
-    void ShowFileProgress(int percent);
+    void ShowFileProgress(int percent, uint64_t fileTotal = 0, uint64_t fileDone = 0);
     void ShowPicture(int number, int count, const std::string& name, int percent);
+    // The run's pace starts: its picture count and, when known, its bytes.
+    void StartRate(int pictureCount, uint64_t totalBytes);
     // Shows what the records brought since the last call.
     void FlushProgress();
 
@@ -35,6 +38,8 @@ public:
     wxGauge* RunBar() const { return m_runBar; }
     wxStaticText* CountLabel() const { return m_count; }
     wxTextCtrl* PictureField() const { return m_picture; }
+    wxStaticText* RateLabel() const { return m_rate; }
+    const CTransferRateEstimator& Rate() const { return m_rateEstimator; }
 
 private:
     struct Progress {
@@ -55,6 +60,9 @@ private:
     wxGauge* m_pictureBar = nullptr;
     wxStaticText* m_count = nullptr;
     wxGauge* m_runBar = nullptr;
+    wxStaticText* m_rate = nullptr;
+    CTransferRateEstimator m_rateEstimator;
+    CTransferRateEstimator::Clock::time_point m_rateShownAt{};
 };
 
 class CDeletingFilesPage final : public CSheetPage {

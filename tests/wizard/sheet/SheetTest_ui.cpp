@@ -19,8 +19,10 @@
 #include "wizard/sheet/FolderPage_ui.h"
 #include "wizard/sheet/RunOutcome.h"
 #include "wizard/sheet/SnapferryPropSheet_ui.h"
+#include "wizard/sheet/WorkPages_ui.h"
 #include "wizard/transfer/SmbSession.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <wx/button.h>
@@ -618,6 +620,41 @@ TEST_F(SheetTest, AQuickPathRunRemembersTheWelcomeBox) {
                   });
     EXPECT_EQ(shown, (std::vector<int>{kWelcomePage, kCopyingPage, kFinishPage}));
     EXPECT_EQ(registry.GetDword(User, kWizardSettingsKeyPath, "bUsingSaved", 0), 1u);
+}
+
+TEST_F(SheetTest, TheCopyingPageShowsTheRateAndTheTimeLeftAfterTwoSeconds) {
+    Announcers servers(port, {{20, "alpha"}});
+    sources.Add("c.jpg", 24 << 20);
+    auto sheet = MakeSheet();
+    share->beforeWrite = [&](const std::string&, uint64_t) {
+        std::this_thread::sleep_for(500ms);
+        return ShareResult{};
+    };
+    auto& copying = *dynamic_cast<CCopyingFilesPage*>(sheet->PageByTemplate(kCopyingPage));
+    Clock::time_point copyingShown{};
+    std::string line;
+    Clock::duration after{};
+    Drive(*sheet,
+          {
+              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
+              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
+              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
+               [&] {
+                   sheet->PressButton(kNextButton);
+                   copyingShown = Clock::now();
+               }},
+              {[&] { return !copying.RateLabel()->GetLabel().empty(); },
+               [&] {
+                   after = Clock::now() - copyingShown;
+                   line = copying.RateLabel()->GetLabel().utf8_string();
+                   EXPECT_EQ(Current(*sheet), kCopyingPage);
+                   sheet->EndModal(wxID_CANCEL);
+               }},
+          });
+    EXPECT_GE(after, 2s) << line;
+    // A piece of a few MiB every half second: some MB/s, and the rest of the picture in seconds.
+    EXPECT_THAT(line,
+                ::testing::MatchesRegex("[0-9]+\\.[0-9] MB/s, about [0-9]+ second\\(s\\) left"));
 }
 
 // The stop question is asked while the third picture is being copied slowly; `behindTheBox`
