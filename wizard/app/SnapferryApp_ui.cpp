@@ -36,6 +36,7 @@ constexpr unsigned kCaption = 116;
 constexpr unsigned kUsage = 134;
 constexpr unsigned kFolderMissing = 175;    // "The folder %s does not exist."
 constexpr unsigned kFolderUnreadable = 176; // "The folder %s cannot be read: %s."
+constexpr unsigned kFoundText = 198;        // "Found: %d picture(s)", as the search counts
 // A fixed text, as the program always had it.
 constexpr const char* kAlreadyRunning =
     "Only once instance of this program is to be run at a time.";
@@ -170,6 +171,7 @@ int CSnapferryApp::RunFolderMode() {
         search.AddExtension(extension);
     }
     search.SetStatusWindow(&statusWindow);
+    search.SetFoundText([](size_t count) { return FormatBrandedText(kFoundText, count); });
     search.Start(folder);
     if (search.Result() == CFindFilesStep::kResultCancelled) {
         return kExitCancelled;
@@ -187,6 +189,11 @@ int CSnapferryApp::RunFolderMode() {
     sheet.LoadSavedSettings();
     sheet.pictures = search.TakeFound();
     sheet.noPictures = sheet.pictures.empty();
+    sheet.unreachablePictures = search.Unreachable();
+    if (sheet.unreachablePictures > 0) {
+        std::printf("The search could not reach %u folder(s) or picture(s)\n",
+                    sheet.unreachablePictures);
+    }
     sheet.properties.sourceDisplayName = volume.displayName;
     sheet.properties.driveText = volume.driveText;
     sheet.properties.cannotDelete = volume.cannotDelete;

@@ -138,6 +138,8 @@ public:
     FoundSet pictures; // folder mode: the pictures of the search
     bool cameraMode = false;
     bool noPictures = false;
+    // Folders and pictures the search could not reach; the welcome page says so.
+    unsigned unreachablePictures = 0;
     bool savedServerMissing = false;
     bool alwaysUseDevice = false;
     std::string cameraDeviceId;

@@ -1,5 +1,6 @@
 #include "wizard/sheet/WelcomePage_ui.h"
 
+#include "common/branding/Branding.h"
 #include "common/ui/WxText_ui.h"
 #include "wizard/sheet/ChooseVelmoraPage_ui.h"
 #include "wizard/sheet/DestinationEntries.h"
@@ -16,6 +17,7 @@ namespace {
 
 constexpr unsigned kNoPicturesText =
     118; // "There are currently no pictures in the attached camera."
+constexpr unsigned kUnreachableText = 201; // "%d folder(s) or picture(s) could not be read..."
 
 } // namespace
 
@@ -26,6 +28,8 @@ CWelcomePage::CWelcomePage(CSnapferryPropSheet& sheet, wxWindow* book)
     const int wrap = 300;
     m_source = new wxStaticText(this, kSourceLabelId, wxString());
     column->Add(m_source, 0, wxBOTTOM, 12);
+    m_unreachable = new wxStaticText(this, wxID_ANY, wxString());
+    column->Add(m_unreachable, 0, wxBOTTOM, 12);
     auto* about = new wxStaticText(this, 1008, WizardDialogText(kWelcomePage, 1008));
     about->Wrap(wrap);
     column->Add(about, 0, wxBOTTOM, 16);
@@ -46,6 +50,11 @@ void CWelcomePage::FillTexts() {
                                  ? source.sourceDisplayName
                                  : source.sourceDisplayName + " (" + source.driveText + ")";
     m_source->SetLabel(ToWxText(line));
+    const unsigned unreachable = Sheet().unreachablePictures;
+    m_unreachable->SetLabel(
+        unreachable > 0 ? ToWxText(FormatBrandedText(kUnreachableText, unreachable)) : wxString());
+    m_unreachable->Wrap(300);
+    m_unreachable->Show(unreachable > 0);
     if (Sheet().noPictures) {
         m_bottom->SetLabel(WizardText(kNoPicturesText));
     }

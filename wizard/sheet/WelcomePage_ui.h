@@ -19,12 +19,14 @@ public:
     wxCheckBox* UseSavedBox() const { return m_useSaved; }
     wxStaticText* SourceLabel() const { return m_source; }
     wxStaticText* BottomText() const { return m_bottom; }
+    wxStaticText* UnreachableLine() const { return m_unreachable; }
 
 private:
     void FillTexts();
     int RunQuickPath();
 
     wxStaticText* m_source = nullptr;
+    wxStaticText* m_unreachable = nullptr;
     wxCheckBox* m_useSaved = nullptr;
     wxStaticText* m_bottom = nullptr;
 };
