@@ -32,11 +32,15 @@ wxStaticText* AddText(wxWindow* parent, wxSizer* column, int id, const wxString&
     return label;
 }
 
-// The pictures copied, and those that stayed on the camera when a camera run passed over some.
-std::string CountText(uint32_t copied, uint32_t skipped) {
+// The pictures copied, those that stayed on the camera when a camera run passed over some, and
+// the originals kept that were to be deleted.
+std::string CountText(uint32_t copied, uint32_t skipped, const KeptOriginals& kept) {
     std::string text = FormatBrandedText(kCopiedCount, copied);
     if (skipped > 0) {
         text += "\n" + FormatBrandedText(kCameraSkippedCount, skipped);
+    }
+    if (const std::string line = KeptOriginalsLine(kept); !line.empty()) {
+        text += "\n" + line;
     }
     return text;
 }
@@ -64,7 +68,8 @@ void CFinishPage::OnSetActive() {
     CSnapferryPropSheet& sheet = Sheet();
     sheet.ShowBackButton(true);
     sheet.SetWizardButtons(FixedPageButtons(kFinishPage));
-    m_count->SetLabel(ToWxText(CountText(sheet.copiedCount, sheet.skippedCount)));
+    m_count->SetLabel(
+        ToWxText(CountText(sheet.copiedCount, sheet.skippedCount, sheet.keptOriginals)));
     const std::string shown = sheet.properties.location.empty()
                                   ? LibraryShareName(sheet.settings.usePersonalLibrary)
                                   : sheet.properties.location;

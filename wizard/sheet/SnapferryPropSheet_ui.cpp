@@ -479,6 +479,7 @@ bool CSnapferryPropSheet::StartTransferThreads(
     skippedCount = 0;
     lastFailure = {};
     lastRunCancelled = false;
+    keptOriginals = {};
     if (auto* page = dynamic_cast<CCopyingFilesPage*>(PageByTemplate(kCopyingPage))) {
         // A camera's pictures have no sizes before they are fetched: the page then judges the
         // pictures to come by those copied.
@@ -596,6 +597,16 @@ void CSnapferryPropSheet::ApplyDoneCopy(const kvDoneCopyAsyncData& record) {
             return;
         }
         // A cancel of the delete pass keeps the verified copies, and the run ends as copied.
+    }
+    if (page == kFinishPage) {
+        RunForDeleting run;
+        run.deleteWanted = settings.deleteAfterCopy;
+        run.cannotDelete = properties.cannotDelete;
+        run.deleteStopped = record.cancelled;
+        run.copied = copiedCount;
+        run.skipped = skippedCount;
+        keptOriginals = JudgeKeptOriginals(run, cameraMode ? nullptr : &pictures,
+                                           cameraMode ? nullptr : LocalOriginalStillThere);
     }
     if (m_askingToStop) {
         m_heldPage = page;

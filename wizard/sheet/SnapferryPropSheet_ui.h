@@ -6,6 +6,7 @@
 #include "common/discovery/DeviceRecord.h"
 #include "common/discovery/LocateDeviceStep.h"
 #include "wizard/search/FoundPicture.h"
+#include "wizard/sheet/KeptOriginals.h"
 #include "wizard/sheet/PageFlow.h"
 #include "wizard/sheet/WizardSettings.h"
 #include "wizard/transfer/AsyncData.h"
@@ -152,6 +153,8 @@ public:
     TransferFailure lastFailure;
     // The user stopped the last run (its failure, if any, is then its rollback's).
     bool lastRunCancelled = false;
+    // The originals the last run was asked to delete and kept.
+    KeptOriginals keptOriginals;
 
     // Tests and the pages reach the controls through these.
     wxButton* BackButton() const { return m_back; }

@@ -596,13 +596,16 @@ TEST_F(SheetTest, AFileInTheWayIsToldOnTheFolderPageAndAnEmptyNameCopiesAsPhoto)
               sources.Contents("a.jpg"));
 }
 
-TEST_F(SheetTest, AQuickPathRunRemembersTheWelcomeBox) {
+TEST_F(SheetTest, AQuickPathRunRemembersTheWelcomeBoxAndSaysWhyTheOriginalsStayed) {
     CRegistry& registry = *GetRegistry();
     registry.SetDword(User, kWizardSettingsKeyPath, "bSaveSettings", 1);
     registry.SetDword(User, kWizardSettingsKeyPath, "bUsingSaved", 0);
     registry.SetString(User, kWizardSettingsKeyPath, "bSubdomain", "beta");
+    // Deleting was asked for the last time; this card is read-only.
+    registry.SetDword(User, kWizardSettingsKeyPath, "bDeleteImagesFromCamera", 1);
     Announcers servers(port, {{7, "beta"}});
     auto sheet = MakeSheet();
+    sheet->properties.cannotDelete = true;
     Drive(*sheet, {
                       {On(*sheet, kWelcomePage),
                        [&] {
@@ -616,10 +619,19 @@ TEST_F(SheetTest, AQuickPathRunRemembersTheWelcomeBox) {
                            box->ProcessWindowEvent(click);
                            sheet->PressButton(kNextButton);
                        }},
-                      {On(*sheet, kFinishPage), [&] { sheet->PressButton(kFinishButton); }},
+                      {On(*sheet, kFinishPage),
+                       [&] {
+                           auto& finish =
+                               *dynamic_cast<CFinishPage*>(sheet->PageByTemplate(kFinishPage));
+                           EXPECT_EQ(finish.CountLabel()->GetLabel(),
+                                     "2 picture(s) were copied.\n"
+                                     "2 original(s) were kept on the device: it is read-only.");
+                           sheet->PressButton(kFinishButton);
+                       }},
                   });
     EXPECT_EQ(shown, (std::vector<int>{kWelcomePage, kCopyingPage, kFinishPage}));
     EXPECT_EQ(registry.GetDword(User, kWizardSettingsKeyPath, "bUsingSaved", 0), 1u);
+    EXPECT_TRUE(sources.Exists("a.jpg") && sources.Exists("b.png"));
 }
 
 TEST_F(SheetTest, TheCopyingPageShowsTheRateAndTheTimeLeftAfterTwoSeconds) {
