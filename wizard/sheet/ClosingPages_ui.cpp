@@ -23,11 +23,8 @@ constexpr unsigned kCannotOpen = 135;
 constexpr unsigned kCopiedCount = 139; // "%u picture(s) were copied."
 // "%u picture(s) could not be copied from the camera."
 constexpr unsigned kCameraSkippedCount = 186;
-constexpr int kTextWidth = 290;
-
-wxStaticText* AddText(wxWindow* parent, wxSizer* column, int id, const wxString& text) {
-    auto* label = new wxStaticText(parent, id, text);
-    label->Wrap(kTextWidth);
+CPageText* AddText(wxWindow* parent, wxSizer* column, int id, const wxString& text) {
+    auto* label = new CPageText(parent, id, text, kFullPageTextWidth);
     column->Add(label, 0, wxBOTTOM, 14);
     return label;
 }
@@ -68,7 +65,7 @@ void CFinishPage::OnSetActive() {
     CSnapferryPropSheet& sheet = Sheet();
     sheet.ShowBackButton(true);
     sheet.SetWizardButtons(FixedPageButtons(kFinishPage));
-    m_count->SetLabel(
+    m_count->SetText(
         ToWxText(CountText(sheet.copiedCount, sheet.skippedCount, sheet.keptOriginals)));
     const std::string shown = sheet.properties.location.empty()
                                   ? LibraryShareName(sheet.settings.usePersonalLibrary)
@@ -121,10 +118,13 @@ void CCancelPage::ShowOutcome() {
     const bool cancelled = sheet.lastRunCancelled || !failure.Failed();
     const std::string line = cancelled ? CancelledRunLine(failure) : RunFailureLine(failure);
     m_cancelled->Show(cancelled);
-    m_failure->SetLabel(ToWxText(line));
-    m_failure->Wrap(kTextWidth);
+    m_failure->SetText(ToWxText(line));
     m_failure->Show(!line.empty());
     Layout();
+    if (Sheet().ActivePage() == this) {
+        // Redrawn when the run's end came after the page: its line may need more room.
+        Sheet().GrowToFit(this);
+    }
 }
 
 int CCancelPage::OnWizardBack() {

@@ -23,6 +23,8 @@
 namespace {
 
 constexpr unsigned kMoreText = 133; // "Click here for more choices..."
+// The texts in the naming box, beside its numbers and within its frame.
+constexpr int kBoxTextWidth = kPageTextWidth - 60;
 // One line under the destination list when the library cannot be listed.
 constexpr unsigned kListingFailed = 180; // "The folders of %s cannot be listed: %s."
 
@@ -115,18 +117,18 @@ CFolderPage::CFolderPage(CSnapferryPropSheet& sheet, wxWindow* book)
     auto* grid = new wxFlexGridSizer(2, 4, 6);
     grid->AddGrowableCol(1);
     grid->Add(new wxStaticText(box, wxID_ANY, WizardDialogText(kFolderPage, 1102)));
-    grid->Add(new wxStaticText(box, wxID_ANY, WizardDialogText(kFolderPage, 1103)));
+    grid->Add(new CPageText(box, wxID_ANY, WizardDialogText(kFolderPage, 1103), kBoxTextWidth));
     grid->AddSpacer(0);
     m_groupName = new wxComboBox(box, kGroupNameId);
     grid->Add(m_groupName, 0, wxEXPAND);
     grid->Add(new wxStaticText(box, wxID_ANY, WizardDialogText(kFolderPage, 1104)));
-    grid->Add(new wxStaticText(box, wxID_ANY, WizardDialogText(kFolderPage, 1105)));
+    grid->Add(new CPageText(box, wxID_ANY, WizardDialogText(kFolderPage, 1105), kBoxTextWidth));
     grid->AddSpacer(0);
     m_destinations = new ComboBoxMore(box, kDestinationId);
     m_destinations->SetMoreText(LoadBrandedText(kMoreText));
     grid->Add(m_destinations, 0, wxEXPAND);
     grid->AddSpacer(0);
-    m_status = new wxStaticText(box, wxID_ANY, wxString());
+    m_status = new CPageText(box, wxID_ANY, wxString(), kBoxTextWidth);
     grid->Add(m_status, 0, wxEXPAND);
     naming->Add(grid, 0, wxEXPAND | wxALL, 4);
     column->Add(naming, 0, wxEXPAND | wxLEFT | wxRIGHT, 10);
@@ -182,7 +184,7 @@ void CFolderPage::FillLists() {
     m_groupName->ChangeValue(ToWxText(settings.groupName));
     m_folders.clear();
     m_destinations->SetItems({});
-    m_status->SetLabel(wxString());
+    m_status->SetText(wxString());
 
     // A listing that still runs is of the other library: its answer is dropped when it comes.
     WaitForListing();
@@ -234,7 +236,7 @@ void CFolderPage::ApplyListing() {
     if (!result.ok()) {
         const std::string share = "\\\\" + Sheet().properties.serverAddress + "\\" +
                                   LibraryShareName(Sheet().settings.usePersonalLibrary);
-        m_status->SetLabel(
+        m_status->SetText(
             ToWxText(FormatBrandedText(kListingFailed, share, ShareReasonText(result))));
     }
     WizardSettings& settings = Sheet().settings;

@@ -73,7 +73,7 @@ public:
     wxComboBox* GroupName() const { return m_groupName; }
     ComboBoxMore* Destinations() const { return m_destinations; }
     wxCheckBox* DeleteBox() const { return m_delete; }
-    wxStaticText* ListingStatus() const { return m_status; }
+    CPageText* ListingStatus() const { return m_status; }
     // True while the library's folders are being listed.
     bool IsListing() const { return m_listing; }
 
@@ -92,7 +92,7 @@ private:
     wxRadioButton* m_personal = nullptr;
     wxComboBox* m_groupName = nullptr;
     ComboBoxMore* m_destinations = nullptr;
-    wxStaticText* m_status = nullptr;
+    CPageText* m_status = nullptr;
     wxCheckBox* m_delete = nullptr;
     wxCheckBox* m_always = nullptr;
 

@@ -71,6 +71,20 @@ wxString WizardDialogText(unsigned dialogId, unsigned controlId) {
     return {};
 }
 
+CPageText::CPageText(wxWindow* parent, wxWindowID id, const wxString& text, int width)
+    : wxStaticText(parent, id, wxString()), m_width(width) {
+    SetText(text);
+}
+
+void CPageText::SetText(const wxString& text) {
+    m_text = text;
+    SetLabel(text);
+    Wrap(m_width);
+    // The sizer asks the text's best size: the wrapped one from now on.
+    InvalidateBestSize();
+    SetMinSize(wxDefaultSize);
+}
+
 CSheetPage::CSheetPage(CSnapferryPropSheet& sheet, const Style& style)
     : m_sheet(sheet), m_style(style) {}
 
@@ -98,7 +112,7 @@ wxSizer* CSheetPage::BeginFullSizeLayout(const wxString& title) {
     font.SetPointSize(font.GetPointSize() * 3 / 2 + 2);
     font.SetWeight(wxFONTWEIGHT_BOLD);
     heading->SetFont(font);
-    heading->Wrap(kPageSize.GetWidth() - kSidePictureWidth - 40);
+    heading->Wrap(kFullPageTextWidth);
     column->Add(heading, 0, wxBOTTOM, 16);
     row->Add(column, 1, wxEXPAND | wxALL, 20);
     SetSizer(row);
@@ -131,7 +145,10 @@ CSnapferryPropSheet::CSnapferryPropSheet(const wxBitmap& headerBitmap, bool came
     auto* headerTexts = new wxBoxSizer(wxVERTICAL);
     m_headerTitle = new wxStaticText(m_header, wxID_ANY, wxString());
     m_headerTitle->SetFont(m_headerTitle->GetFont().Bold());
-    m_headerSubtitle = new wxStaticText(m_header, wxID_ANY, wxString());
+    // Beside the header picture, and indented: a long subtitle wraps within the band.
+    const int pictureWidth = m_headerBitmap.IsOk() ? m_headerBitmap.GetWidth() + 12 : 0;
+    m_headerSubtitle =
+        new CPageText(m_header, wxID_ANY, wxString(), kPageTextWidth - 16 - pictureWidth);
     headerTexts->Add(m_headerTitle, 0, wxBOTTOM, 4);
     headerTexts->Add(m_headerSubtitle, 0, wxLEFT, 16);
     headerRow->Add(headerTexts, 1, wxALIGN_CENTER_VERTICAL | wxALL, 12);
@@ -238,6 +255,12 @@ int CSnapferryPropSheet::Run() {
         return wxID_CANCEL;
     }
     ShowPage(m_pages.front());
+    // The window's frame is only known once it is shown; the first page is fitted again then.
+    CallAfter([this] {
+        if (CSheetPage* page = ActivePage()) {
+            GrowToFit(page);
+        }
+    });
     return ShowModal();
 }
 
@@ -272,7 +295,7 @@ void CSnapferryPropSheet::ShowPage(CSheetPage* page) {
         if (!style.fullSize) {
             m_title = WizardText(style.titleId);
             m_headerTitle->SetLabel(m_title);
-            m_headerSubtitle->SetLabel(WizardText(style.subtitleId));
+            m_headerSubtitle->SetText(WizardText(style.subtitleId));
         }
         const wxString caption = WizardDialogText(unsigned(style.templateId), kPageCaptionControl);
         if (!caption.empty()) {
@@ -281,16 +304,26 @@ void CSnapferryPropSheet::ShowPage(CSheetPage* page) {
         m_book->ChangeSelection(index);
         ShowBackButton(true);
         page->OnSetActive();
-        // A page may need more room than the ones before it (the header band comes and goes).
-        wxSize size = GetSize();
-        size.IncTo(GetSizer()->ComputeFittingWindowSize(this));
-        SetSize(size);
-        Layout();
+        // A page may need more room than the ones before it (the header band comes and goes,
+        // and the page's texts were just filled in).
+        GrowToFit(page);
         if (onPageShown) {
             onPageShown(style.templateId);
         }
         return;
     }
+}
+
+void CSnapferryPropSheet::GrowToFit(CSheetPage* page) {
+    if (wxSizer* sizer = page->GetSizer()) {
+        wxSize room = m_book->GetMinSize();
+        room.IncTo(sizer->GetMinSize());
+        m_book->SetMinSize(room);
+    }
+    wxSize size = GetSize();
+    size.IncTo(GetSizer()->ComputeFittingWindowSize(this));
+    SetSize(size);
+    Layout();
 }
 
 const wxString& CSnapferryPropSheet::HeaderTitle() const {

@@ -28,6 +28,7 @@
 #include <vector>
 
 class CSheetPage;
+class CPageText;
 class CWelcomePage;
 class CChooseVelmoraPage;
 class CFolderPage;
@@ -66,6 +67,9 @@ public:
     CSheetPage* ActivePage() const;
     CSheetPage* PageByTemplate(int templateId) const;
     void SetWizardButtons(unsigned buttons);
+    // The sheet grows (never shrinks) so that the page shows all its content: its texts may have
+    // grown since it was laid out.
+    void GrowToFit(CSheetPage* page);
     void ShowBackButton(bool show);
     // Presses a button as the user would (tests, and Enter in a page's fields).
     void PressButton(unsigned button);
@@ -162,6 +166,7 @@ public:
     wxButton* FinishButton() const { return m_finish; }
     wxButton* CancelButton() const { return m_cancel; }
     const wxString& HeaderTitle() const;
+    wxPanel* HeaderBand() const { return m_header; }
     const wxBitmap& HeaderBitmap() const { return m_headerBitmap; }
 
 private:
@@ -181,7 +186,7 @@ private:
     wxBitmap m_headerBitmap;
     wxPanel* m_header = nullptr;
     wxStaticText* m_headerTitle = nullptr;
-    wxStaticText* m_headerSubtitle = nullptr;
+    CPageText* m_headerSubtitle = nullptr;
     wxStaticLine* m_headerLine = nullptr;
     wxSimplebook* m_book = nullptr;
     wxButton* m_back = nullptr;

@@ -25,18 +25,16 @@ CWelcomePage::CWelcomePage(CSnapferryPropSheet& sheet, wxWindow* book)
     : CSheetPage(sheet, {kWelcomePage, true, 0, 0, "IDB_WELCOME"}) {
     Create(book);
     wxSizer* column = BeginFullSizeLayout(WizardDialogText(kWelcomePage, 1016));
-    const int wrap = 300;
-    m_source = new wxStaticText(this, kSourceLabelId, wxString());
+    m_source = new CPageText(this, kSourceLabelId, wxString(), kFullPageTextWidth);
     column->Add(m_source, 0, wxBOTTOM, 12);
-    m_unreachable = new wxStaticText(this, wxID_ANY, wxString());
+    m_unreachable = new CPageText(this, wxID_ANY, wxString(), kFullPageTextWidth);
     column->Add(m_unreachable, 0, wxBOTTOM, 12);
-    auto* about = new wxStaticText(this, 1008, WizardDialogText(kWelcomePage, 1008));
-    about->Wrap(wrap);
-    column->Add(about, 0, wxBOTTOM, 16);
+    column->Add(new CPageText(this, 1008, WizardDialogText(kWelcomePage, 1008), kFullPageTextWidth),
+                0, wxBOTTOM, 16);
     m_useSaved = new wxCheckBox(this, kUseSavedId, WizardDialogText(kWelcomePage, kUseSavedId));
     column->Add(m_useSaved, 0, wxBOTTOM, 16);
     column->AddStretchSpacer();
-    m_bottom = new wxStaticText(this, 118, WizardDialogText(kWelcomePage, 118));
+    m_bottom = new CPageText(this, 118, WizardDialogText(kWelcomePage, 118), kFullPageTextWidth);
     column->Add(m_bottom, 0);
     m_useSaved->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& event) {
         Sheet().settings.usingSaved = event.IsChecked();
@@ -49,14 +47,13 @@ void CWelcomePage::FillTexts() {
     const std::string line = Sheet().cameraMode
                                  ? source.sourceDisplayName
                                  : source.sourceDisplayName + " (" + source.driveText + ")";
-    m_source->SetLabel(ToWxText(line));
+    m_source->SetText(ToWxText(line));
     const unsigned unreachable = Sheet().unreachablePictures;
-    m_unreachable->SetLabel(
+    m_unreachable->SetText(
         unreachable > 0 ? ToWxText(FormatBrandedText(kUnreachableText, unreachable)) : wxString());
-    m_unreachable->Wrap(300);
     m_unreachable->Show(unreachable > 0);
     if (Sheet().noPictures) {
-        m_bottom->SetLabel(WizardText(kNoPicturesText));
+        m_bottom->SetText(WizardText(kNoPicturesText));
     }
 }
 

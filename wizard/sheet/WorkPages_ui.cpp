@@ -45,19 +45,19 @@ CCopyingFilesPage::CCopyingFilesPage(CSnapferryPropSheet& sheet, wxWindow* book)
                                wxTE_READONLY);
     fields->Add(m_picture, 0, wxEXPAND);
     column->Add(fields, 0, wxEXPAND | wxALL, 12);
-    m_pictureProgress = new wxStaticText(this, kPictureProgressId, wxString());
+    m_pictureProgress = new CPageText(this, kPictureProgressId, wxString(), kPageTextWidth);
     column->Add(m_pictureProgress, 0, wxLEFT | wxRIGHT, 12);
     m_pictureBar = MakeBar(this, kPictureBarId);
     column->Add(m_pictureBar, 0, wxEXPAND | wxALL, 12);
-    m_count = new wxStaticText(this, kCountId, wxString());
+    m_count = new CPageText(this, kCountId, wxString(), kPageTextWidth);
     column->Add(m_count, 0, wxLEFT | wxRIGHT, 12);
     m_runBar = MakeBar(this, kRunBarId);
     column->Add(m_runBar, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, 12);
-    m_rate = new wxStaticText(this, wxID_ANY, wxString());
+    m_rate = new CPageText(this, wxID_ANY, wxString(), kPageTextWidth);
     column->Add(m_rate, 0, wxEXPAND | wxALL, 12);
     column->AddStretchSpacer();
-    column->Add(new wxStaticText(this, wxID_ANY, WizardDialogText(kCopyingPage, 1102)), 0, wxALL,
-                12);
+    column->Add(new CPageText(this, wxID_ANY, WizardDialogText(kCopyingPage, 1102), kPageTextWidth),
+                0, wxALL, 12);
     SetSizer(column);
 }
 
@@ -70,9 +70,9 @@ void CCopyingFilesPage::OnSetActive() {
     m_shown = {};
     ShowFileProgress(0);
     FlushProgress();
-    m_count->SetLabel(wxString());
+    m_count->SetText(wxString());
     m_runBar->SetValue(0);
-    m_rate->SetLabel(wxString());
+    m_rate->SetText(wxString());
     m_callback->ResetCancel();
     if (!sheet.StartTransferThreads(m_callback)) {
         // No run could start: the cancel page says so, and Back lets the user try again.
@@ -123,15 +123,14 @@ void CCopyingFilesPage::FlushProgress() {
     // processor from the copy itself. The sheet calls this a few dozen times a second instead.
     if (m_shown.fileChanged) {
         m_shown.fileChanged = false;
-        m_pictureProgress->SetLabel(
+        m_pictureProgress->SetText(
             ToWxText(FormatBrandedText(kPictureProgress, m_shown.filePercent)));
         m_pictureBar->SetValue(m_shown.filePercent);
     }
     if (m_shown.pictureChanged) {
         m_shown.pictureChanged = false;
         m_picture->ChangeValue(ToWxText(m_shown.name));
-        m_count->SetLabel(
-            ToWxText(FormatBrandedText(kCopyingCount, m_shown.number, m_shown.count)));
+        m_count->SetText(ToWxText(FormatBrandedText(kCopyingCount, m_shown.number, m_shown.count)));
         m_runBar->SetValue(m_shown.runPercent);
     }
     // Twice a second is often enough for a line read by a person.
@@ -139,8 +138,13 @@ void CCopyingFilesPage::FlushProgress() {
     if (now - m_rateShownAt >= std::chrono::milliseconds(500)) {
         m_rateShownAt = now;
         const wxString line = ToWxText(RateLine(m_rateEstimator.Current(now)));
-        if (line != m_rate->GetLabel()) {
-            m_rate->SetLabel(line);
+        if (line != m_rate->Text()) {
+            m_rate->SetText(line);
+            // A line in a long language may wrap once more than the page had room for.
+            const wxSize needed = GetSizer()->GetMinSize();
+            if (needed.x > GetSize().x || needed.y > GetSize().y) {
+                Sheet().GrowToFit(this);
+            }
         }
     }
 }
@@ -149,20 +153,21 @@ CDeletingFilesPage::CDeletingFilesPage(CSnapferryPropSheet& sheet, wxWindow* boo
     : CSheetPage(sheet, {kDeletingPage, false, 131, 132, ""}) {
     Create(book);
     auto* column = new wxBoxSizer(wxVERTICAL);
-    m_count = new wxStaticText(this, 1006, wxString());
+    m_count = new CPageText(this, 1006, wxString(), kPageTextWidth);
     column->Add(m_count, 0, wxALL, 12);
     m_bar = MakeBar(this, 1005);
     column->Add(m_bar, 0, wxEXPAND | wxLEFT | wxRIGHT, 12);
     column->AddStretchSpacer();
-    column->Add(new wxStaticText(this, wxID_ANY, WizardDialogText(kDeletingPage, 1100)), 0, wxALL,
-                12);
+    column->Add(
+        new CPageText(this, wxID_ANY, WizardDialogText(kDeletingPage, 1100), kPageTextWidth), 0,
+        wxALL, 12);
     SetSizer(column);
 }
 
 void CDeletingFilesPage::OnSetActive() {
     Sheet().ShowBackButton(true);
     Sheet().SetWizardButtons(FixedPageButtons(kDeletingPage));
-    m_count->SetLabel(wxString());
+    m_count->SetText(wxString());
     m_bar->SetValue(0);
 }
 
@@ -172,6 +177,6 @@ bool CDeletingFilesPage::OnQueryCancel() {
 }
 
 void CDeletingFilesPage::ShowPicture(int number, int count, int percent) {
-    m_count->SetLabel(ToWxText(FormatBrandedText(kDeletingCount, number, count)));
+    m_count->SetText(ToWxText(FormatBrandedText(kDeletingCount, number, count)));
     m_bar->SetValue(percent);
 }

@@ -38,7 +38,7 @@ public:
     wxGauge* RunBar() const { return m_runBar; }
     wxStaticText* CountLabel() const { return m_count; }
     wxTextCtrl* PictureField() const { return m_picture; }
-    wxStaticText* RateLabel() const { return m_rate; }
+    CPageText* RateLabel() const { return m_rate; }
     const CTransferRateEstimator& Rate() const { return m_rateEstimator; }
 
 private:
@@ -56,11 +56,11 @@ private:
     Progress m_shown;
     wxTextCtrl* m_location = nullptr;
     wxTextCtrl* m_picture = nullptr;
-    wxStaticText* m_pictureProgress = nullptr;
+    CPageText* m_pictureProgress = nullptr;
     wxGauge* m_pictureBar = nullptr;
-    wxStaticText* m_count = nullptr;
+    CPageText* m_count = nullptr;
     wxGauge* m_runBar = nullptr;
-    wxStaticText* m_rate = nullptr;
+    CPageText* m_rate = nullptr;
     CTransferRateEstimator m_rateEstimator;
     CTransferRateEstimator::Clock::time_point m_rateShownAt{};
 };
@@ -77,6 +77,6 @@ public:
     wxGauge* Bar() const { return m_bar; }
 
 private:
-    wxStaticText* m_count = nullptr;
+    CPageText* m_count = nullptr;
     wxGauge* m_bar = nullptr;
 };

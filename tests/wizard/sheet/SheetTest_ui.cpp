@@ -12,6 +12,7 @@
 #include "common/registry/Registry.h"
 #include "common/resources/ResourceManager.h"
 #include "common/ui/BrandedImage_ui.h"
+#include "common/ui/WxText_ui.h"
 #include "resources/BuiltinBundles.h"
 #include "wizard/camera/CameraTransfer.h"
 #include "wizard/sheet/ChooseVelmoraPage_ui.h"
@@ -19,6 +20,7 @@
 #include "wizard/sheet/FolderPage_ui.h"
 #include "wizard/sheet/RunOutcome.h"
 #include "wizard/sheet/SnapferryPropSheet_ui.h"
+#include "wizard/sheet/TransferRate.h"
 #include "wizard/sheet/WorkPages_ui.h"
 #include "wizard/transfer/SmbSession.h"
 
@@ -28,7 +30,10 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
+#include <wx/hyperlink.h>
 #include <wx/listctrl.h>
+#include <wx/radiobut.h>
+#include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/timer.h>
 #include <wx/utils.h>
@@ -313,8 +318,8 @@ TEST_F(SheetTest, ABadGroupNameStaysAndAFailedRunLetsTheUserTryAgainWithTheSameC
                [&] {
                    auto& cancel = *dynamic_cast<CCancelPage*>(sheet->PageByTemplate(kCancelPage));
                    EXPECT_TRUE(cancel.FailureLine()->IsShown());
-                   EXPECT_NE(cancel.FailureLine()->GetLabel().Find("disk is full"), wxNOT_FOUND)
-                       << cancel.FailureLine()->GetLabel().utf8_string();
+                   EXPECT_NE(cancel.FailureLine()->Text().Find("disk is full"), wxNOT_FOUND)
+                       << cancel.FailureLine()->Text().utf8_string();
                    share->failCreateNumber = 0;
                    sheet->PressButton(kBackButton);
                }},
@@ -351,7 +356,7 @@ TEST_F(SheetTest, TheFinishLinkOpensTheDestinationAndSaysWhenItCannot) {
               {On(*sheet, kFinishPage),
                [&] {
                    auto& finish = *dynamic_cast<CFinishPage*>(sheet->PageByTemplate(kFinishPage));
-                   EXPECT_EQ(finish.CountLabel()->GetLabel(), "2 picture(s) were copied.");
+                   EXPECT_EQ(finish.CountLabel()->Text(), "2 picture(s) were copied.");
                    EXPECT_TRUE(finish.OpenDestination());
                    opener.succeed = false;
                    EXPECT_FALSE(finish.OpenDestination());
@@ -381,7 +386,7 @@ TEST_F(SheetTest, AnUnlistableLibrarySaysWhyAndTheUserCanStillGoOn) {
               {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
                [&] {
                    EXPECT_TRUE(FolderPage(*sheet).Destinations()->Model().ShownList().empty());
-                   EXPECT_EQ(FolderPage(*sheet).ListingStatus()->GetLabel().utf8_string(),
+                   EXPECT_EQ(FolderPage(*sheet).ListingStatus()->Text().utf8_string(),
                              "The folders of \\\\127.0.0.20\\FamilyLibrary cannot be listed: the "
                              "server cannot be reached.");
                    sheet->PressButton(kNextButton);
@@ -546,7 +551,7 @@ TEST_F(SheetTest, ACameraRunCountsTheCopiesAndThePicturesThatStayedOnTheCamera) 
               {On(*sheet, kFinishPage),
                [&] {
                    auto& finish = *dynamic_cast<CFinishPage*>(sheet->PageByTemplate(kFinishPage));
-                   EXPECT_EQ(finish.CountLabel()->GetLabel(),
+                   EXPECT_EQ(finish.CountLabel()->Text(),
                              "2 picture(s) were copied.\n"
                              "1 picture(s) could not be copied from the camera.");
                    sheet->PressButton(kFinishButton);
@@ -623,7 +628,7 @@ TEST_F(SheetTest, AQuickPathRunRemembersTheWelcomeBoxAndSaysWhyTheOriginalsStaye
                        [&] {
                            auto& finish =
                                *dynamic_cast<CFinishPage*>(sheet->PageByTemplate(kFinishPage));
-                           EXPECT_EQ(finish.CountLabel()->GetLabel(),
+                           EXPECT_EQ(finish.CountLabel()->Text(),
                                      "2 picture(s) were copied.\n"
                                      "2 original(s) were kept on the device: it is read-only.");
                            sheet->PressButton(kFinishButton);
@@ -655,10 +660,10 @@ TEST_F(SheetTest, TheCopyingPageShowsTheRateAndTheTimeLeftAfterTwoSeconds) {
                    sheet->PressButton(kNextButton);
                    copyingShown = Clock::now();
                }},
-              {[&] { return !copying.RateLabel()->GetLabel().empty(); },
+              {[&] { return !copying.RateLabel()->Text().empty(); },
                [&] {
                    after = Clock::now() - copyingShown;
-                   line = copying.RateLabel()->GetLabel().utf8_string();
+                   line = copying.RateLabel()->Text().utf8_string();
                    EXPECT_EQ(Current(*sheet), kCopyingPage);
                    sheet->EndModal(wxID_CANCEL);
                }},
@@ -668,6 +673,200 @@ TEST_F(SheetTest, TheCopyingPageShowsTheRateAndTheTimeLeftAfterTwoSeconds) {
     EXPECT_THAT(line,
                 ::testing::MatchesRegex("[0-9]+\\.[0-9] MB/s, about [0-9]+ second\\(s\\) left"));
 }
+
+// Every text of every page fits in every language: a text, box or button shows all it needs,
+// within the page, and the page holds all its content. Pages are filled with long texts of the
+// kind runs bring (counts, reasons, the rate) and walked as a user walks them.
+struct Language {
+    const char* tag;
+    const char* locale;
+};
+
+class LabelFitTest : public SheetTest, public ::testing::WithParamInterface<Language> {
+protected:
+    LabelFitTest() {
+        DestroyResourceManager();
+        setenv("LC_ALL", GetParam().locale, 1);
+        setenv("VELMORA_PROGRAM_DIR", VELMORA_PROGRAM_DIR, 1);
+        CreateResourceManager(ProgramKind::Wizard, WizardBuiltinBundle());
+        GetResourceManager()->LoadResourceLibrary("snfRES.dll");
+    }
+    ~LabelFitTest() override {
+        unsetenv("LC_ALL");
+        unsetenv("VELMORA_PROGRAM_DIR");
+    }
+
+    // Where a control lies in `page`, from the positions of it and its parents.
+    static wxRect RectIn(wxWindow* control, wxWindow* page) {
+        wxPoint at = control->GetPosition();
+        for (wxWindow* parent = control->GetParent(); parent != nullptr && parent != page;
+             parent = parent->GetParent()) {
+            at += parent->GetPosition() + parent->GetClientAreaOrigin();
+        }
+        return wxRect(at, control->GetSize());
+    }
+
+    void ExpectFits(wxWindow* page, const std::string& where) {
+        ASSERT_NE(page, nullptr);
+        if (wxSizer* sizer = page->GetSizer()) {
+            const wxSize needed = sizer->GetMinSize();
+            EXPECT_GE(page->GetSize().x, needed.x) << where << ": the page is too narrow";
+            EXPECT_GE(page->GetSize().y, needed.y) << where << ": the page is too short";
+        }
+        const wxRect area(page->GetClientSize());
+        std::function<void(wxWindow*)> walk = [&](wxWindow* window) {
+            for (wxWindow* child : window->GetChildren()) {
+                if (!child->IsShown()) {
+                    continue;
+                }
+                const bool text = dynamic_cast<wxStaticText*>(child) != nullptr ||
+                                  dynamic_cast<wxCheckBox*>(child) != nullptr ||
+                                  dynamic_cast<wxRadioButton*>(child) != nullptr ||
+                                  dynamic_cast<wxButton*>(child) != nullptr ||
+                                  dynamic_cast<wxHyperlinkCtrl*>(child) != nullptr;
+                if (text && !child->GetLabel().empty()) {
+                    const std::string label = child->GetLabel().utf8_string();
+                    const wxSize needed = child->GetBestSize();
+                    const wxSize given = child->GetSize();
+                    EXPECT_GE(given.x, needed.x) << where << ": cut at its side: " << label;
+                    EXPECT_GE(given.y, needed.y) << where << ": cut at its foot: " << label;
+                    const wxRect rect = RectIn(child, page);
+                    EXPECT_TRUE(area.Contains(rect))
+                        << where << ": beyond the page (" << rect.GetRight() << ", "
+                        << rect.GetBottom() << " in " << area.width << " x " << area.height
+                        << "): " << label;
+                    ++checked;
+                }
+                walk(child);
+            }
+        };
+        walk(page);
+    }
+
+    // The sheet's current page and, on inner pages, its header band.
+    void ExpectPageFits(CSnapferryPropSheet& sheet) {
+        const std::string where =
+            std::string(GetParam().tag) + " page " + std::to_string(Current(sheet));
+        ExpectFits(sheet.ActivePage(), where);
+        if (!sheet.ActivePage()->IsFullSize()) {
+            ExpectFits(sheet.HeaderBand(), where + " header");
+        }
+        visited.push_back(Current(sheet));
+    }
+
+    int checked = 0;
+    std::vector<int> visited;
+};
+
+TEST_P(LabelFitTest, EveryTextOfEveryPageFits) {
+    CRegistry& registry = *GetRegistry();
+    registry.SetDword(User, kWizardSettingsKeyPath, "bSaveSettings", 1);
+    registry.SetDword(User, kWizardSettingsKeyPath, "bUsingSaved", 1);
+    registry.SetString(User, kWizardSettingsKeyPath, "bSubdomain", "beta");
+    Announcers servers(port, {{7, "beta"}});
+    sources.Add("c.jpg", 24 << 20);
+    share->beforeWrite = [&](const std::string&, uint64_t) {
+        std::this_thread::sleep_for(50ms);
+        return ShareResult{};
+    };
+    boxes.messageBoxAnswer = wxID_YES;
+    auto sheet = MakeSheet();
+    sheet->locateSeconds = 1;
+    sheet->properties.sourceDisplayName = "Holiday Card of the Family";
+    sheet->properties.driveText = "/media/somebody/HOLIDAY CARD";
+    sheet->unreachablePictures = 12;
+    auto& copying = *dynamic_cast<CCopyingFilesPage*>(sheet->PageByTemplate(kCopyingPage));
+    auto& cancel = *dynamic_cast<CCancelPage*>(sheet->PageByTemplate(kCancelPage));
+    auto& deleting = *dynamic_cast<CDeletingFilesPage*>(sheet->PageByTemplate(kDeletingPage));
+    // The window system resizes the sheet a moment after it was asked to: a page is looked at
+    // once it has the room it asked for (a page that never gets it fails the test).
+    auto fitted = [&](int page) {
+        return [&, page] {
+            CSheetPage* active = sheet->ActivePage();
+            if (Current(*sheet) != page || !sheet->IsEnabled() || active->GetSizer() == nullptr) {
+                return false;
+            }
+            const wxSize needed = active->GetSizer()->GetMinSize();
+            return active->GetSize().x >= needed.x && active->GetSize().y >= needed.y;
+        };
+    };
+    Drive(*sheet,
+          {
+              {fitted(kWelcomePage),
+               [&] {
+                   ExpectPageFits(*sheet);
+                   sheet->PressButton(kNextButton);
+               }},
+              {[&] { return Current(*sheet) == kCopyingPage && share->creates > 2; },
+               [&] {
+                   copying.ShowPicture(1234, 5678, "IMG_20240501_123456_HDR_Panorama.jpg", 21);
+                   copying.ShowFileProgress(100);
+                   copying.FlushProgress();
+                   copying.RateLabel()->SetText(
+                       ToWxText(RateLine(CTransferRateEstimator::Estimate{12.4e6, 95min})));
+                   sheet->GrowToFit(&copying); // as the page does when its line grows
+               }},
+              {fitted(kCopyingPage),
+               [&] {
+                   ExpectPageFits(*sheet);
+                   sheet->PressButton(0); // Yes, stop
+               }},
+              {fitted(kCancelPage),
+               [&] {
+                   ExpectPageFits(*sheet);
+                   TransferFailure failure;
+                   failure.status = ShareStatus::NotSupported;
+                   failure.leftBehind = 123;
+                   sheet->lastFailure = failure;
+                   sheet->lastRunCancelled = false;
+                   cancel.ShowOutcome();
+               }},
+              {fitted(kCancelPage),
+               [&] {
+                   ExpectPageFits(*sheet);
+                   sheet->PressButton(kBackButton);
+               }},
+              {[&] { return fitted(kFolderPage)() && !FolderPage(*sheet).IsListing(); },
+               [&] {
+                   ExpectPageFits(*sheet);
+                   sheet->PressButton(kBackButton);
+               }},
+              {[&] {
+                   return fitted(kDevicePage)() && DevicePage(*sheet).Meter().Dialog() == nullptr;
+               },
+               [&] {
+                   ExpectPageFits(*sheet);
+                   sheet->SetActivePage(kDeletingPage);
+                   deleting.ShowPicture(1234, 5678, 21);
+               }},
+              {fitted(kDeletingPage),
+               [&] {
+                   ExpectPageFits(*sheet);
+                   sheet->copiedCount = 5678;
+                   sheet->skippedCount = 1234;
+                   sheet->keptOriginals = {5678, KeptReason::Stopped, 0};
+                   sheet->SetActivePage(kFinishPage);
+               }},
+              {fitted(kFinishPage),
+               [&] {
+                   ExpectPageFits(*sheet);
+                   sheet->EndModal(wxID_CANCEL);
+               }},
+          },
+          40s);
+    EXPECT_EQ(visited, (std::vector<int>{kWelcomePage, kCopyingPage, kCancelPage, kCancelPage,
+                                         kFolderPage, kDevicePage, kDeletingPage, kFinishPage}));
+    EXPECT_GT(checked, 40) << "texts were looked at";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SixLanguages, LabelFitTest,
+    ::testing::Values(Language{"en_us", "en_US.UTF-8"}, Language{"de_de", "de_DE.UTF-8"},
+                      Language{"es_es", "es_ES.UTF-8"}, Language{"fr_fr", "fr_FR.UTF-8"},
+                      Language{"it_it", "it_IT.UTF-8"}, Language{"nl_nl", "nl_NL.UTF-8"}),
+    [](const ::testing::TestParamInfo<Language>& language) {
+        return std::string(language.param.tag);
+    });
 
 // The stop question is asked while the third picture is being copied slowly; `behindTheBox`
 // runs while it is open, and the user answers yes.
@@ -718,11 +917,7 @@ protected:
     }
 
     // A label's text as one line, without the breaks wrapping put in.
-    static std::string Unwrapped(wxStaticText* label) {
-        wxString text = label->GetLabel();
-        text.Replace("\n", " ");
-        return text.utf8_string();
-    }
+    static std::string Unwrapped(CPageText* label) { return label->Text().utf8_string(); }
 
     CCancelPage& CancelPage(CSnapferryPropSheet& sheet) {
         return *dynamic_cast<CCancelPage*>(sheet.PageByTemplate(kCancelPage));
