@@ -965,6 +965,23 @@ TEST_F(StopQuestionTest, ACancelWhoseRollbackFailsSaysSoOnTheCancelPage) {
     EXPECT_EQ(share->files.size(), 2u) << "the stuck copies stay, the partial one went";
 }
 
+TEST_F(StopQuestionTest, ARunThatFailsBehindTheQuestionShowsItsFailureAfterNoAsWell) {
+    Announcers servers(port, {{20, "alpha"}});
+    boxes.messageBoxAnswer = wxID_NO;
+    auto sheet = MakeSheet();
+    boxes.whileMessageBoxOpen = [&](const ShownMessageBox&) {
+        failNow = true;
+        EXPECT_TRUE(PumpUntil([&] { return sheet->lastFailure.Failed(); }));
+    };
+    Run(*sheet, kCancelPage);
+    CCancelPage& cancel = CancelPage(*sheet);
+    EXPECT_FALSE(cancel.CancelledLine()->IsShown());
+    EXPECT_EQ(Unwrapped(cancel.FailureLine()),
+              "The copying failed: the server's disk is full. The pictures copied in this run "
+              "were removed from the server.");
+    EXPECT_EQ(WizardEndFor(Current(*sheet), sheet->lastFailure.Failed()), WizardEnd::Failed);
+}
+
 TEST_F(StopQuestionTest, ARunThatFailsBehindTheQuestionShowsItsFailureAfterYes) {
     Announcers servers(port, {{20, "alpha"}});
     share->stuck = {"FamilyLibrary/FamilyPhotos/Photo/Photo 1.jpg",
