@@ -52,6 +52,9 @@ int RecordingModalHook::Enter(wxDialog* dialog) {
     if (auto* box = dynamic_cast<wxMessageDialog*>(dialog)) {
         messageBoxes.push_back({box->GetMessage().utf8_string(), box->GetTitle().utf8_string(),
                                 box->GetMessageDialogStyle(), box->GetParent()});
+        if (whileMessageBoxOpen) {
+            whileMessageBoxOpen(messageBoxes.back());
+        }
         return messageBoxAnswer;
     }
     otherDialogs.push_back(dialog->GetTitle().utf8_string());

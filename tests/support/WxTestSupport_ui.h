@@ -26,6 +26,8 @@ public:
     std::vector<ShownMessageBox> messageBoxes;
     // What every message box answers (wxID_YES, wxID_NO for a question).
     int messageBoxAnswer = wxID_OK;
+    // Runs while a message box is open, before it answers (a test acts behind the box).
+    std::function<void(const ShownMessageBox&)> whileMessageBoxOpen;
     std::vector<std::string> otherDialogs; // their titles
 
 protected:

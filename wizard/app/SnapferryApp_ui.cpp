@@ -19,6 +19,8 @@
 #include "wizard/search/FindFilesStep.h"
 #include "wizard/search/SearchEventLoop_ui.h"
 #include "wizard/sheet/PageFlow.h"
+#include "wizard/sheet/RunOutcome.h"
+#include "wizard/sheet/SheetPage_ui.h"
 #include "wizard/sheet/SnapferryPropSheet_ui.h"
 
 #include <wx/init.h>
@@ -38,6 +40,7 @@ constexpr unsigned kCaption = 116;
 constexpr unsigned kUsage = 134;
 constexpr unsigned kFolderMissing = 175;    // "The folder %s does not exist."
 constexpr unsigned kFolderUnreadable = 176; // "The folder %s cannot be read: %s."
+constexpr unsigned kFoundText = 198;        // "Found: %d picture(s)", as the search counts
 // A fixed text, as the program always had it.
 constexpr const char* kAlreadyRunning =
     "Only once instance of this program is to be run at a time.";
@@ -111,10 +114,17 @@ int RunSheet(CSnapferryPropSheet& sheet) {
         std::printf(", %u passed over", sheet.skippedCount);
     }
     std::printf("\n");
-    if (sheet.lastFailure.Failed()) {
+    // The copy happened once the finish page showed, whichever way the sheet was closed then.
+    const CSheetPage* last = sheet.ActivePage();
+    switch (WizardEndFor(last != nullptr ? last->TemplateId() : 0, sheet.lastFailure.Failed())) {
+    case WizardEnd::Done:
+        return kExitDone;
+    case WizardEnd::Failed:
         return kExitFailed;
+    case WizardEnd::Cancelled:
+        break;
     }
-    return answer == wxID_OK && sheet.copiedCount > 0 ? kExitDone : kExitCancelled;
+    return kExitCancelled;
 }
 
 // The program's full path, which the desktop entry's Exec line needs.
@@ -193,6 +203,7 @@ int CSnapferryApp::RunFolderMode() {
         search.AddExtension(extension);
     }
     search.SetStatusWindow(&statusWindow);
+    search.SetFoundText([](size_t count) { return FormatBrandedText(kFoundText, count); });
     search.Start(folder);
     if (search.Result() == CFindFilesStep::kResultCancelled) {
         return kExitCancelled;
@@ -210,6 +221,11 @@ int CSnapferryApp::RunFolderMode() {
     sheet.LoadSavedSettings();
     sheet.pictures = search.TakeFound();
     sheet.noPictures = sheet.pictures.empty();
+    sheet.unreachablePictures = search.Unreachable();
+    if (sheet.unreachablePictures > 0) {
+        std::printf("The search could not reach %u folder(s) or picture(s)\n",
+                    sheet.unreachablePictures);
+    }
     sheet.properties.sourceDisplayName = volume.displayName;
     sheet.properties.driveText = volume.driveText;
     sheet.properties.cannotDelete = volume.cannotDelete;

@@ -1,8 +1,16 @@
 #include "wizard/camera/CameraFinder.h"
 
+#include "common/branding/Branding.h"
 #include "wizard/camera/CameraPictures.h"
 
 #include <vector>
+
+namespace {
+
+constexpr unsigned kCameraKeptText = 199;        // another program kept the camera
+constexpr unsigned kCameraNotReleasedText = 200; // the desktop could not be asked to let it go
+
+} // namespace
 
 CameraOpenResult OpenReleasingClaim(CAbstractCameraSystem& system,
                                     CAbstractCameraClaimRelease& release, const std::string& port) {
@@ -15,11 +23,9 @@ CameraOpenResult OpenReleasingClaim(CAbstractCameraSystem& system,
     const bool released = release.Release(port);
     opened = system.Open(port);
     if (opened.result.status == CameraStatus::Claimed) {
+        // In the user's language: the start-up shows it as it is.
         opened.result.reason =
-            "The camera on " + port + " is in use by another program" +
-            (released ? std::string(", which kept it although the desktop let it go")
-                      : std::string(", and the desktop could not be asked to let it go")) +
-            ". Close the programs that show the camera's pictures, then start again.";
+            FormatBrandedText(released ? kCameraKeptText : kCameraNotReleasedText, port);
     }
     return opened;
 }
@@ -44,7 +50,7 @@ CameraFind FindCamera(const std::string& deviceId, CAbstractCameraSystem& system
     find.status = CameraFindStatus::Found;
     find.deviceId = match->port;
     find.displayName = match->model;
-    find.driveText.assign(1, ' ');
+    find.driveText.assign(1, ' '); // one space: a camera has no drive
 
     CameraOpenResult opened = OpenReleasingClaim(system, release, match->port);
     if (opened.result.status == CameraStatus::Claimed) {

@@ -115,6 +115,14 @@ FoundSet CFindFilesStep::TakeFound() {
     return std::move(m_context->found);
 }
 
+unsigned CFindFilesStep::Unreachable() {
+    if (!m_context) {
+        return 0;
+    }
+    JoinWorker();
+    return m_context->unreachable.load();
+}
+
 void CFindFilesStep::Tick() {
     if (!m_running) {
         return;
@@ -128,7 +136,8 @@ void CFindFilesStep::Tick() {
         return; // the worker is recording; the next tick shows it
     }
     if (m_statusShown) {
-        m_statusWindow->SetText(FoundText(context->found.size()));
+        const size_t count = context->found.size();
+        m_statusWindow->SetText(m_foundText ? m_foundText(count) : FoundText(count));
     }
     // The window may have ended the search while it showed the text.
     if (m_running && context->stop.load(std::memory_order_acquire) == 1) {

@@ -9,6 +9,7 @@
 #include "wizard/search/SearchFolderLister.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -52,6 +53,12 @@ public:
     // Not owned; must outlive the search it is shown for.
     void SetStatusWindow(CAbstractStatusWindow* statusWindow) { m_statusWindow = statusWindow; }
 
+    // The status window's text for a count of pictures found, in the user's language; English
+    // unless set.
+    void SetFoundText(std::function<std::string(size_t count)> text) {
+        m_foundText = std::move(text);
+    }
+
     bool IsRunning() const { return m_running; }
     int Result() const { return m_result; }
     // The pictures of the last search, in the order of the set; empty before the first search.
@@ -61,6 +68,9 @@ public:
     // The pictures of the last search, handed over without a copy (a large set is large); the
     // step keeps none afterwards.
     FoundSet TakeFound();
+    // What the last search could not reach: folders it could not list and pictures whose path
+    // is too long to open. Waits for the worker as Found does.
+    unsigned Unreachable();
 
 private:
     void Tick();
@@ -80,4 +90,5 @@ private:
     std::shared_ptr<SearchContext> m_context;
     std::thread m_worker;
     FoundSet m_noPictures;
+    std::function<std::string(size_t)> m_foundText;
 };

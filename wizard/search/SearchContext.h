@@ -28,6 +28,9 @@ struct SearchContext {
     bool includeFiles = true;
     ExtensionSet extensions; // the step's extensions as they were when the search started
     FoundSet found;
+    // Folders that could not be listed and pictures whose path is too long to be opened: what
+    // the search could not reach, and the user is told of.
+    std::atomic<unsigned> unreachable{0};
     std::atomic<int> stop{0};     // 1: the walk must stop, or has ended
     std::atomic<int> finished{0}; // 1: the search is complete; a waiting Start returns
 };

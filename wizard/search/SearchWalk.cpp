@@ -1,6 +1,7 @@
 #include "wizard/search/SearchContext.h"
 
 #include <chrono>
+#include <climits>
 #include <memory>
 #include <vector>
 
@@ -22,7 +23,11 @@ public:
         }
         CFolderListing& listing = *m_listings[depth];
         if (!m_lister.List(folder, depth == 0, m_context.stop, listing)) {
-            return; // a folder that cannot be listed holds nothing for us
+            // Whatever the folder holds is out of reach; a stopped walk has nothing to count.
+            if (m_context.stop.load(std::memory_order_relaxed) != 1) {
+                m_context.unreachable.fetch_add(1, std::memory_order_relaxed);
+            }
+            return;
         }
         const size_t folderLength = folder.size();
         for (size_t i = 0; i < listing.Size(); ++i) {
@@ -44,7 +49,12 @@ public:
                 break;
             case FolderEntryKind::File:
                 if (m_context.includeFiles && MatchesExtension(m_context.extensions, name)) {
-                    Record(folder, name);
+                    // A path the system cannot open would only fail in the copy.
+                    if (folder.size() + name.size() >= PATH_MAX) {
+                        m_context.unreachable.fetch_add(1, std::memory_order_relaxed);
+                    } else {
+                        Record(folder, name);
+                    }
                 }
                 break;
             case FolderEntryKind::Other:

@@ -20,11 +20,9 @@ namespace {
 
 constexpr unsigned kCaption = 116;
 constexpr unsigned kCannotOpen = 135;
-constexpr int kTextWidth = 290;
 
-wxStaticText* AddText(wxWindow* parent, wxSizer* column, int id, const wxString& text) {
-    auto* label = new wxStaticText(parent, id, text);
-    label->Wrap(kTextWidth);
+CPageText* AddText(wxWindow* parent, wxSizer* column, int id, const wxString& text) {
+    auto* label = new CPageText(parent, id, text, kFullPageTextWidth);
     column->Add(label, 0, wxBOTTOM, 14);
     return label;
 }
@@ -52,8 +50,12 @@ void CFinishPage::OnSetActive() {
     CSnapferryPropSheet& sheet = Sheet();
     sheet.ShowBackButton(true);
     sheet.SetWizardButtons(FixedPageButtons(kFinishPage));
-    m_count->SetLabel(ToWxText(RunFinishLines(sheet.copiedCount, sheet.skippedCount,
-                                              sheet.firstSkipped, sheet.lastFailure)));
+    std::string count = RunFinishLines(sheet.copiedCount, sheet.skippedCount, sheet.firstSkipped,
+                                       sheet.lastFailure);
+    if (const std::string kept = KeptOriginalsLine(sheet.keptOriginals); !kept.empty()) {
+        count.append("\n").append(kept);
+    }
+    m_count->SetText(ToWxText(count));
     const std::string shown = sheet.properties.location.empty()
                                   ? LibraryShareName(sheet.settings.usePersonalLibrary)
                                   : sheet.properties.location;
@@ -94,13 +96,24 @@ void CCancelPage::OnSetActive() {
     CSnapferryPropSheet& sheet = Sheet();
     sheet.ShowBackButton(true);
     sheet.SetWizardButtons(FixedPageButtons(kCancelPage));
+    ShowOutcome();
+}
+
+void CCancelPage::ShowOutcome() {
+    const CSnapferryPropSheet& sheet = Sheet();
     const TransferFailure& failure = sheet.lastFailure;
-    // A run that failed was not cancelled: its line takes the place of the cancel's.
-    m_cancelled->Show(!failure.Failed());
-    m_failure->SetLabel(ToWxText(RunFailureLine(failure)));
-    m_failure->Wrap(kTextWidth);
-    m_failure->Show(failure.Failed());
+    // A run that failed was not cancelled: its line takes the place of the cancel's. A cancelled
+    // run whose rollback left copies says so under the cancel's line.
+    const bool cancelled = sheet.lastRunCancelled || !failure.Failed();
+    const std::string line = cancelled ? CancelledRunLine(failure) : RunFailureLine(failure);
+    m_cancelled->Show(cancelled);
+    m_failure->SetText(ToWxText(line));
+    m_failure->Show(!line.empty());
     Layout();
+    if (Sheet().ActivePage() == this) {
+        // Redrawn when the run's end came after the page: its line may need more room.
+        Sheet().GrowToFit(this);
+    }
 }
 
 int CCancelPage::OnWizardBack() {

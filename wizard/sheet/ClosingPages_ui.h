@@ -17,7 +17,7 @@ public:
 
     void OnSetActive() override;
 
-    wxStaticText* CountLabel() const { return m_count; }
+    CPageText* CountLabel() const { return m_count; }
     wxHyperlinkCtrl* Link() const { return m_link; }
     // What a click on the link does: opens the destination; false (and the message shown) when
     // the desktop could not.
@@ -26,7 +26,7 @@ public:
 private:
     void OnLink(wxHyperlinkEvent& event);
 
-    wxStaticText* m_count = nullptr;
+    CPageText* m_count = nullptr;
     wxHyperlinkCtrl* m_link = nullptr;
 };
 
@@ -36,10 +36,14 @@ public:
 
     void OnSetActive() override;
     int OnWizardBack() override;
+    // Shows how the last run ended: cancelled (and whether its copies were all removed), or
+    // failed and why. Also when the run's end comes after the page was drawn.
+    void ShowOutcome();
 
-    wxStaticText* FailureLine() const { return m_failure; }
+    CPageText* CancelledLine() const { return m_cancelled; }
+    CPageText* FailureLine() const { return m_failure; }
 
 private:
-    wxStaticText* m_cancelled = nullptr;
-    wxStaticText* m_failure = nullptr;
+    CPageText* m_cancelled = nullptr;
+    CPageText* m_failure = nullptr;
 };

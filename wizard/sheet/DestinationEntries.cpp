@@ -3,6 +3,7 @@
 #include "common/branding/Branding.h"
 
 #include <algorithm>
+#include <cctype>
 
 std::string DestinationSuffix(int type, const std::string& groupName, const std::string& date) {
     switch (type) {
@@ -44,9 +45,7 @@ std::vector<DestinationEntry> BuildDestinationEntries(const std::vector<std::str
 std::vector<DestinationEntry> FillDestinationEntries(WizardSettings& settings,
                                                      const std::vector<std::string>& subFolders,
                                                      const std::string& date) {
-    if (settings.groupName.empty()) {
-        settings.groupName = kDefaultGroupName;
-    }
+    settings.groupName = EffectiveGroupName(settings.groupName);
     return BuildDestinationEntries(subFolders, PictureFolderName(settings.usePersonalLibrary, {}),
                                    settings.groupName, date);
 }
@@ -84,4 +83,97 @@ bool IsValidGroupName(std::string_view name) {
 std::string InvalidGroupNameMessage() {
     return std::string("A picture group name can not contain any of following \ncharacters: ") +
            kInvalidGroupNameCharacters;
+}
+
+namespace {
+
+constexpr unsigned kDotNameText = 191;      // "." and ".." refused
+constexpr unsigned kTooLongText = 192;      // "... at most %d characters ..."
+constexpr unsigned kFileInTheWayText = 193; // "A file named %s is already in %s ..."
+
+// The number of characters of a UTF-8 text; npos when it is not UTF-8.
+size_t Utf8Length(std::string_view text) {
+    size_t count = 0;
+    for (size_t at = 0; at < text.size(); ++count) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const size_t length = lead < 0x80           ? 1
+                              : (lead >> 5) == 0x6  ? 2
+                              : (lead >> 4) == 0xE  ? 3
+                              : (lead >> 3) == 0x1E ? 4
+                                                    : 0;
+        if (length == 0 || at + length > text.size()) {
+            return std::string_view::npos;
+        }
+        for (size_t next = 1; next < length; ++next) {
+            if ((static_cast<unsigned char>(text[at + next]) >> 6) != 0x2) {
+                return std::string_view::npos;
+            }
+        }
+        at += length;
+    }
+    return count;
+}
+
+bool SameNameIgnoringCase(std::string_view left, std::string_view right) {
+    return left.size() == right.size() &&
+           std::equal(left.begin(), left.end(), right.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+} // namespace
+
+GroupNameProblem CheckGroupName(std::string_view name) {
+    if (!IsValidGroupName(name)) {
+        return GroupNameProblem::BadCharacter;
+    }
+    if (name == "." || name == "..") {
+        return GroupNameProblem::DotName;
+    }
+    if (Utf8Length(name) > kGroupNameCharacterLimit) {
+        return GroupNameProblem::TooLong;
+    }
+    return GroupNameProblem::None;
+}
+
+std::string GroupNameMessage(GroupNameProblem problem) {
+    switch (problem) {
+    case GroupNameProblem::None:
+        return {};
+    case GroupNameProblem::BadCharacter:
+        return InvalidGroupNameMessage();
+    case GroupNameProblem::DotName:
+        return LoadBrandedText(kDotNameText);
+    case GroupNameProblem::TooLong:
+        return FormatBrandedText(kTooLongText, int(kGroupNameCharacterLimit));
+    }
+    return {};
+}
+
+std::string EffectiveGroupName(std::string_view typed) {
+    const bool blank = std::all_of(typed.begin(), typed.end(), [](char c) {
+        return std::isspace(static_cast<unsigned char>(c)) != 0;
+    });
+    return blank ? std::string(kDefaultGroupName) : std::string(typed);
+}
+
+std::string FileInTheWay(std::string_view destination,
+                         const std::vector<ShareEntry>& parentEntries) {
+    const size_t slash = destination.rfind('/');
+    if (slash == std::string_view::npos) {
+        // The library folder itself, which was listed as a folder.
+        return {};
+    }
+    const std::string_view name = destination.substr(slash + 1);
+    for (const ShareEntry& entry : parentEntries) {
+        if (!entry.isFolder && SameNameIgnoringCase(entry.name, name)) {
+            return entry.name;
+        }
+    }
+    return {};
+}
+
+std::string FileInTheWayMessage(const std::string& name, const std::string& folder) {
+    return FormatBrandedText(kFileInTheWayText, name, folder);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "wizard/sheet/WizardSettings.h"
+#include "wizard/transfer/ShareAccess.h"
 
 #include <ctime>
 #include <string>
@@ -36,8 +37,9 @@ std::vector<DestinationEntry> BuildDestinationEntries(const std::vector<std::str
                                                       const std::string& groupName,
                                                       const std::string& date);
 
-// Filling the folder page's lists: an empty group name becomes the default one, then the entries
-// of the library the settings choose, with its default picture folder (from the branding) first.
+// Filling the folder page's lists: an empty or blank group name becomes the default one, then the
+// entries of the library the settings choose, with its default picture folder (from the branding)
+// first.
 std::vector<DestinationEntry> FillDestinationEntries(WizardSettings& settings,
                                                      const std::vector<std::string>& subFolders,
                                                      const std::string& date);
@@ -60,3 +62,31 @@ inline constexpr const char* kInvalidGroupNameCharacters = "\\/:*?\"<>|!;#";
 bool IsValidGroupName(std::string_view name);
 // What the folder page shows when the group name is refused.
 std::string InvalidGroupNameMessage();
+
+// The longest group name, in characters. The name becomes part of a folder name ("DATE, NAME")
+// and of file names ("NAME 12345.jpeg") that the server holds to 255 bytes, and the saved
+// settings read texts of at most 255 bytes: 60 characters of up to four bytes fit all of them.
+inline constexpr size_t kGroupNameCharacterLimit = 60;
+
+enum class GroupNameProblem {
+    None,
+    BadCharacter, // one of kInvalidGroupNameCharacters
+    DotName,      // "." or "..": a folder name that names another folder
+    TooLong,      // over kGroupNameCharacterLimit, or not UTF-8
+};
+GroupNameProblem CheckGroupName(std::string_view name);
+// The folder page's message for a refused name; empty for None.
+std::string GroupNameMessage(GroupNameProblem problem);
+
+// The name a run uses for what the user typed: an empty or blank box names the group as the
+// destination list already does, kDefaultGroupName.
+std::string EffectiveGroupName(std::string_view typed);
+
+// The folder a destination creates for the group (its part after the library folder), when a
+// plain file of that name is among `parentEntries`, the entries of the folder it goes in
+// (compared without letter case, as the server does): that name, else empty. The run could not
+// make its folder there.
+std::string FileInTheWay(std::string_view destination,
+                         const std::vector<ShareEntry>& parentEntries);
+// The folder page's message for it.
+std::string FileInTheWayMessage(const std::string& name, const std::string& folder);

@@ -23,6 +23,8 @@
 namespace {
 
 constexpr unsigned kMoreText = 133; // "Click here for more choices..."
+// The texts in the naming box, beside its numbers and within its frame.
+constexpr int kBoxTextWidth = kPageTextWidth - 60;
 // One line under the destination list when the library cannot be listed.
 constexpr unsigned kListingFailed = 180; // "The folders of %s cannot be listed: %s."
 
@@ -115,18 +117,18 @@ CFolderPage::CFolderPage(CSnapferryPropSheet& sheet, wxWindow* book)
     auto* grid = new wxFlexGridSizer(2, 4, 6);
     grid->AddGrowableCol(1);
     grid->Add(new wxStaticText(box, wxID_ANY, WizardDialogText(kFolderPage, 1102)));
-    grid->Add(new wxStaticText(box, wxID_ANY, WizardDialogText(kFolderPage, 1103)));
+    grid->Add(new CPageText(box, wxID_ANY, WizardDialogText(kFolderPage, 1103), kBoxTextWidth));
     grid->AddSpacer(0);
     m_groupName = new wxComboBox(box, kGroupNameId);
     grid->Add(m_groupName, 0, wxEXPAND);
     grid->Add(new wxStaticText(box, wxID_ANY, WizardDialogText(kFolderPage, 1104)));
-    grid->Add(new wxStaticText(box, wxID_ANY, WizardDialogText(kFolderPage, 1105)));
+    grid->Add(new CPageText(box, wxID_ANY, WizardDialogText(kFolderPage, 1105), kBoxTextWidth));
     grid->AddSpacer(0);
     m_destinations = new ComboBoxMore(box, kDestinationId);
     m_destinations->SetMoreText(LoadBrandedText(kMoreText));
     grid->Add(m_destinations, 0, wxEXPAND);
     grid->AddSpacer(0);
-    m_status = new wxStaticText(box, wxID_ANY, wxString());
+    m_status = new CPageText(box, wxID_ANY, wxString(), kBoxTextWidth);
     grid->Add(m_status, 0, wxEXPAND);
     naming->Add(grid, 0, wxEXPAND | wxALL, 4);
     column->Add(naming, 0, wxEXPAND | wxLEFT | wxRIGHT, 10);
@@ -178,13 +180,11 @@ void CFolderPage::OnSetActive() {
 
 void CFolderPage::FillLists() {
     WizardSettings& settings = Sheet().settings;
-    if (settings.groupName.empty()) {
-        settings.groupName = kDefaultGroupName;
-    }
+    settings.groupName = EffectiveGroupName(settings.groupName);
     m_groupName->ChangeValue(ToWxText(settings.groupName));
     m_folders.clear();
     m_destinations->SetItems({});
-    m_status->SetLabel(wxString());
+    m_status->SetText(wxString());
 
     // A listing that still runs is of the other library: its answer is dropped when it comes.
     WaitForListing();
@@ -236,7 +236,7 @@ void CFolderPage::ApplyListing() {
     if (!result.ok()) {
         const std::string share = "\\\\" + Sheet().properties.serverAddress + "\\" +
                                   LibraryShareName(Sheet().settings.usePersonalLibrary);
-        m_status->SetLabel(
+        m_status->SetText(
             ToWxText(FormatBrandedText(kListingFailed, share, ShareReasonText(result))));
     }
     WizardSettings& settings = Sheet().settings;
@@ -273,10 +273,41 @@ void CFolderPage::SwitchLibrary(bool personal) {
     FillLists();
 }
 
+bool CFolderPage::RefuseFileInTheWay(const std::string& destination) {
+    const size_t slash = destination.rfind('/');
+    if (destination.empty() || slash == std::string::npos) {
+        return false;
+    }
+    CSnapferryPropSheet& sheet = Sheet();
+    const std::string parent = JoinSharePath(LibraryShareName(sheet.settings.usePersonalLibrary),
+                                             destination.substr(0, slash));
+    std::vector<ShareEntry> entries;
+    ShareResult listed;
+    {
+        wxBusyCursor busy;
+        if (sheet.entryLister) {
+            listed = sheet.entryLister(parent, entries);
+        } else {
+            std::unique_ptr<CAbstractShareSession> session =
+                CreateSmbSession(sheet.properties.serverAddress, sheet.CredentialCache());
+            listed =
+                session ? session->List(parent, entries) : ShareResult{ShareStatus::Unreachable, 0};
+        }
+    }
+    // A folder that cannot be read now is the run's to report, with its reason.
+    const std::string file = listed.ok() ? FileInTheWay(destination, entries) : std::string();
+    if (file.empty()) {
+        return false;
+    }
+    wxMessageBox(ToWxText(FileInTheWayMessage(file, destination.substr(0, slash))),
+                 WizardText(transfer_text::kCaption), wxOK | wxICON_EXCLAMATION, this);
+    return true;
+}
+
 int CFolderPage::OnWizardNext() {
-    const std::string name = m_groupName->GetValue().utf8_string();
-    if (!IsValidGroupName(name)) {
-        wxMessageBox(ToWxText(InvalidGroupNameMessage()), WizardText(transfer_text::kCaption),
+    const std::string name = EffectiveGroupName(m_groupName->GetValue().utf8_string());
+    if (const GroupNameProblem problem = CheckGroupName(name); problem != GroupNameProblem::None) {
+        wxMessageBox(ToWxText(GroupNameMessage(problem)), WizardText(transfer_text::kCaption),
                      wxOK | wxICON_EXCLAMATION, this);
         return FolderNext(false);
     }
@@ -285,10 +316,14 @@ int CFolderPage::OnWizardNext() {
     ApplyListing();
     CSnapferryPropSheet& sheet = Sheet();
     WizardSettings& settings = sheet.settings;
+    // A blank box names the group as its entries already do.
+    settings.groupName = name;
     const DestinationEntry* entry = m_destinations->Model().SelectedEntry();
     const std::string destination = entry != nullptr ? entry->text : std::string();
+    if (RefuseFileInTheWay(destination)) {
+        return FolderNext(false);
+    }
     settings.deleteAfterCopy = m_delete->IsEnabled() && m_delete->GetValue();
-    settings.groupName = name;
     settings.usePersonalLibrary = m_personal->GetValue();
     settings.folderName = FolderNameFromDestination(destination);
     if (entry != nullptr) {

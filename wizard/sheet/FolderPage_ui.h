@@ -73,7 +73,7 @@ public:
     wxComboBox* GroupName() const { return m_groupName; }
     ComboBoxMore* Destinations() const { return m_destinations; }
     wxCheckBox* DeleteBox() const { return m_delete; }
-    wxStaticText* ListingStatus() const { return m_status; }
+    CPageText* ListingStatus() const { return m_status; }
     // True while the library's folders are being listed.
     bool IsListing() const { return m_listing; }
 
@@ -84,12 +84,15 @@ private:
     void SwitchLibrary(bool personal);
     void RebuildEntries();
     void WaitForListing();
+    // A plain file on the share holds the name of the folder the destination makes: says so and
+    // answers true.
+    bool RefuseFileInTheWay(const std::string& destination);
 
     wxRadioButton* m_family = nullptr;
     wxRadioButton* m_personal = nullptr;
     wxComboBox* m_groupName = nullptr;
     ComboBoxMore* m_destinations = nullptr;
-    wxStaticText* m_status = nullptr;
+    CPageText* m_status = nullptr;
     wxCheckBox* m_delete = nullptr;
     wxCheckBox* m_always = nullptr;
 

@@ -114,7 +114,8 @@ std::string SavedServerName(const DeviceRecord& record) {
 }
 
 std::string SavedDestination(const WizardSettings& settings, const std::string& date) {
-    if (!IsValidGroupName(settings.groupName) || !IsUsableFolderName(settings.folderName)) {
+    if (CheckGroupName(settings.groupName) != GroupNameProblem::None ||
+        !IsUsableFolderName(settings.folderName)) {
         return {};
     }
     return PictureFolderName(settings.usePersonalLibrary, settings.folderName) +

@@ -1,6 +1,7 @@
 #include "wizard/sheet/RunOutcome.h"
 
 #include "common/branding/Branding.h"
+#include "wizard/sheet/PageFlow.h"
 #include "wizard/transfer/TransferTexts.h"
 
 namespace {
@@ -44,4 +45,20 @@ std::string RunFinishLines(uint32_t copied, uint32_t skipped, const TransferFail
         }
     }
     return text.append(LeftOnServerLine(ending));
+}
+
+std::string CancelledRunLine(const TransferFailure& failure) {
+    if (failure.leftBehind <= 0) {
+        return {};
+    }
+    // No reason: a rollback that could not remove a copy is all the user needs to know, and the
+    // run's status may stand for the cancel rather than for why the removal failed.
+    return FormatBrandedText(kCancelLeftText, failure.leftBehind).append(LeftOnServerLine(failure));
+}
+
+WizardEnd WizardEndFor(int lastPage, bool runFailed) {
+    if (runFailed) {
+        return WizardEnd::Failed;
+    }
+    return lastPage == kFinishPage ? WizardEnd::Done : WizardEnd::Cancelled;
 }

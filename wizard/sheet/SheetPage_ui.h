@@ -3,6 +3,7 @@
 #pragma once
 
 #include <wx/panel.h>
+#include <wx/stattext.h>
 
 class wxSizer;
 
@@ -10,6 +11,22 @@ class CSnapferryPropSheet;
 
 // How wide an inner page's texts run before they wrap.
 inline constexpr int kPageTextWidth = 470;
+// How wide the texts of a full-size page run, beside its side picture.
+inline constexpr int kFullPageTextWidth = 293;
+
+// A page's text that wraps to a width whenever it is set, so that a long text (a translation, a
+// count, a reason) grows the page downwards instead of being cut at its edge.
+class CPageText final : public wxStaticText {
+public:
+    CPageText(wxWindow* parent, wxWindowID id, const wxString& text, int width);
+    void SetText(const wxString& text);
+    // The text as set, without the breaks wrapping put in.
+    const wxString& Text() const { return m_text; }
+
+private:
+    wxString m_text;
+    int m_width;
+};
 
 class CSheetPage : public wxPanel {
 public:

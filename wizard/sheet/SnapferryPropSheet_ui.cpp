@@ -31,6 +31,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <utility>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -43,6 +46,19 @@ constexpr unsigned kNextText = 183;
 constexpr unsigned kFinishText = 184;
 constexpr unsigned kCancelText = 185;
 
+// The bytes of the pictures found, for the time a run has left; a picture that cannot be read
+// counts nothing (the run says what became of it).
+uint64_t TotalBytes(const FoundSet& pictures) {
+    uint64_t total = 0;
+    struct stat info {};
+    for (const FoundPicture& picture : pictures) {
+        if (::stat(picture.FullPath().c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            total += uint64_t(info.st_size);
+        }
+    }
+    return total;
+}
+
 } // namespace
 
 wxString WizardText(unsigned id) {
@@ -54,6 +70,20 @@ wxString WizardDialogText(unsigned dialogId, unsigned controlId) {
         return ToWxText(resources->LoadDialogText(dialogId, controlId));
     }
     return {};
+}
+
+CPageText::CPageText(wxWindow* parent, wxWindowID id, const wxString& text, int width)
+    : wxStaticText(parent, id, wxString()), m_width(width) {
+    SetText(text);
+}
+
+void CPageText::SetText(const wxString& text) {
+    m_text = text;
+    SetLabel(text);
+    Wrap(m_width);
+    // The sizer asks the text's best size: the wrapped one from now on.
+    InvalidateBestSize();
+    SetMinSize(wxDefaultSize);
 }
 
 CSheetPage::CSheetPage(CSnapferryPropSheet& sheet, const Style& style)
@@ -83,7 +113,7 @@ wxSizer* CSheetPage::BeginFullSizeLayout(const wxString& title) {
     font.SetPointSize(font.GetPointSize() * 3 / 2 + 2);
     font.SetWeight(wxFONTWEIGHT_BOLD);
     heading->SetFont(font);
-    heading->Wrap(kPageSize.GetWidth() - kSidePictureWidth - 40);
+    heading->Wrap(kFullPageTextWidth);
     column->Add(heading, 0, wxBOTTOM, 16);
     row->Add(column, 1, wxEXPAND | wxALL, 20);
     SetSizer(row);
@@ -116,7 +146,10 @@ CSnapferryPropSheet::CSnapferryPropSheet(const wxBitmap& headerBitmap, bool came
     auto* headerTexts = new wxBoxSizer(wxVERTICAL);
     m_headerTitle = new wxStaticText(m_header, wxID_ANY, wxString());
     m_headerTitle->SetFont(m_headerTitle->GetFont().Bold());
-    m_headerSubtitle = new wxStaticText(m_header, wxID_ANY, wxString());
+    // Beside the header picture, and indented: a long subtitle wraps within the band.
+    const int pictureWidth = m_headerBitmap.IsOk() ? m_headerBitmap.GetWidth() + 12 : 0;
+    m_headerSubtitle =
+        new CPageText(m_header, wxID_ANY, wxString(), kPageTextWidth - 16 - pictureWidth);
     headerTexts->Add(m_headerTitle, 0, wxBOTTOM, 4);
     headerTexts->Add(m_headerSubtitle, 0, wxLEFT, 16);
     headerRow->Add(headerTexts, 1, wxALIGN_CENTER_VERTICAL | wxALL, 12);
@@ -223,6 +256,12 @@ int CSnapferryPropSheet::Run() {
         return wxID_CANCEL;
     }
     ShowPage(m_pages.front());
+    // The window's frame is only known once it is shown; the first page is fitted again then.
+    CallAfter([this] {
+        if (CSheetPage* page = ActivePage()) {
+            GrowToFit(page);
+        }
+    });
     return ShowModal();
 }
 
@@ -257,7 +296,7 @@ void CSnapferryPropSheet::ShowPage(CSheetPage* page) {
         if (!style.fullSize) {
             m_title = WizardText(style.titleId);
             m_headerTitle->SetLabel(m_title);
-            m_headerSubtitle->SetLabel(WizardText(style.subtitleId));
+            m_headerSubtitle->SetText(WizardText(style.subtitleId));
         }
         const wxString caption = WizardDialogText(unsigned(style.templateId), kPageCaptionControl);
         if (!caption.empty()) {
@@ -266,16 +305,26 @@ void CSnapferryPropSheet::ShowPage(CSheetPage* page) {
         m_book->ChangeSelection(index);
         ShowBackButton(true);
         page->OnSetActive();
-        // A page may need more room than the ones before it (the header band comes and goes).
-        wxSize size = GetSize();
-        size.IncTo(GetSizer()->ComputeFittingWindowSize(this));
-        SetSize(size);
-        Layout();
+        // A page may need more room than the ones before it (the header band comes and goes,
+        // and the page's texts were just filled in).
+        GrowToFit(page);
         if (onPageShown) {
             onPageShown(style.templateId);
         }
         return;
     }
+}
+
+void CSnapferryPropSheet::GrowToFit(CSheetPage* page) {
+    if (wxSizer* sizer = page->GetSizer()) {
+        wxSize room = m_book->GetMinSize();
+        room.IncTo(sizer->GetMinSize());
+        m_book->SetMinSize(room);
+    }
+    wxSize size = GetSize();
+    size.IncTo(GetSizer()->ComputeFittingWindowSize(this));
+    SetSize(size);
+    Layout();
 }
 
 const wxString& CSnapferryPropSheet::HeaderTitle() const {
@@ -468,6 +517,14 @@ bool CSnapferryPropSheet::StartTransferThreads(
     skippedCount = 0;
     firstSkipped = {};
     lastFailure = {};
+    lastRunCancelled = false;
+    keptOriginals = {};
+    if (auto* page = dynamic_cast<CCopyingFilesPage*>(PageByTemplate(kCopyingPage))) {
+        // A camera's pictures have no sizes before they are fetched: the page then judges the
+        // pictures to come by those copied.
+        page->StartRate(cameraMode ? 0 : int(pictures.size()),
+                        cameraMode ? 0 : TotalBytes(pictures));
+    }
     if (!m_fileStep.Start(properties)) {
         return false;
     }
@@ -514,7 +571,7 @@ void CSnapferryPropSheet::ApplyRecords() {
 
 void CSnapferryPropSheet::ApplyFileStatus(const kvFileStatusAsyncData& record) {
     if (auto* page = dynamic_cast<CCopyingFilesPage*>(PageByTemplate(kCopyingPage))) {
-        page->ShowFileProgress(record.Percent());
+        page->ShowFileProgress(record.Percent(), record.totalBytes, record.bytesDone);
     }
 }
 
@@ -564,17 +621,75 @@ void CSnapferryPropSheet::ApplyDoneCopy(const kvDoneCopyAsyncData& record) {
     if (record.failure.Failed()) {
         std::printf("Copy run failed: %s\n", record.failure.Describe().c_str());
     }
-    if (record.cancelled && ActivePage() != PageByTemplate(kDeletingPage)) {
-        // The cancel page shows already. A cancel of the delete pass keeps the verified copies,
-        // and the run ends as copied. Copies the rollback could not remove are told there.
-        if (record.failure.Failed() && ActivePage() == PageByTemplate(kCancelPage)) {
-            SetActivePage(kCancelPage);
+    int page = record.failure.Failed() ? kCancelPage : kFinishPage;
+    if (record.cancelled) {
+        lastRunCancelled = true;
+        if (ActivePage() == PageByTemplate(kCancelPage)) {
+            // The cancel page was drawn when the user said yes, before the rollback was done: it
+            // must now say whether the copies really went.
+            if (auto* cancel = dynamic_cast<CCancelPage*>(ActivePage())) {
+                cancel->ShowOutcome();
+            }
+            return;
+        }
+        if (ActivePage() != PageByTemplate(kDeletingPage)) {
+            // The user went back meanwhile and chooses anew.
+            return;
+        }
+        // A cancel of the delete pass keeps the verified copies, and the run ends as copied.
+    }
+    if (page == kFinishPage) {
+        RunForDeleting run;
+        run.deleteWanted = settings.deleteAfterCopy;
+        run.cannotDelete = properties.cannotDelete;
+        run.deleteStopped = record.cancelled;
+        run.copied = copiedCount;
+        run.skipped = skippedCount;
+        keptOriginals = JudgeKeptOriginals(run, cameraMode ? nullptr : &pictures,
+                                           cameraMode ? nullptr : LocalOriginalStillThere);
+    }
+    if (m_askingToStop) {
+        m_heldPage = page;
+        return;
+    }
+    SetActivePage(page);
+}
+
+void CSnapferryPropSheet::BeginStopQuestion() {
+    m_askingToStop = true;
+    m_heldPage = 0;
+}
+
+void CSnapferryPropSheet::EndStopQuestion(bool stop) {
+    // Records the worker posted before the box closed belong to what the user answered.
+    ApplyRecords();
+    m_askingToStop = false;
+    const int held = std::exchange(m_heldPage, 0);
+    if (held == kDeletingPage) {
+        // The copies are made and kept. A yes still stops the run: it ends the delete pass, so
+        // that the originals stay too, and the finish page says what was copied.
+        SetActivePage(kDeletingPage);
+        if (stop) {
+            StopDeleting();
         }
         return;
     }
-    SetActivePage(record.failure.Failed() ? kCancelPage : kFinishPage);
+    if (held != 0) {
+        SetActivePage(held);
+        return;
+    }
+    if (stop && m_runCallback) {
+        m_runCallback->Cancel();
+        lastFailure = {};
+        lastRunCancelled = true;
+        SetActivePage(kCancelPage);
+    }
 }
 
 void CSnapferryPropSheet::ApplySwitchDeletePage(const kvSwitchDeletePageAsyncData& /*record*/) {
+    if (m_askingToStop) {
+        m_heldPage = kDeletingPage;
+        return;
+    }
     SetActivePage(kDeletingPage);
 }

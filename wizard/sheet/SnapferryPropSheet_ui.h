@@ -6,6 +6,7 @@
 #include "common/discovery/DeviceRecord.h"
 #include "common/discovery/LocateDeviceStep.h"
 #include "wizard/search/FoundPicture.h"
+#include "wizard/sheet/KeptOriginals.h"
 #include "wizard/sheet/PageFlow.h"
 #include "wizard/sheet/WizardSettings.h"
 #include "wizard/transfer/AsyncData.h"
@@ -27,6 +28,7 @@
 #include <vector>
 
 class CSheetPage;
+class CPageText;
 class CWelcomePage;
 class CChooseVelmoraPage;
 class CFolderPage;
@@ -65,6 +67,9 @@ public:
     CSheetPage* ActivePage() const;
     CSheetPage* PageByTemplate(int templateId) const;
     void SetWizardButtons(unsigned buttons);
+    // The sheet grows (never shrinks) so that the page shows all its content: its texts may have
+    // grown since it was laid out.
+    void GrowToFit(CSheetPage* page);
     void ShowBackButton(bool show);
     // Presses a button as the user would (tests, and Enter in a page's fields).
     void PressButton(unsigned button);
@@ -80,6 +85,10 @@ public:
     std::function<std::unique_ptr<CAbstractFileTransfer>(const DeviceRecord&)> transferMaker;
     std::function<ShareResult(const std::string& share, std::vector<std::string>& folders)>
         folderLister;
+    // How the folder page reads a folder's entries on the chosen server before copying into it
+    // (over SMB unless set; UI thread).
+    std::function<ShareResult(const std::string& folder, std::vector<ShareEntry>& entries)>
+        entryLister;
     std::function<void(int templateId)> onPageShown;
 
     // How the device page and the saved-settings shortcut listen for servers (tests use another
@@ -108,6 +117,15 @@ public:
     // Ends the delete pass at its next picture.
     void StopDeleting();
 
+    // The copying page asks whether to stop. While it asks, the run goes on behind the question
+    // (a copy under way, its rollback): its progress shows, but its end does not move the pages,
+    // so that the answer is weighed against what the run did rather than what it was.
+    void BeginStopQuestion();
+    // After the answer: a run that failed shows its failure, one that finished its finish (or
+    // its delete pass); only a run still copying is cancelled when the user said yes.
+    void EndStopQuestion(bool stop);
+    bool IsAskingToStop() const { return m_askingToStop; }
+
     // CAbstractAsyncDataPoster: any thread. Records are applied on the UI thread in the order
     // they were posted, and dropped with the sheet.
     void Post(std::unique_ptr<kvAsyncData> record) override;
@@ -125,6 +143,8 @@ public:
     FoundSet pictures; // folder mode: the pictures of the search
     bool cameraMode = false;
     bool noPictures = false;
+    // Folders and pictures the search could not reach; the welcome page says so.
+    unsigned unreachablePictures = 0;
     bool savedServerMissing = false;
     bool alwaysUseDevice = false;
     std::string cameraDeviceId;
@@ -136,6 +156,10 @@ public:
     uint32_t skippedCount = 0;
     TransferFailure firstSkipped;
     TransferFailure lastFailure;
+    // The user stopped the last run (its failure, if any, is then its rollback's).
+    bool lastRunCancelled = false;
+    // The originals the last run was asked to delete and kept.
+    KeptOriginals keptOriginals;
 
     // Tests and the pages reach the controls through these.
     wxButton* BackButton() const { return m_back; }
@@ -143,6 +167,7 @@ public:
     wxButton* FinishButton() const { return m_finish; }
     wxButton* CancelButton() const { return m_cancel; }
     const wxString& HeaderTitle() const;
+    wxPanel* HeaderBand() const { return m_header; }
     const wxBitmap& HeaderBitmap() const { return m_headerBitmap; }
 
 private:
@@ -162,7 +187,7 @@ private:
     wxBitmap m_headerBitmap;
     wxPanel* m_header = nullptr;
     wxStaticText* m_headerTitle = nullptr;
-    wxStaticText* m_headerSubtitle = nullptr;
+    CPageText* m_headerSubtitle = nullptr;
     wxStaticLine* m_headerLine = nullptr;
     wxSimplebook* m_book = nullptr;
     wxButton* m_back = nullptr;
@@ -189,6 +214,9 @@ private:
 
     unsigned m_runsStarted = 0;
     unsigned m_runsEnded = 0;
+    // The stop question is open; the page a run's end asked for while it was (0: none).
+    bool m_askingToStop = false;
+    int m_heldPage = 0;
 
     // Ticks while a run copies: they show its progress, and tell the longest the UI thread
     // kept them waiting.

@@ -1,5 +1,6 @@
 #include "wizard/sheet/WelcomePage_ui.h"
 
+#include "common/branding/Branding.h"
 #include "common/ui/WxText_ui.h"
 #include "wizard/sheet/ChooseVelmoraPage_ui.h"
 #include "wizard/sheet/DestinationEntries.h"
@@ -16,6 +17,7 @@ namespace {
 
 constexpr unsigned kNoPicturesText =
     118; // "There are currently no pictures in the attached camera."
+constexpr unsigned kUnreachableText = 201; // "%d folder(s) or picture(s) could not be read..."
 
 } // namespace
 
@@ -23,16 +25,16 @@ CWelcomePage::CWelcomePage(CSnapferryPropSheet& sheet, wxWindow* book)
     : CSheetPage(sheet, {kWelcomePage, true, 0, 0, "IDB_WELCOME"}) {
     Create(book);
     wxSizer* column = BeginFullSizeLayout(WizardDialogText(kWelcomePage, 1016));
-    const int wrap = 300;
-    m_source = new wxStaticText(this, kSourceLabelId, wxString());
+    m_source = new CPageText(this, kSourceLabelId, wxString(), kFullPageTextWidth);
     column->Add(m_source, 0, wxBOTTOM, 12);
-    auto* about = new wxStaticText(this, 1008, WizardDialogText(kWelcomePage, 1008));
-    about->Wrap(wrap);
-    column->Add(about, 0, wxBOTTOM, 16);
+    m_unreachable = new CPageText(this, wxID_ANY, wxString(), kFullPageTextWidth);
+    column->Add(m_unreachable, 0, wxBOTTOM, 12);
+    column->Add(new CPageText(this, 1008, WizardDialogText(kWelcomePage, 1008), kFullPageTextWidth),
+                0, wxBOTTOM, 16);
     m_useSaved = new wxCheckBox(this, kUseSavedId, WizardDialogText(kWelcomePage, kUseSavedId));
     column->Add(m_useSaved, 0, wxBOTTOM, 16);
     column->AddStretchSpacer();
-    m_bottom = new wxStaticText(this, 118, WizardDialogText(kWelcomePage, 118));
+    m_bottom = new CPageText(this, 118, WizardDialogText(kWelcomePage, 118), kFullPageTextWidth);
     column->Add(m_bottom, 0);
     m_useSaved->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& event) {
         Sheet().settings.usingSaved = event.IsChecked();
@@ -45,9 +47,13 @@ void CWelcomePage::FillTexts() {
     const std::string line = Sheet().cameraMode
                                  ? source.sourceDisplayName
                                  : source.sourceDisplayName + " (" + source.driveText + ")";
-    m_source->SetLabel(ToWxText(line));
+    m_source->SetText(ToWxText(line));
+    const unsigned unreachable = Sheet().unreachablePictures;
+    m_unreachable->SetText(
+        unreachable > 0 ? ToWxText(FormatBrandedText(kUnreachableText, unreachable)) : wxString());
+    m_unreachable->Show(unreachable > 0);
     if (Sheet().noPictures) {
-        m_bottom->SetLabel(WizardText(kNoPicturesText));
+        m_bottom->SetText(WizardText(kNoPicturesText));
     }
 }
 
@@ -92,6 +98,8 @@ int CWelcomePage::RunQuickPath() {
         sheet.properties.deleteAfterCopy =
             sheet.settings.deleteAfterCopy && !sheet.properties.cannotDelete;
         sheet.TakeServer(result.server, std::move(result.transfer));
+        // The choices are saved whenever copying is about to start, the welcome box's with them.
+        sheet.SaveSettings();
         break;
     case QuickPathOutcome::ServerMissing:
         sheet.savedServerMissing = true;

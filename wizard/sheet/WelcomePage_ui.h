@@ -17,14 +17,16 @@ public:
     int OnWizardNext() override;
 
     wxCheckBox* UseSavedBox() const { return m_useSaved; }
-    wxStaticText* SourceLabel() const { return m_source; }
-    wxStaticText* BottomText() const { return m_bottom; }
+    CPageText* SourceLabel() const { return m_source; }
+    CPageText* BottomText() const { return m_bottom; }
+    CPageText* UnreachableLine() const { return m_unreachable; }
 
 private:
     void FillTexts();
     int RunQuickPath();
 
-    wxStaticText* m_source = nullptr;
+    CPageText* m_source = nullptr;
+    CPageText* m_unreachable = nullptr;
     wxCheckBox* m_useSaved = nullptr;
-    wxStaticText* m_bottom = nullptr;
+    CPageText* m_bottom = nullptr;
 };

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "wizard/sheet/SheetPage_ui.h"
+#include "wizard/sheet/TransferRate.h"
 #include "wizard/transfer/FileTransfer.h"
 
 #include <chrono>
@@ -30,8 +31,10 @@ public:
     bool OnQueryCancel() override;
 
     // Record updates, UI thread: kept, and shown by the next FlushProgress.
-    void ShowFileProgress(int percent);
+    void ShowFileProgress(int percent, uint64_t fileTotal = 0, uint64_t fileDone = 0);
     void ShowPicture(int number, int count, const std::string& name, int percent);
+    // The run's pace starts: its picture count and, when known, its bytes.
+    void StartRate(int pictureCount, uint64_t totalBytes);
     // Shows what the records brought since the last call, and whether the copy has heard nothing
     // for a while.
     void FlushProgress();
@@ -40,7 +43,9 @@ public:
     wxGauge* RunBar() const { return m_runBar; }
     wxStaticText* CountLabel() const { return m_count; }
     wxTextCtrl* PictureField() const { return m_picture; }
-    wxStaticText* WaitingLabel() const { return m_waiting; }
+    CPageText* WaitingLabel() const { return m_waiting; }
+    CPageText* RateLabel() const { return m_rate; }
+    const CTransferRateEstimator& Rate() const { return m_rateEstimator; }
 
 private:
     struct Progress {
@@ -57,13 +62,16 @@ private:
     Progress m_shown;
     std::chrono::steady_clock::time_point m_lastProgress;
     bool m_asking = false; // the stop question is open: the copy waits for the user
-    wxStaticText* m_waiting = nullptr;
+    CPageText* m_waiting = nullptr;
     wxTextCtrl* m_location = nullptr;
     wxTextCtrl* m_picture = nullptr;
-    wxStaticText* m_pictureProgress = nullptr;
+    CPageText* m_pictureProgress = nullptr;
     wxGauge* m_pictureBar = nullptr;
-    wxStaticText* m_count = nullptr;
+    CPageText* m_count = nullptr;
     wxGauge* m_runBar = nullptr;
+    CPageText* m_rate = nullptr;
+    CTransferRateEstimator m_rateEstimator;
+    CTransferRateEstimator::Clock::time_point m_rateShownAt{};
 };
 
 class CDeletingFilesPage final : public CSheetPage {
@@ -78,6 +86,6 @@ public:
     wxGauge* Bar() const { return m_bar; }
 
 private:
-    wxStaticText* m_count = nullptr;
+    CPageText* m_count = nullptr;
     wxGauge* m_bar = nullptr;
 };

@@ -165,6 +165,12 @@ TEST(ShippedBundles, BuiltInTablesHoldEveryTextIdOfThePrograms) {
         wizardIds.insert(id);
     }
     wizardIds.insert({186, 187}); // a camera run's pictures passed over; copies left behind
+    // The closing pages and the copying page: what a run did, its rate and time left.
+    for (unsigned id = 190; id <= 206; ++id) {
+        wizardIds.insert(id);
+    }
+    // A picture passed over and why, a file a run left on the server, a server that is silent.
+    wizardIds.insert({240, 241, 242});
     EXPECT_EQ(Ids(*launcher->StringTable("en-us")), launcherIds);
     EXPECT_EQ(Ids(*wizard->StringTable("en-us")), wizardIds);
 

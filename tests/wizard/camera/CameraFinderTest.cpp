@@ -1,6 +1,8 @@
 // Finding the wizard's camera among the detected ones, over made-up cameras, and asking the
 // desktop to let a camera go through a stand-in for gio.
 #include "wizard/camera/CameraFinder.h"
+#include "common/resources/ResourceManager.h"
+#include "resources/BuiltinBundles.h"
 #include "wizard/camera/linux/GioCameraRelease.h"
 
 #include "tests/wizard/camera/FakeCamera.h"
@@ -163,6 +165,8 @@ TEST_F(FindingTheCamera, AClaimedCameraIsReleasedByTheDesktopAndOpenedOnceMore) 
 }
 
 TEST_F(FindingTheCamera, ACameraStillClaimedAfterTheReleaseIsUnavailableWithAReason) {
+    // The reason is shown as it is: it comes from the wizard's texts.
+    CResourceManagerScope resources(ProgramKind::Wizard, WizardBuiltinBundle(), nullptr);
     for (const bool released : {true, false}) {
         m_release.answer = released;
         m_release.ports.clear();
@@ -174,6 +178,8 @@ TEST_F(FindingTheCamera, ACameraStillClaimedAfterTheReleaseIsUnavailableWithARea
         EXPECT_EQ(find.status, CameraFindStatus::Unavailable);
         EXPECT_NE(find.reason.find("usb:001,005"), std::string::npos) << find.reason;
         EXPECT_NE(find.reason.find("in use by another program"), std::string::npos);
+        EXPECT_NE(find.reason.find(released ? "kept it" : "could not be asked"), std::string::npos)
+            << find.reason;
         EXPECT_EQ(m_release.ports.size(), 1u) << "the desktop is asked once";
         EXPECT_EQ(m_system.opened.size(), 2u) << "and the camera tried once more";
     }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <climits>
 #include <memory>
 #include <thread>
 
@@ -236,6 +237,44 @@ TEST(SearchStep, DestroyingARunningStepStopsAndWaitsForTheWorker) {
     EXPECT_TRUE(workerLeftLister.load());
     EXPECT_EQ(window.Callback(), nullptr);
     EXPECT_EQ(window.closed, 1);
+}
+
+// A tree made up in the lister: a picture, a folder that cannot be listed, and a picture whose
+// path is longer than the system opens.
+class MadeUpLister final : public CAbstractFolderLister {
+public:
+    bool List(const std::string& folder, bool, const std::atomic<int>&,
+              CFolderListing& listing) override {
+        listing.Clear();
+        if (folder == "/made-up/") {
+            listing.Add("a.jpg", FolderEntryKind::File);
+            listing.Add("locked", FolderEntryKind::Folder);
+            listing.Add(std::string(PATH_MAX, 'x') + ".jpg", FolderEntryKind::File);
+            listing.Add("notes.txt", FolderEntryKind::File);
+            return true;
+        }
+        return false;
+    }
+};
+
+TEST(SearchStep, WhatTheSearchCannotReachIsCountedAndTheCountIsInTheUsersLanguage) {
+    CPlainSearchEventLoop loop;
+    RecordingStatusWindow window;
+    CFindFilesStep step(loop, std::make_unique<MadeUpLister>());
+    step.AddExtension(".jpg");
+    step.SetStatusWindow(&window);
+    step.SetFoundText(
+        [](size_t count) { return "Gefunden: " + std::to_string(count) + " Bild(er)"; });
+    EXPECT_EQ(step.Unreachable(), 0u) << "before any search";
+    step.Start("/made-up");
+    ASSERT_FALSE(window.texts.empty());
+    for (const std::string& text : window.texts) {
+        EXPECT_EQ(text.rfind("Gefunden: ", 0), 0u) << text;
+    }
+    EXPECT_EQ(window.texts.back(), "Gefunden: 1 Bild(er)");
+    ASSERT_EQ(step.Found().size(), 1u);
+    EXPECT_EQ(step.Found().begin()->name, "a.jpg");
+    EXPECT_EQ(step.Unreachable(), 2u) << "the locked folder and the picture with the long path";
 }
 
 } // namespace

@@ -1,4 +1,6 @@
 // The folder page's destination list, the group-name rule and the finish page's link.
+#include "common/resources/ResourceManager.h"
+#include "resources/BuiltinBundles.h"
 #include "wizard/sheet/ComboBoxMoreModel.h"
 #include "wizard/sheet/DestinationAddress.h"
 #include "wizard/sheet/DestinationEntries.h"
@@ -209,6 +211,61 @@ TEST(ProgressRecords, PercentagesAreHeldToTheBar) {
     EXPECT_EQ(kvGroupStatusAsyncData(nullptr, 3, -1, "x").Percent(), 0);
     EXPECT_EQ(kvGroupStatusAsyncData(nullptr, 3, 1, "x").Percent(), 33);
     EXPECT_EQ(kvFileStatusAsyncData(nullptr, 1000, 999).Percent(), 99) << "truncated";
+}
+
+TEST(GroupName, NamesTheServerWouldRefuseAreToldApart) {
+    const std::string sixty(kGroupNameCharacterLimit, 'x');
+    std::string sixtyUmlauts;
+    for (size_t index = 0; index < kGroupNameCharacterLimit; ++index) {
+        sixtyUmlauts += "\xC3\xA4"; // two bytes a character, still within the limit
+    }
+    struct Case {
+        std::string name;
+        GroupNameProblem problem;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"Trip", GroupNameProblem::None},
+             {"", GroupNameProblem::None}, // the run names it Photo
+             {"...", GroupNameProblem::None},
+             {".hidden", GroupNameProblem::None},
+             {".", GroupNameProblem::DotName},
+             {"..", GroupNameProblem::DotName},
+             {"a/..", GroupNameProblem::BadCharacter},
+             {sixty, GroupNameProblem::None},
+             {sixty + "x", GroupNameProblem::TooLong},
+             {sixtyUmlauts, GroupNameProblem::None},
+             {sixtyUmlauts + "\xC3\xA4", GroupNameProblem::TooLong},
+             {"bad\xFF", GroupNameProblem::TooLong}, // not UTF-8: no sound length
+         }) {
+        EXPECT_EQ(CheckGroupName(c.name), c.problem) << c.name;
+    }
+    CResourceManagerScope resources(ProgramKind::Wizard, WizardBuiltinBundle(), nullptr);
+    EXPECT_EQ(GroupNameMessage(GroupNameProblem::None), "");
+    EXPECT_EQ(GroupNameMessage(GroupNameProblem::BadCharacter), InvalidGroupNameMessage());
+    EXPECT_EQ(GroupNameMessage(GroupNameProblem::TooLong),
+              "A picture group name can have at most 60 characters.");
+}
+
+TEST(GroupName, ABlankNameIsTheDefaultName) {
+    EXPECT_EQ(EffectiveGroupName(""), "Photo");
+    EXPECT_EQ(EffectiveGroupName("  \t"), "Photo");
+    EXPECT_EQ(EffectiveGroupName(" Trip "), " Trip ") << "a name is kept as typed";
+    WizardSettings settings;
+    settings.groupName = " ";
+    const auto entries = FillDestinationEntries(settings, {"Holidays"}, "2024-05-01");
+    EXPECT_EQ(settings.groupName, "Photo");
+    EXPECT_EQ(entries[0].text, "Holidays/Photo");
+}
+
+TEST(GroupName, APlainFileWhereTheGroupFolderGoesIsFound) {
+    const std::vector<ShareEntry> entries = {
+        {"Trip", false, 10}, {"2024-05-01, Sea", false, 3}, {"Park", true, 0}};
+    EXPECT_EQ(FileInTheWay("Holidays/trip", entries), "Trip") << "the server ignores case";
+    EXPECT_EQ(FileInTheWay("Holidays/2024-05-01, Sea", entries), "2024-05-01, Sea");
+    EXPECT_EQ(FileInTheWay("Holidays/Park", entries), "") << "a folder takes the copies";
+    EXPECT_EQ(FileInTheWay("Holidays/Tripod", entries), "");
+    EXPECT_EQ(FileInTheWay("Trip", entries), "") << "the library folder itself was listed";
+    EXPECT_EQ(FileInTheWay("", entries), "");
 }
 
 } // namespace

@@ -264,4 +264,33 @@ TEST(RunFinishLines, CountWhatWasCopiedAndSayWhatWasNot) {
     }
 }
 
+TEST(RunOutcome, TheExitFollowsWhatTheRunDidNotHowTheSheetWasClosed) {
+    struct Case {
+        int lastPage;
+        bool failed;
+        WizardEnd end;
+    };
+    for (const Case& c : std::vector<Case>{
+             {kFinishPage, false, WizardEnd::Done}, // Finish, Esc or the close box alike
+             {kCancelPage, false, WizardEnd::Cancelled},
+             {kCancelPage, true, WizardEnd::Failed},
+             {kFinishPage, true, WizardEnd::Failed},
+             {kCopyingPage, false, WizardEnd::Cancelled},
+             {kWelcomePage, false, WizardEnd::Cancelled},
+             {kFolderPage, true, WizardEnd::Failed}, // went back after a failed rollback
+         }) {
+        EXPECT_EQ(WizardEndFor(c.lastPage, c.failed), c.end) << c.lastPage << " " << c.failed;
+    }
+}
+
+TEST(RunOutcome, ACancelledRunSaysOnlyWhenItsCopiesStayed) {
+    CResourceManagerScope resources(ProgramKind::Wizard, WizardBuiltinBundle(), nullptr);
+    EXPECT_EQ(CancelledRunLine({}), "");
+    TransferFailure left;
+    left.status = ShareStatus::ConnectionLost;
+    left.leftBehind = 3;
+    EXPECT_EQ(CancelledRunLine(left), "3 file(s) this run copied could not be removed from the "
+                                      "server. They may be incomplete.");
+}
+
 } // namespace

@@ -12,22 +12,31 @@
 #include "common/registry/Registry.h"
 #include "common/resources/ResourceManager.h"
 #include "common/ui/BrandedImage_ui.h"
+#include "common/ui/WxText_ui.h"
 #include "resources/BuiltinBundles.h"
 #include "wizard/camera/CameraTransfer.h"
 #include "wizard/sheet/ChooseVelmoraPage_ui.h"
 #include "wizard/sheet/ClosingPages_ui.h"
 #include "wizard/sheet/FolderPage_ui.h"
+#include "wizard/sheet/RunOutcome.h"
 #include "wizard/sheet/SnapferryPropSheet_ui.h"
+#include "wizard/sheet/TransferRate.h"
 #include "wizard/sheet/WorkPages_ui.h"
 #include "wizard/transfer/SmbSession.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/combobox.h>
+#include <wx/hyperlink.h>
 #include <wx/listctrl.h>
+#include <wx/radiobut.h>
+#include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/timer.h>
+#include <wx/utils.h>
 
 #include <algorithm>
 #include <atomic>
@@ -125,6 +134,9 @@ protected:
             listed.push_back(library);
             names = {"Holidays", "FamilyPhotos"};
             return ShareResult{};
+        };
+        sheet->entryLister = [this](const std::string& folder, std::vector<ShareEntry>& entries) {
+            return FakeShare(share).List(folder, entries);
         };
         sheet->onPageShown = [this](int page) { shown.push_back(page); };
         sheet->AddPages();
@@ -309,8 +321,8 @@ TEST_F(SheetTest, ABadGroupNameStaysAndAFailedRunLetsTheUserTryAgainWithTheSameC
                [&] {
                    auto& cancel = *dynamic_cast<CCancelPage*>(sheet->PageByTemplate(kCancelPage));
                    EXPECT_TRUE(cancel.FailureLine()->IsShown());
-                   EXPECT_NE(cancel.FailureLine()->GetLabel().Find("disk is full"), wxNOT_FOUND)
-                       << cancel.FailureLine()->GetLabel().utf8_string();
+                   EXPECT_NE(cancel.FailureLine()->Text().Find("disk is full"), wxNOT_FOUND)
+                       << cancel.FailureLine()->Text().utf8_string();
                    share->failCreateNumber = 0;
                    sheet->PressButton(kBackButton);
                }},
@@ -347,7 +359,7 @@ TEST_F(SheetTest, TheFinishLinkOpensTheDestinationAndSaysWhenItCannot) {
               {On(*sheet, kFinishPage),
                [&] {
                    auto& finish = *dynamic_cast<CFinishPage*>(sheet->PageByTemplate(kFinishPage));
-                   EXPECT_EQ(finish.CountLabel()->GetLabel(), "2 picture(s) were copied.");
+                   EXPECT_EQ(finish.CountLabel()->Text(), "2 picture(s) were copied.");
                    EXPECT_TRUE(finish.OpenDestination());
                    opener.succeed = false;
                    EXPECT_FALSE(finish.OpenDestination());
@@ -377,7 +389,7 @@ TEST_F(SheetTest, AnUnlistableLibrarySaysWhyAndTheUserCanStillGoOn) {
               {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
                [&] {
                    EXPECT_TRUE(FolderPage(*sheet).Destinations()->Model().ShownList().empty());
-                   EXPECT_EQ(FolderPage(*sheet).ListingStatus()->GetLabel().utf8_string(),
+                   EXPECT_EQ(FolderPage(*sheet).ListingStatus()->Text().utf8_string(),
                              "The folders of \\\\127.0.0.20\\FamilyLibrary cannot be listed: the "
                              "server cannot be reached.");
                    sheet->PressButton(kNextButton);
@@ -451,7 +463,7 @@ TEST_F(SheetTest, ACopyThatHearsNothingFromTheServerSaysItIsWaitingUntilItMovesA
                }},
               {[&] { return copying->WaitingLabel()->IsShown(); },
                [&] {
-                   EXPECT_EQ(copying->WaitingLabel()->GetLabel().utf8_string(),
+                   EXPECT_EQ(copying->WaitingLabel()->Text().utf8_string(),
                              "Waiting for the server to answer…");
                    release();
                }},
@@ -633,7 +645,7 @@ TEST_F(SheetTest, ACameraRunCountsTheCopiesAndThePicturesThatStayedOnTheCamera) 
               {On(*sheet, kFinishPage),
                [&] {
                    auto& finish = *dynamic_cast<CFinishPage*>(sheet->PageByTemplate(kFinishPage));
-                   EXPECT_EQ(finish.CountLabel()->GetLabel(),
+                   EXPECT_EQ(finish.CountLabel()->Text(),
                              "2 picture(s) were copied.\n"
                              "1 picture(s) could not be copied from the camera.\n"
                              "IMG_0002.JPG could not be copied: the picture cannot be read.");
@@ -644,6 +656,452 @@ TEST_F(SheetTest, ACameraRunCountsTheCopiesAndThePicturesThatStayedOnTheCamera) 
     std::lock_guard lock(share->mutex);
     EXPECT_EQ(share->files["FamilyLibrary/FamilyPhotos/Park/Park 1.jpg"], std::string(3000, 'a'));
     EXPECT_EQ(share->files["FamilyLibrary/FamilyPhotos/Park/Park 2.png"], std::string(3000, 'c'));
+}
+
+TEST_F(SheetTest, AFileInTheWayIsToldOnTheFolderPageAndAnEmptyNameCopiesAsPhoto) {
+    Announcers servers(port, {{20, "alpha"}});
+    {
+        std::lock_guard lock(share->mutex);
+        share->folders.insert("FamilyLibrary");
+        share->folders.insert("FamilyLibrary/FamilyPhotos");
+        share->files["FamilyLibrary/FamilyPhotos/Trip"] = "a plain file";
+    }
+    auto sheet = MakeSheet();
+    wxComboBox* name = FolderPage(*sheet).GroupName();
+    Drive(*sheet,
+          {
+              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
+              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
+              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
+               [&] {
+                   name->SetValue("trip");
+                   sheet->PressButton(kNextButton);
+                   EXPECT_EQ(Current(*sheet), kFolderPage);
+                   name->SetValue("..");
+                   sheet->PressButton(kNextButton);
+                   EXPECT_EQ(Current(*sheet), kFolderPage);
+                   name->SetValue("");
+                   sheet->PressButton(kNextButton);
+               }},
+              {On(*sheet, kFinishPage), [&] { sheet->PressButton(kFinishButton); }},
+          });
+    ASSERT_EQ(boxes.messageBoxes.size(), 2u);
+    EXPECT_EQ(boxes.messageBoxes[0].message,
+              "A file named Trip is already in FamilyPhotos on the server. Please choose another "
+              "name for this group of pictures.");
+    EXPECT_EQ(boxes.messageBoxes[1].message, "A picture group name can not be \".\" or \"..\".");
+    EXPECT_EQ(GetRegistry()->GetString(User, kWizardSettingsKeyPath, "bGroupName", ""), "Photo");
+    std::lock_guard lock(share->mutex);
+    EXPECT_EQ(share->files["FamilyLibrary/FamilyPhotos/Photo/Photo 1.jpg"],
+              sources.Contents("a.jpg"));
+}
+
+TEST_F(SheetTest, AQuickPathRunRemembersTheWelcomeBoxAndSaysWhyTheOriginalsStayed) {
+    CRegistry& registry = *GetRegistry();
+    registry.SetDword(User, kWizardSettingsKeyPath, "bSaveSettings", 1);
+    registry.SetDword(User, kWizardSettingsKeyPath, "bUsingSaved", 0);
+    registry.SetString(User, kWizardSettingsKeyPath, "bSubdomain", "beta");
+    // Deleting was asked for the last time; this card is read-only.
+    registry.SetDword(User, kWizardSettingsKeyPath, "bDeleteImagesFromCamera", 1);
+    Announcers servers(port, {{7, "beta"}});
+    auto sheet = MakeSheet();
+    sheet->properties.cannotDelete = true;
+    Drive(*sheet, {
+                      {On(*sheet, kWelcomePage),
+                       [&] {
+                           auto* box = dynamic_cast<wxCheckBox*>(
+                               sheet->PageByTemplate(kWelcomePage)->FindWindow(1013));
+                           ASSERT_NE(box, nullptr);
+                           box->SetValue(true);
+                           wxCommandEvent click(wxEVT_CHECKBOX, box->GetId());
+                           click.SetEventObject(box);
+                           click.SetInt(1);
+                           box->ProcessWindowEvent(click);
+                           sheet->PressButton(kNextButton);
+                       }},
+                      {On(*sheet, kFinishPage),
+                       [&] {
+                           auto& finish =
+                               *dynamic_cast<CFinishPage*>(sheet->PageByTemplate(kFinishPage));
+                           EXPECT_EQ(finish.CountLabel()->Text(),
+                                     "2 picture(s) were copied.\n"
+                                     "2 original(s) were kept on the device: it is read-only.");
+                           sheet->PressButton(kFinishButton);
+                       }},
+                  });
+    EXPECT_EQ(shown, (std::vector<int>{kWelcomePage, kCopyingPage, kFinishPage}));
+    EXPECT_EQ(registry.GetDword(User, kWizardSettingsKeyPath, "bUsingSaved", 0), 1u);
+    EXPECT_TRUE(sources.Exists("a.jpg") && sources.Exists("b.png"));
+}
+
+TEST_F(SheetTest, TheCopyingPageShowsTheRateAndTheTimeLeftAfterTwoSeconds) {
+    Announcers servers(port, {{20, "alpha"}});
+    sources.Add("c.jpg", 24 << 20);
+    auto sheet = MakeSheet();
+    share->beforeWrite = [&](const std::string&, uint64_t) {
+        std::this_thread::sleep_for(500ms);
+        return ShareResult{};
+    };
+    auto& copying = *dynamic_cast<CCopyingFilesPage*>(sheet->PageByTemplate(kCopyingPage));
+    Clock::time_point copyingShown{};
+    std::string line;
+    Clock::duration after{};
+    Drive(*sheet,
+          {
+              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
+              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
+              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
+               [&] {
+                   sheet->PressButton(kNextButton);
+                   copyingShown = Clock::now();
+               }},
+              {[&] { return !copying.RateLabel()->Text().empty(); },
+               [&] {
+                   after = Clock::now() - copyingShown;
+                   line = copying.RateLabel()->Text().utf8_string();
+                   EXPECT_EQ(Current(*sheet), kCopyingPage);
+                   sheet->EndModal(wxID_CANCEL);
+               }},
+          });
+    EXPECT_GE(after, 2s) << line;
+    // A piece of a few MiB every half second: some MB/s, and the rest of the picture in seconds.
+    EXPECT_THAT(line,
+                ::testing::MatchesRegex("[0-9]+\\.[0-9] MB/s, about [0-9]+ second\\(s\\) left"));
+}
+
+// Every text of every page fits in every language: a text, box or button shows all it needs,
+// within the page, and the page holds all its content. Pages are filled with long texts of the
+// kind runs bring (counts, reasons, the rate) and walked as a user walks them.
+struct Language {
+    const char* tag;
+    const char* locale;
+};
+
+class LabelFitTest : public SheetTest, public ::testing::WithParamInterface<Language> {
+protected:
+    LabelFitTest() {
+        DestroyResourceManager();
+        setenv("LC_ALL", GetParam().locale, 1);
+        setenv("VELMORA_PROGRAM_DIR", VELMORA_PROGRAM_DIR, 1);
+        CreateResourceManager(ProgramKind::Wizard, WizardBuiltinBundle());
+        GetResourceManager()->LoadResourceLibrary("snfRES.dll");
+    }
+    ~LabelFitTest() override {
+        unsetenv("LC_ALL");
+        unsetenv("VELMORA_PROGRAM_DIR");
+    }
+
+    // Where a control lies in `page`, from the positions of it and its parents.
+    static wxRect RectIn(wxWindow* control, wxWindow* page) {
+        wxPoint at = control->GetPosition();
+        for (wxWindow* parent = control->GetParent(); parent != nullptr && parent != page;
+             parent = parent->GetParent()) {
+            at += parent->GetPosition() + parent->GetClientAreaOrigin();
+        }
+        return wxRect(at, control->GetSize());
+    }
+
+    void ExpectFits(wxWindow* page, const std::string& where) {
+        ASSERT_NE(page, nullptr);
+        if (wxSizer* sizer = page->GetSizer()) {
+            const wxSize needed = sizer->GetMinSize();
+            EXPECT_GE(page->GetSize().x, needed.x) << where << ": the page is too narrow";
+            EXPECT_GE(page->GetSize().y, needed.y) << where << ": the page is too short";
+        }
+        const wxRect area(page->GetClientSize());
+        std::function<void(wxWindow*)> walk = [&](wxWindow* window) {
+            for (wxWindow* child : window->GetChildren()) {
+                if (!child->IsShown()) {
+                    continue;
+                }
+                const bool text = dynamic_cast<wxStaticText*>(child) != nullptr ||
+                                  dynamic_cast<wxCheckBox*>(child) != nullptr ||
+                                  dynamic_cast<wxRadioButton*>(child) != nullptr ||
+                                  dynamic_cast<wxButton*>(child) != nullptr ||
+                                  dynamic_cast<wxHyperlinkCtrl*>(child) != nullptr;
+                if (text && !child->GetLabel().empty()) {
+                    const std::string label = child->GetLabel().utf8_string();
+                    const wxSize needed = child->GetBestSize();
+                    const wxSize given = child->GetSize();
+                    EXPECT_GE(given.x, needed.x) << where << ": cut at its side: " << label;
+                    EXPECT_GE(given.y, needed.y) << where << ": cut at its foot: " << label;
+                    const wxRect rect = RectIn(child, page);
+                    EXPECT_TRUE(area.Contains(rect))
+                        << where << ": beyond the page (" << rect.GetRight() << ", "
+                        << rect.GetBottom() << " in " << area.width << " x " << area.height
+                        << "): " << label;
+                    ++checked;
+                }
+                walk(child);
+            }
+        };
+        walk(page);
+    }
+
+    // The sheet's current page and, on inner pages, its header band.
+    void ExpectPageFits(CSnapferryPropSheet& sheet) {
+        const std::string where =
+            std::string(GetParam().tag) + " page " + std::to_string(Current(sheet));
+        ExpectFits(sheet.ActivePage(), where);
+        if (!sheet.ActivePage()->IsFullSize()) {
+            ExpectFits(sheet.HeaderBand(), where + " header");
+        }
+        visited.push_back(Current(sheet));
+    }
+
+    int checked = 0;
+    std::vector<int> visited;
+};
+
+TEST_P(LabelFitTest, EveryTextOfEveryPageFits) {
+    CRegistry& registry = *GetRegistry();
+    registry.SetDword(User, kWizardSettingsKeyPath, "bSaveSettings", 1);
+    registry.SetDword(User, kWizardSettingsKeyPath, "bUsingSaved", 1);
+    registry.SetString(User, kWizardSettingsKeyPath, "bSubdomain", "beta");
+    Announcers servers(port, {{7, "beta"}});
+    sources.Add("c.jpg", 24 << 20);
+    share->beforeWrite = [&](const std::string&, uint64_t) {
+        std::this_thread::sleep_for(50ms);
+        return ShareResult{};
+    };
+    boxes.messageBoxAnswer = wxID_YES;
+    auto sheet = MakeSheet();
+    sheet->locateSeconds = 1;
+    sheet->properties.sourceDisplayName = "Holiday Card of the Family";
+    sheet->properties.driveText = "/media/somebody/HOLIDAY CARD";
+    sheet->unreachablePictures = 12;
+    auto& copying = *dynamic_cast<CCopyingFilesPage*>(sheet->PageByTemplate(kCopyingPage));
+    auto& cancel = *dynamic_cast<CCancelPage*>(sheet->PageByTemplate(kCancelPage));
+    auto& deleting = *dynamic_cast<CDeletingFilesPage*>(sheet->PageByTemplate(kDeletingPage));
+    // The window system resizes the sheet a moment after it was asked to: a page is looked at
+    // once it has the room it asked for (a page that never gets it fails the test).
+    auto fitted = [&](int page) {
+        return [&, page] {
+            CSheetPage* active = sheet->ActivePage();
+            if (Current(*sheet) != page || !sheet->IsEnabled() || active->GetSizer() == nullptr) {
+                return false;
+            }
+            const wxSize needed = active->GetSizer()->GetMinSize();
+            return active->GetSize().x >= needed.x && active->GetSize().y >= needed.y;
+        };
+    };
+    Drive(*sheet,
+          {
+              {fitted(kWelcomePage),
+               [&] {
+                   ExpectPageFits(*sheet);
+                   sheet->PressButton(kNextButton);
+               }},
+              {[&] { return Current(*sheet) == kCopyingPage && share->creates > 2; },
+               [&] {
+                   copying.ShowPicture(1234, 5678, "IMG_20240501_123456_HDR_Panorama.jpg", 21);
+                   copying.ShowFileProgress(100);
+                   copying.FlushProgress();
+                   copying.RateLabel()->SetText(
+                       ToWxText(RateLine(CTransferRateEstimator::Estimate{12.4e6, 95min})));
+                   sheet->GrowToFit(&copying); // as the page does when its line grows
+               }},
+              {fitted(kCopyingPage),
+               [&] {
+                   ExpectPageFits(*sheet);
+                   sheet->PressButton(0); // Yes, stop
+               }},
+              {fitted(kCancelPage),
+               [&] {
+                   ExpectPageFits(*sheet);
+                   TransferFailure failure;
+                   failure.status = ShareStatus::NotSupported;
+                   failure.leftBehind = 123;
+                   sheet->lastFailure = failure;
+                   sheet->lastRunCancelled = false;
+                   cancel.ShowOutcome();
+               }},
+              {fitted(kCancelPage),
+               [&] {
+                   ExpectPageFits(*sheet);
+                   sheet->PressButton(kBackButton);
+               }},
+              {[&] { return fitted(kFolderPage)() && !FolderPage(*sheet).IsListing(); },
+               [&] {
+                   ExpectPageFits(*sheet);
+                   sheet->PressButton(kBackButton);
+               }},
+              {[&] {
+                   return fitted(kDevicePage)() && DevicePage(*sheet).Meter().Dialog() == nullptr;
+               },
+               [&] {
+                   ExpectPageFits(*sheet);
+                   sheet->SetActivePage(kDeletingPage);
+                   deleting.ShowPicture(1234, 5678, 21);
+               }},
+              {fitted(kDeletingPage),
+               [&] {
+                   ExpectPageFits(*sheet);
+                   sheet->copiedCount = 5678;
+                   sheet->skippedCount = 1234;
+                   sheet->keptOriginals = {5678, KeptReason::Stopped, 0};
+                   sheet->SetActivePage(kFinishPage);
+               }},
+              {fitted(kFinishPage),
+               [&] {
+                   ExpectPageFits(*sheet);
+                   sheet->EndModal(wxID_CANCEL);
+               }},
+          },
+          40s);
+    EXPECT_EQ(visited, (std::vector<int>{kWelcomePage, kCopyingPage, kCancelPage, kCancelPage,
+                                         kFolderPage, kDevicePage, kDeletingPage, kFinishPage}));
+    EXPECT_GT(checked, 40) << "texts were looked at";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SixLanguages, LabelFitTest,
+    ::testing::Values(Language{"en_us", "en_US.UTF-8"}, Language{"de_de", "de_DE.UTF-8"},
+                      Language{"es_es", "es_ES.UTF-8"}, Language{"fr_fr", "fr_FR.UTF-8"},
+                      Language{"it_it", "it_IT.UTF-8"}, Language{"nl_nl", "nl_NL.UTF-8"}),
+    [](const ::testing::TestParamInfo<Language>& language) {
+        return std::string(language.param.tag);
+    });
+
+// The stop question is asked while the third picture is being copied slowly; `behindTheBox`
+// runs while it is open, and the user answers yes.
+class StopQuestionTest : public SheetTest {
+protected:
+    StopQuestionTest() {
+        sources.Add("c.jpg", 8 << 20);
+        share->beforeWrite = [this](const std::string& path, uint64_t) {
+            if (path.find("Photo 3.jpg") != std::string::npos) {
+                ++slowWrites;
+                if (failNow) {
+                    return ShareResult{ShareStatus::DiskFull, 0};
+                }
+                if (slow) {
+                    std::this_thread::sleep_for(20ms);
+                }
+            }
+            return ShareResult{};
+        };
+        boxes.messageBoxAnswer = wxID_YES;
+    }
+
+    // Lets the sheet apply what the worker posts until `done`, at most a few seconds.
+    static bool PumpUntil(const std::function<bool()>& done) {
+        const auto deadline = Clock::now() + 10s;
+        while (!done() && Clock::now() < deadline) {
+            wxYield();
+            std::this_thread::sleep_for(5ms);
+        }
+        return done();
+    }
+
+    void Run(CSnapferryPropSheet& sheet, int closingPage) {
+        Drive(sheet,
+              {
+                  {On(sheet, kWelcomePage), [&] { sheet.PressButton(kNextButton); }},
+                  {On(sheet, kDevicePage), [&] { sheet.PressButton(kNextButton); }},
+                  {[&] { return Current(sheet) == kFolderPage && !FolderPage(sheet).IsListing(); },
+                   [&] { sheet.PressButton(kNextButton); }},
+                  {[&] { return Current(sheet) == kCopyingPage && slowWrites > 3; },
+                   [&] { sheet.PressButton(0); }},
+                  {[&] { return Current(sheet) == closingPage && !shownAtClose; },
+                   [&] {
+                       shownAtClose = true;
+                       sheet.EndModal(wxID_CANCEL);
+                   }},
+              });
+    }
+
+    // A label's text as one line, without the breaks wrapping put in.
+    static std::string Unwrapped(CPageText* label) { return label->Text().utf8_string(); }
+
+    CCancelPage& CancelPage(CSnapferryPropSheet& sheet) {
+        return *dynamic_cast<CCancelPage*>(sheet.PageByTemplate(kCancelPage));
+    }
+
+    std::atomic<int> slowWrites{0};
+    std::atomic<bool> slow{true};
+    std::atomic<bool> failNow{false};
+    bool shownAtClose = false;
+};
+
+TEST_F(StopQuestionTest, ACancelWhoseRollbackFailsSaysSoOnTheCancelPage) {
+    Announcers servers(port, {{20, "alpha"}});
+    share->stuck = {"FamilyLibrary/FamilyPhotos/Photo/Photo 1.jpg",
+                    "FamilyLibrary/FamilyPhotos/Photo/Photo 2.png"};
+    share->removeFailure = ShareStatus::AccessDenied;
+    auto sheet = MakeSheet();
+    // The cancel page is drawn at once; the rollback's end must redraw it.
+    int pageWhenTheRunEnded = 0;
+    sheet->onPageShown = [&](int page) { shown.push_back(page); };
+    Drive(*sheet,
+          {
+              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
+              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
+              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
+               [&] { sheet->PressButton(kNextButton); }},
+              {[&] { return Current(*sheet) == kCopyingPage && slowWrites > 3; },
+               [&] { sheet->PressButton(0); }},
+              {[&] { return Current(*sheet) == kCancelPage && sheet->lastFailure.Failed(); },
+               [&] {
+                   pageWhenTheRunEnded = Current(*sheet);
+                   sheet->EndModal(wxID_CANCEL);
+               }},
+          });
+    EXPECT_EQ(pageWhenTheRunEnded, kCancelPage);
+    CCancelPage& cancel = CancelPage(*sheet);
+    EXPECT_TRUE(cancel.CancelledLine()->IsShown()) << "the run was cancelled";
+    ASSERT_TRUE(cancel.FailureLine()->IsShown());
+    EXPECT_EQ(Unwrapped(cancel.FailureLine()),
+              "2 file(s) this run copied could not be removed from the server. They may be "
+              "incomplete.\nStill on the server: FamilyLibrary/FamilyPhotos/Photo/Photo 1.jpg");
+    EXPECT_TRUE(sheet->lastRunCancelled);
+    EXPECT_EQ(WizardEndFor(kCancelPage, sheet->lastFailure.Failed()), WizardEnd::Failed);
+    std::lock_guard lock(share->mutex);
+    EXPECT_EQ(share->files.size(), 2u) << "the stuck copies stay, the partial one went";
+}
+
+TEST_F(StopQuestionTest, ARunThatFailsBehindTheQuestionShowsItsFailureAfterNoAsWell) {
+    Announcers servers(port, {{20, "alpha"}});
+    boxes.messageBoxAnswer = wxID_NO;
+    auto sheet = MakeSheet();
+    boxes.whileMessageBoxOpen = [&](const ShownMessageBox&) {
+        failNow = true;
+        EXPECT_TRUE(PumpUntil([&] { return sheet->lastFailure.Failed(); }));
+    };
+    Run(*sheet, kCancelPage);
+    CCancelPage& cancel = CancelPage(*sheet);
+    EXPECT_FALSE(cancel.CancelledLine()->IsShown());
+    EXPECT_EQ(Unwrapped(cancel.FailureLine()),
+              "The copying failed: the server's disk is full. The pictures copied in this run "
+              "were removed from the server.");
+    EXPECT_EQ(WizardEndFor(Current(*sheet), sheet->lastFailure.Failed()), WizardEnd::Failed);
+}
+
+TEST_F(StopQuestionTest, ARunThatFailsBehindTheQuestionShowsItsFailureAfterYes) {
+    Announcers servers(port, {{20, "alpha"}});
+    share->stuck = {"FamilyLibrary/FamilyPhotos/Photo/Photo 1.jpg",
+                    "FamilyLibrary/FamilyPhotos/Photo/Photo 2.png"};
+    share->removeFailure = ShareStatus::AccessDenied;
+    auto sheet = MakeSheet();
+    int pageBehindTheBox = 0;
+    boxes.whileMessageBoxOpen = [&](const ShownMessageBox&) {
+        failNow = true;
+        EXPECT_TRUE(PumpUntil([&] { return sheet->lastFailure.Failed(); }))
+            << "the run never failed behind the question";
+        pageBehindTheBox = Current(*sheet);
+    };
+    Run(*sheet, kCancelPage);
+    EXPECT_EQ(pageBehindTheBox, kCopyingPage) << "the page must not change under the question";
+    CCancelPage& cancel = CancelPage(*sheet);
+    EXPECT_FALSE(cancel.CancelledLine()->IsShown()) << "the run failed; nobody cancelled it";
+    EXPECT_EQ(Unwrapped(cancel.FailureLine()),
+              "The copying failed: the server's disk is full. 2 file(s) this run copied could "
+              "not be removed from the server; they may be incomplete.\nStill on the server: "
+              "FamilyLibrary/FamilyPhotos/Photo/Photo 1.jpg");
+    EXPECT_FALSE(sheet->lastRunCancelled);
+    EXPECT_EQ(WizardEndFor(Current(*sheet), sheet->lastFailure.Failed()), WizardEnd::Failed);
+    EXPECT_EQ(shown, (std::vector<int>{kWelcomePage, kDevicePage, kFolderPage, kCopyingPage,
+                                       kCancelPage}));
 }
 
 } // namespace

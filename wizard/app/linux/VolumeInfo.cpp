@@ -236,7 +236,10 @@ FolderVolume GetFolderVolume(const std::string& folder, const VolumeSources& sou
     volume.driveText = mount->mountPoint;
     volume.displayName = FindDiskLabel(sources.byLabel, mount->source);
     if (volume.displayName.empty()) {
-        volume.displayName = LastComponent(mount->mountPoint);
+        // The root file system has no name of its own: "/ (/)" tells the user nothing, the
+        // folder's own name does.
+        volume.displayName =
+            mount->mountPoint == "/" ? LastComponent(realPath) : LastComponent(mount->mountPoint);
     }
     return volume;
 }

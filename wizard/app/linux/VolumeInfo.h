@@ -28,7 +28,8 @@ enum class FolderVolumeStatus {
 struct FolderVolume {
     FolderVolumeStatus status = FolderVolumeStatus::Missing;
     int error = 0; // errno, when status is not Ok
-    // The file system's label, else the last component of its mount point ("/" for the root).
+    // The file system's label, else the last component of its mount point; on the root file
+    // system, which has no such name, the folder's own name ("/" for the root folder itself).
     std::string displayName;
     // The mount point; empty when the mount table could not be read.
     std::string driveText;

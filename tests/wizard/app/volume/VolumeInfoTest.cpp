@@ -185,10 +185,12 @@ TEST_F(PreparedVolumes, WithoutALabelTheMountPointNamesTheVolume) {
     EXPECT_EQ(card.displayName, "My Card");
     EXPECT_EQ(card.driveText, m_card);
 
-    // A neighbour whose name only begins like the card's is on the root.
+    // A neighbour whose name only begins like the card's is on the root, which has no name:
+    // the folder names itself.
     const FolderVolume neighbour = GetFolderVolume(m_temp.Path() + "/media/My Card2", m_sources);
-    EXPECT_EQ(neighbour.displayName, "/");
+    EXPECT_EQ(neighbour.displayName, "My Card2");
     EXPECT_EQ(neighbour.driveText, "/");
+    EXPECT_EQ(GetFolderVolume("/", m_sources).displayName, "/");
 
     // A source that is not a path is never looked up in the working directory.
     ASSERT_EQ(chdir((m_temp.Path() + "/dev").c_str()), 0);
