@@ -38,7 +38,7 @@ for ((i = 0; i < 100; i++)); do
 done
 display=$(cat "$work/display2" 2>/dev/null)
 sleeper=$(cat "$work/sleeper" 2>/dev/null)
-xvfb=$(tr -d ' ' <"/tmp/.X${display#:}-lock" 2>/dev/null)
+xvfb=$(pgrep -P "$runner" -x Xvfb)
 if [[ -z $sleeper || -z $xvfb ]]; then
   fail "the command did not start (display '$display', sleeper '$sleeper', server '$xvfb')"
   kill "$runner" 2>/dev/null

@@ -18,14 +18,6 @@ fi
 export GTK_A11Y=none NO_AT_BRIDGE=1 GDK_BACKEND=x11
 unset WAYLAND_DISPLAY
 
-pick_display() {
-  local n
-  for ((n = 90 + RANDOM % 400; n < 1000; n++)); do
-    [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] || { echo "$n"; return; }
-  done
-  return 1
-}
-
 xvfb_pid=""
 command_pid=""
 cleanup() {
@@ -50,16 +42,23 @@ trap 'on_signal 130' INT
 trap 'on_signal 143' TERM
 trap 'on_signal 129' HUP
 
-for attempt in 1 2 3 4 5; do
-  n=$(pick_display) || break
-  Xvfb ":$n" -nolisten tcp -screen 0 1280x1024x24 >/dev/null 2>&1 &
+# Xvfb takes the first free display itself and writes its number once it listens, so that two
+# runs starting at once never end up on one server (a display picked here could be taken by the
+# time its server starts, and the winner's socket mistaken for one's own).
+number_file=$(mktemp /tmp/velmora-display.XXXXXX)
+for attempt in 1 2 3; do
+  : >"$number_file"
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$number_file" >/dev/null 2>&1 &
   xvfb_pid=$!
-  for _ in $(seq 50); do
-    [[ -e /tmp/.X11-unix/X$n ]] && break
+  n=""
+  for _ in $(seq 100); do
+    n=$(tr -dc '0-9' <"$number_file")
+    [[ -n "$n" ]] && break
     kill -0 "$xvfb_pid" 2>/dev/null || break
     sleep 0.05
   done
-  if [[ -e /tmp/.X11-unix/X$n ]] && kill -0 "$xvfb_pid" 2>/dev/null; then
+  if [[ -n "$n" ]] && kill -0 "$xvfb_pid" 2>/dev/null; then
+    rm -f "$number_file"
     export DISPLAY=":$n"
     if [[ -n "${VELMORA_DISPLAY_FILE:-}" ]]; then
       echo "$DISPLAY" >"$VELMORA_DISPLAY_FILE.$$" && mv "$VELMORA_DISPLAY_FILE.$$" "$VELMORA_DISPLAY_FILE"
@@ -78,5 +77,6 @@ for attempt in 1 2 3 4 5; do
   fi
   kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; xvfb_pid=""
 done
+rm -f "$number_file"
 echo "with-display.sh: could not start Xvfb" >&2
 exit 1

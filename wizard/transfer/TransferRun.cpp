@@ -185,7 +185,10 @@ int CTransferRun::RemovePaths(std::vector<std::string> pending) {
             if (removed.ok() || removed.status == ShareStatus::NotFound) {
                 continue;
             }
-            if (IsConnectionFailure(removed.status)) {
+            // A server that has just come back may fail its first requests with errors of its
+            // own (the share library reports some as "out of memory"): only an answer that will
+            // not change is final.
+            if (IsConnectionFailure(removed.status) || removed.status == ShareStatus::Failed) {
                 retry.push_back(path);
             } else {
                 std::printf("Cannot remove %s: %s\n", path.c_str(), removed.Message().c_str());
