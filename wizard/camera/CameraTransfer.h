@@ -49,7 +49,10 @@ public:
     uint32_t NumberOf(size_t picture) const override { return m_pictures[picture].index; }
     std::unique_ptr<CAbstractPictureSource> Source(size_t picture) override;
     std::string NameOf(size_t picture) const override { return m_pictures[picture].item.name; }
-    bool PassesOverFailures() const override { return true; }
+    // A picture the camera cannot give is passed over; the server's failures end the run.
+    bool PassesOver(const TransferFailure& failure) const override {
+        return failure.status == ShareStatus::SourceUnreadable;
+    }
     bool CopyStandsIn(size_t picture, uint64_t bytesWritten, uint64_t listedSize) const override;
     bool DeleteOriginal(size_t picture) override;
 

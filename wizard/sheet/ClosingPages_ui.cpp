@@ -51,7 +51,7 @@ void CFinishPage::OnSetActive() {
     sheet.ShowBackButton(true);
     sheet.SetWizardButtons(FixedPageButtons(kFinishPage));
     std::string count = RunFinishLines(sheet.copiedCount, sheet.skippedCount, sheet.firstSkipped,
-                                       sheet.lastFailure);
+                                       sheet.lastFailure, sheet.cameraMode);
     if (const std::string kept = KeptOriginalsLine(sheet.keptOriginals); !kept.empty()) {
         count.append("\n").append(kept);
     }

@@ -25,7 +25,10 @@ std::string RunFailureLine(const TransferFailure& failure) {
     if (!failure.Failed()) {
         return {};
     }
-    const std::string reason = ShareReasonText({failure.status, failure.error});
+    std::string reason = ShareReasonText({failure.status, failure.error});
+    if (!failure.source.empty()) {
+        reason = FileNameOf(failure.source).append(": ").append(reason);
+    }
     // Claiming a clean share while copies are still on it would send the user away misinformed.
     return failure.leftBehind > 0
                ? FormatBrandedText(kRunFailedLeftText, reason, failure.leftBehind)
@@ -34,10 +37,11 @@ std::string RunFailureLine(const TransferFailure& failure) {
 }
 
 std::string RunFinishLines(uint32_t copied, uint32_t skipped, const TransferFailure& firstSkipped,
-                           const TransferFailure& ending) {
+                           const TransferFailure& ending, bool cameraMode) {
     std::string text = FormatBrandedText(kCopiedCountText, copied);
     if (skipped > 0) {
-        text.append("\n").append(FormatBrandedText(kSkippedCountText, skipped));
+        text.append("\n").append(
+            FormatBrandedText(cameraMode ? kSkippedCountText : kUnreadCountText, skipped));
         if (firstSkipped.Failed()) {
             text.append("\n").append(
                 FormatBrandedText(kSkippedWhyText, FileNameOf(firstSkipped.source),

@@ -232,7 +232,7 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
         case CTransferRun::CopyOutcome::Stopped:
             return {true, false, skipped};
         case CTransferRun::CopyOutcome::Failed:
-            if (!set.PassesOverFailures()) {
+            if (!set.PassesOver(run.Failure())) {
                 return {false, false, skipped};
             }
             if (skipped.count++ == 0) {

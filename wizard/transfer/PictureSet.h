@@ -35,10 +35,10 @@ public:
     // The name the deleting page announces.
     virtual std::string NameOf(size_t picture) const = 0;
 
-    // True: a picture that cannot be copied is counted as skipped and the run goes on (its
-    // original then stays, and so do all others). False: it ends the run, which takes its copies
-    // back.
-    virtual bool PassesOverFailures() const = 0;
+    // True: a picture that could not be copied for `failure` is counted as skipped and the run
+    // goes on (its original then stays, and so do all others). False: it ends the run, which
+    // takes its copies back.
+    virtual bool PassesOver(const TransferFailure& failure) const = 0;
 
     // Whether the copy, `bytesWritten` long and listed by the share with `listedSize`, may stand
     // in for the original, so that the original can be deleted. Asked for every picture before
@@ -48,8 +48,9 @@ public:
     virtual bool DeleteOriginal(size_t picture) = 0;
 };
 
-// The found pictures of a folder, in the set's order. A failed copy ends the run; a source that
-// cannot be deleted stays, and the pass goes on.
+// The found pictures of a folder, in the set's order. A picture that cannot be read (gone, or no
+// permission) is passed over; any other failed copy ends the run. A source that cannot be
+// deleted stays, and the pass goes on.
 class CFoundPictureSet final : public CAbstractPictureSet {
 public:
     // Kept by reference: the set must outlive this object.
@@ -61,7 +62,9 @@ public:
     uint32_t NumberOf(size_t picture) const override { return static_cast<uint32_t>(picture + 1); }
     std::unique_ptr<CAbstractPictureSource> Source(size_t picture) override;
     std::string NameOf(size_t picture) const override { return m_pictures[picture]->name; }
-    bool PassesOverFailures() const override { return false; }
+    bool PassesOver(const TransferFailure& failure) const override {
+        return failure.status == ShareStatus::SourceUnreadable;
+    }
     bool CopyStandsIn(size_t, uint64_t bytesWritten, uint64_t listedSize) const override {
         return bytesWritten == listedSize;
     }

@@ -28,15 +28,26 @@ bool EndsWithFolded(std::string_view text, std::string_view suffix) {
            StartsWithFolded(text.substr(text.size() - suffix.size()), suffix);
 }
 
-constexpr std::string_view kScannedExtension = ".jpg";
+// Every extension a copy can have (a folder's pictures, and what a camera's types give), so
+// that a number names one picture whatever its kind.
+constexpr std::string_view kNumberedExtensions[] = {".jpg", ".jpeg", ".jpe", ".gif",
+                                                    ".png", ".bmp",  ".tif", ".tiff"};
 constexpr std::string_view kTemporaryPrefix = ".~";
 constexpr std::string_view kTemporarySuffix = ".snapferry";
 
-// The names the share matches for "<group> *.jpg".
-bool IsGroupJpegName(std::string_view name, std::string_view groupName) {
-    return name.size() >= groupName.size() + 1 + kScannedExtension.size() &&
-           StartsWithFolded(name, groupName) && name[groupName.size()] == ' ' &&
-           EndsWithFolded(name, kScannedExtension);
+// A name "<group> <anything>.<extension>" of the group's pictures.
+bool IsGroupPictureName(std::string_view name, std::string_view groupName) {
+    if (name.size() <= groupName.size() + 1 || !StartsWithFolded(name, groupName) ||
+        name[groupName.size()] != ' ') {
+        return false;
+    }
+    const std::string_view rest = name.substr(groupName.size() + 1);
+    for (const std::string_view extension : kNumberedExtensions) {
+        if (EndsWithFolded(rest, extension)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -86,7 +97,7 @@ std::string TemporaryCopyPath(std::string_view finalPath) {
 }
 
 std::optional<int> NumberOfGroupName(std::string_view name, std::string_view groupName) {
-    if (!IsGroupJpegName(name, groupName)) {
+    if (!IsGroupPictureName(name, groupName)) {
         return std::nullopt;
     }
     const size_t space = name.rfind(' ');
@@ -114,7 +125,7 @@ int FindLastNumber(CAbstractShareSession* session, const std::string& folder,
     bool anyOfGroup = false;
     int best = -1;
     for (const ShareEntry& entry : entries) {
-        if (IsTemporaryCopyName(entry.name) || !IsGroupJpegName(entry.name, groupName)) {
+        if (IsTemporaryCopyName(entry.name) || !IsGroupPictureName(entry.name, groupName)) {
             continue;
         }
         anyOfGroup = true;

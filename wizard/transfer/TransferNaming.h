@@ -35,16 +35,16 @@ bool IsTemporaryCopyName(std::string_view name);
 // The temporary path of a copy whose share path is `finalPath`.
 std::string TemporaryCopyPath(std::string_view finalPath);
 
-// The number a name "<group> <n>.jpg" carries when it belongs to the group's .jpg files (group
-// and extension compared without letter case, as the share compares names): the text between
-// the last space and the last dot read as an unsigned decimal number, as a signed int. Nothing
-// when the name does not belong or carries no number.
+// The number a name "<group> <n>.<extension>" carries when it belongs to the group's pictures,
+// whatever the picture's kind (group and extension compared without letter case, as the share
+// compares names): the text between the last space and the last dot read as an unsigned decimal
+// number, as a signed int. Nothing when the name does not belong or carries no number.
 std::optional<int> NumberOfGroupName(std::string_view name, std::string_view groupName);
 
-// The last number used by the group's .jpg files in `folder`, so that the next copy takes the
-// number after it: the highest number found; -1 when such files exist but none carries a number
-// (numbering starts at 0); 0 when there are none or the folder cannot be listed (a diagnostic
-// line goes to standard output then; numbering starts at 1). Without a session (a server that
-// cannot take files) the folder cannot be listed.
+// The last number used by the group's pictures in `folder`, of any kind, so that the next copy
+// takes the number after it: the highest number found; -1 when such files exist but none carries a
+// number (numbering starts at 0); 0 when there are none or the folder cannot be listed (a
+// diagnostic line goes to standard output then; numbering starts at 1). Without a session (a server
+// that cannot take files) the folder cannot be listed.
 int FindLastNumber(CAbstractShareSession* session, const std::string& folder,
                    const std::string& groupName);

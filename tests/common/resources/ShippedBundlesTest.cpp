@@ -170,7 +170,7 @@ TEST(ShippedBundles, BuiltInTablesHoldEveryTextIdOfThePrograms) {
         wizardIds.insert(id);
     }
     // A picture passed over and why, a file a run left on the server, a server that is silent.
-    wizardIds.insert({240, 241, 242});
+    wizardIds.insert({240, 241, 242, 243});
     EXPECT_EQ(Ids(*launcher->StringTable("en-us")), launcherIds);
     EXPECT_EQ(Ids(*wizard->StringTable("en-us")), wizardIds);
 

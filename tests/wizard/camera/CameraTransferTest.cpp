@@ -109,7 +109,7 @@ TEST_F(CameraTransferTest, AVideoBeforeThePicturesIsLeftOutOfTheCopiesAndOfTheir
 }
 
 TEST_F(CameraTransferTest, NamesComeFromTheTypesAndSameNamesInTwoFoldersAreTwoCopies) {
-    // The .jpg scan of the folder sees Holiday 4; a .png is not counted.
+    // The folder's scan counts every kind of picture: Holiday 9.png holds number 9.
     share->folders.insert("FamilyLibrary");
     share->folders.insert(kFolder);
     share->files[Path("Holiday 4.jpg")] = "theirs";
@@ -124,11 +124,11 @@ TEST_F(CameraTransferTest, NamesComeFromTheTypesAndSameNamesInTwoFoldersAreTwoCo
     camera.AddData("/DCIM/101TEST", "IMG_0001.JPG", "image/jpeg", Pattern(500, 5));
     step.Run(properties);
 
-    EXPECT_EQ(Copied(), Paths({"Holiday 5.jpg", "Holiday 6.png", "Holiday 7.png", "Holiday 8.tif",
-                               "Holiday 9.jpg"}));
-    EXPECT_EQ(OnShare("Holiday 5.jpg"), Pattern(100, 1));
-    EXPECT_EQ(OnShare("Holiday 7.png"), Pattern(300, 3)) << "a PNG named .JPG stays a PNG";
-    EXPECT_EQ(OnShare("Holiday 9.jpg"), Pattern(500, 5)) << "the second IMG_0001.JPG";
+    EXPECT_EQ(Copied(), Paths({"Holiday 10.jpg", "Holiday 11.png", "Holiday 12.png",
+                               "Holiday 13.tif", "Holiday 14.jpg"}));
+    EXPECT_EQ(OnShare("Holiday 10.jpg"), Pattern(100, 1));
+    EXPECT_EQ(OnShare("Holiday 12.png"), Pattern(300, 3)) << "a PNG named .JPG stays a PNG";
+    EXPECT_EQ(OnShare("Holiday 14.jpg"), Pattern(500, 5)) << "the second IMG_0001.JPG";
     EXPECT_EQ(OnShare("Holiday 9.png"), "theirs too");
     EXPECT_EQ(OnShare("Holiday 4.jpg"), "theirs");
     EXPECT_EQ(poster.All<kvGroupStatusAsyncData>().back()->pictureNumber, 5);

@@ -259,8 +259,18 @@ TEST(RunFinishLines, CountWhatWasCopiedAndSayWhatWasNot) {
          "IMG_0003.JPG could not be copied: the picture cannot be read.\n"
          "Still on the server: FamilyLibrary/Trip/.~Trip 4.jpg.snapferry"},
     };
+    EXPECT_EQ(RunFinishLines(2, 1, unreadable, {}, false),
+              "2 picture(s) were copied.\n1 picture(s) could not be read and were passed over.\n"
+              "IMG_0003.JPG could not be copied: the picture cannot be read.");
+    TransferFailure full;
+    full.status = ShareStatus::DiskFull;
+    full.source = "/home/anna/Pictures/IMG_0004.JPG";
+    EXPECT_EQ(RunFailureLine(full), "The copying failed: IMG_0004.JPG: the server's disk is full. "
+                                    "The pictures copied in this run were removed from the server.")
+        << "a failure of one picture names it";
     for (const Case& run : cases) {
-        EXPECT_EQ(RunFinishLines(run.copied, run.skipped, run.first, run.ending), run.expected);
+        EXPECT_EQ(RunFinishLines(run.copied, run.skipped, run.first, run.ending, true),
+                  run.expected);
     }
 }
 

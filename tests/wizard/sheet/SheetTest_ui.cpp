@@ -1071,9 +1071,10 @@ TEST_F(StopQuestionTest, ARunThatFailsBehindTheQuestionShowsItsFailureAfterNoAsW
     Run(*sheet, kCancelPage);
     CCancelPage& cancel = CancelPage(*sheet);
     EXPECT_FALSE(cancel.CancelledLine()->IsShown());
-    EXPECT_EQ(Unwrapped(cancel.FailureLine()),
-              "The copying failed: the server's disk is full. The pictures copied in this run "
-              "were removed from the server.");
+    EXPECT_EQ(
+        Unwrapped(cancel.FailureLine()),
+        "The copying failed: c.jpg: the server's disk is full. The pictures copied in this run "
+        "were removed from the server.");
     EXPECT_EQ(WizardEndFor(Current(*sheet), sheet->lastFailure.Failed()), WizardEnd::Failed);
 }
 
@@ -1094,10 +1095,11 @@ TEST_F(StopQuestionTest, ARunThatFailsBehindTheQuestionShowsItsFailureAfterYes) 
     EXPECT_EQ(pageBehindTheBox, kCopyingPage) << "the page must not change under the question";
     CCancelPage& cancel = CancelPage(*sheet);
     EXPECT_FALSE(cancel.CancelledLine()->IsShown()) << "the run failed; nobody cancelled it";
-    EXPECT_EQ(Unwrapped(cancel.FailureLine()),
-              "The copying failed: the server's disk is full. 2 file(s) this run copied could "
-              "not be removed from the server; they may be incomplete.\nStill on the server: "
-              "FamilyLibrary/FamilyPhotos/Photo/Photo 1.jpg");
+    EXPECT_EQ(
+        Unwrapped(cancel.FailureLine()),
+        "The copying failed: c.jpg: the server's disk is full. 2 file(s) this run copied could "
+        "not be removed from the server; they may be incomplete.\nStill on the server: "
+        "FamilyLibrary/FamilyPhotos/Photo/Photo 1.jpg");
     EXPECT_FALSE(sheet->lastRunCancelled);
     EXPECT_EQ(WizardEndFor(Current(*sheet), sheet->lastFailure.Failed()), WizardEnd::Failed);
     EXPECT_EQ(shown, (std::vector<int>{kWelcomePage, kDevicePage, kFolderPage, kCopyingPage,

@@ -20,7 +20,7 @@ TEST(TransferNaming, NamesCarryTheGroupTheNumberAndTheSourcesExtensionAsWritten)
     EXPECT_EQ(DestinationName(longGroup, 7, ".jpg"), longGroup + " 7.jpg") << "never cut";
 }
 
-TEST(TransferNaming, ReadsTheNumberOfTheGroupsJpgNames) {
+TEST(TransferNaming, ReadsTheNumberOfTheGroupsPictureNamesOfEveryKind) {
     EXPECT_EQ(NumberOfGroupName("Holiday 3.jpg", "Holiday"), 3);
     EXPECT_EQ(NumberOfGroupName("holiday 7.JPG", "Holiday"), 7);
     EXPECT_EQ(NumberOfGroupName("Holiday 3 (copy) 9.jpg", "Holiday"), 9);
@@ -28,7 +28,12 @@ TEST(TransferNaming, ReadsTheNumberOfTheGroupsJpgNames) {
     EXPECT_EQ(NumberOfGroupName("Holiday 4x.jpg", "Holiday"), 4); // leading digits, as %u reads
     EXPECT_EQ(NumberOfGroupName("Holiday x.jpg", "Holiday"), std::nullopt);
     EXPECT_EQ(NumberOfGroupName("Holiday .jpg", "Holiday"), std::nullopt);
-    EXPECT_EQ(NumberOfGroupName("Holiday 3.png", "Holiday"), std::nullopt);
+    EXPECT_EQ(NumberOfGroupName("Holiday 3.png", "Holiday"), 3);
+    EXPECT_EQ(NumberOfGroupName("Holiday 6.PNG", "Holiday"), 6);
+    EXPECT_EQ(NumberOfGroupName("Holiday 5.Jpeg", "Holiday"), 5);
+    EXPECT_EQ(NumberOfGroupName("Holiday 8.tif", "Holiday"), 8);
+    EXPECT_EQ(NumberOfGroupName("Holiday 3.txt", "Holiday"), std::nullopt) << "not a picture";
+    EXPECT_EQ(NumberOfGroupName(".~Holiday 3.jpg.snapferry", "Holiday"), std::nullopt);
     EXPECT_EQ(NumberOfGroupName("Holidays 3.jpg", "Holiday"), std::nullopt);
     EXPECT_EQ(NumberOfGroupName("Holiday3.jpg", "Holiday"), std::nullopt);
 }
@@ -46,11 +51,13 @@ protected:
 };
 
 TEST_F(FindLastNumberTest, ContinuesAfterTheHighestNumber) {
-    EXPECT_EQ(Scan({"Holiday 3.jpg", "Holiday 7.JPG", "Holiday 20.png", "Holiday 2.jpg"}), 7);
+    EXPECT_EQ(Scan({"Holiday 3.jpg", "Holiday 7.JPG", "Holiday 20.png", "Holiday 2.jpg"}), 20)
+        << "a number names one picture, whatever its kind";
+    EXPECT_EQ(Scan({"Holiday 31.txt", ".~Holiday 30.jpg.snapferry"}), 20);
 }
 
 TEST_F(FindLastNumberTest, StartsAtOneWithoutGroupFilesAndAtZeroWhenNoneIsNumbered) {
-    EXPECT_EQ(Scan({"Other 5.jpg", "Holiday 9.png"}), 0);
+    EXPECT_EQ(Scan({"Other 5.jpg", "Holiday 9.txt"}), 0);
     EXPECT_EQ(Scan({"Holiday x.jpg"}), -1);
 }
 

@@ -81,19 +81,20 @@ TEST_F(TransferStepTest, NumbersANewFolderFromOneKeepingEachSourcesExtension) {
     EXPECT_TRUE(sources.Exists("a.jpg")) << "sources stay unless asked to delete them";
 }
 
-TEST_F(TransferStepTest, ContinuesAfterTheHighestJpgNumberWhateverItsCase) {
+TEST_F(TransferStepTest, ContinuesAfterTheHighestNumberOfAnyPictureWhateverItsCase) {
     PutOnShare("Holiday 3.jpg", "x");
     PutOnShare("holiday 7.JPG", "x");
-    PutOnShare("Holiday 12.png", "x"); // not a .jpg: not counted
+    PutOnShare("Holiday 12.PNG", "x"); // a number names one picture, whatever its kind
+    PutOnShare("Holiday 30.txt", "x"); // not a picture
     PutOnShare("Other 40.jpg", "x");
-    sources.Add("p.png");
+    sources.Add("p.jpg");
     step.Run(properties);
-    EXPECT_EQ(step.CopiedList(), std::vector<std::string>{Path("Holiday 8.png")});
+    EXPECT_EQ(step.CopiedList(), std::vector<std::string>{Path("Holiday 13.jpg")});
 }
 
 TEST_F(TransferStepTest, NeverOverwritesAndRollsBackOnlyItsOwnCopies) {
-    // "Holiday 1.png" is invisible to the .jpg scan; "Holiday 3.jpg" appears while the run is
-    // under way, as if someone else wrote it.
+    // "Holiday 1.png" is there before; "Holiday 3.jpg" appears while the run is under way, as if
+    // someone else wrote it.
     PutOnShare("Holiday 1.png", "theirs");
     sources.Add("1.png");
     sources.Add("2.jpg");
@@ -105,7 +106,7 @@ TEST_F(TransferStepTest, NeverOverwritesAndRollsBackOnlyItsOwnCopies) {
             share->files[Path("Holiday 3.jpg")] = "also theirs";
         }
     };
-    share->failCreateNumber = 5; // the third picture's first attempt (after two taken names)
+    share->failCreateNumber = 4; // the third picture's first attempt (after one taken name)
     step.Run(properties);
 
     EXPECT_EQ(share->files[Path("Holiday 1.png")], "theirs");
@@ -117,7 +118,14 @@ TEST_F(TransferStepTest, NeverOverwritesAndRollsBackOnlyItsOwnCopies) {
 }
 
 TEST_F(TransferStepTest, TakesTheNextFreeNumberWhenANameIsTaken) {
-    PutOnShare("Holiday 1.png", "theirs");
+    // Someone else's picture takes the first name while the copy is under way.
+    poster.onPost = [this](const kvAsyncData& record) {
+        auto* group = dynamic_cast<const kvGroupStatusAsyncData*>(&record);
+        if (group != nullptr && group->pictureName == "Holiday 1.png") {
+            std::lock_guard lock(share->mutex);
+            share->files[Path("Holiday 1.png")] = "theirs";
+        }
+    };
     sources.Add("a.png");
     sources.Add("b.jpg");
     step.Run(properties);
