@@ -96,6 +96,18 @@ std::string TemporaryCopyPath(std::string_view finalPath) {
            TemporaryCopyName(finalPath.substr(slash + 1));
 }
 
+std::string FinalCopyPath(std::string_view path) {
+    const size_t slash = path.find_last_of('/');
+    const size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+    const std::string_view name = path.substr(nameStart);
+    if (!IsTemporaryCopyName(name)) {
+        return std::string(path);
+    }
+    return std::string(path.substr(0, nameStart))
+        .append(name.substr(kTemporaryPrefix.size(),
+                            name.size() - kTemporaryPrefix.size() - kTemporarySuffix.size()));
+}
+
 std::optional<int> NumberOfGroupName(std::string_view name, std::string_view groupName) {
     if (!IsGroupPictureName(name, groupName)) {
         return std::nullopt;

@@ -34,6 +34,8 @@ std::string TemporaryCopyName(std::string_view finalName);
 bool IsTemporaryCopyName(std::string_view name);
 // The temporary path of a copy whose share path is `finalPath`.
 std::string TemporaryCopyPath(std::string_view finalPath);
+// The other way: the final path a temporary path stands for; any other path as it is.
+std::string FinalCopyPath(std::string_view path);
 
 // The number a name "<group> <n>.<extension>" carries when it belongs to the group's pictures,
 // whatever the picture's kind (group and extension compared without letter case, as the share

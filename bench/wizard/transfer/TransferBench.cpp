@@ -58,10 +58,10 @@ public:
     }
     ShareResult CreateNew(const std::string& path,
                           std::unique_ptr<CAbstractShareFile>& file) override {
-        return m_session->CreateNew(FinalPathOf(path), file);
+        return m_session->CreateNew(FinalCopyPath(path), file);
     }
     ShareResult Remove(const std::string& path) override {
-        return m_session->Remove(FinalPathOf(path));
+        return m_session->Remove(FinalCopyPath(path));
     }
     ShareResult Stat(const std::string& path, ShareEntry& entry) override {
         return m_session->Stat(path, entry);
@@ -69,16 +69,6 @@ public:
     ShareResult RenameNew(const std::string&, const std::string&) override { return {}; }
 
 private:
-    static std::string FinalPathOf(const std::string& path) {
-        const size_t slash = path.rfind('/');
-        const std::string name = path.substr(slash + 1);
-        if (!IsTemporaryCopyName(name)) {
-            return path;
-        }
-        const size_t added = TemporaryCopyName("").size();
-        return path.substr(0, slash + 1) + name.substr(2, name.size() - added);
-    }
-
     std::unique_ptr<CAbstractShareSession> m_session;
 };
 

@@ -671,6 +671,28 @@ INSTANTIATE_TEST_SUITE_P(Servers, SmbTransferTest, ::testing::ValuesIn(kServerSe
 INSTANTIATE_TEST_SUITE_P(Servers, SmbAuthenticationTest, ::testing::ValuesIn(kServerSettings),
                          SettingsName);
 
+// A copy run of `sources` into "Trip" on the guest library of the server at `address`, with
+// delete after copy, on the calling thread.
+struct StandaloneRun {
+    void Run(const std::string& address, SourceFolder& sources, const ShareCredentials& who) {
+        callback->SetTarget(&poster, nullptr);
+        properties.groupName = "Holiday";
+        properties.location = "Trip";
+        properties.pictures = &sources.Pictures();
+        properties.deleteAfterCopy = true;
+        auto transfer = std::make_unique<CSambaFileTransfer>(
+            CreateSmbSession(address, std::make_shared<CFixedCredentialSource>(who)));
+        transfer->SetCallback(callback);
+        step.SetTransfer(std::move(transfer));
+        step.Run(properties);
+    }
+
+    RecordingPoster poster;
+    std::shared_ptr<CFileTransferCallback> callback = std::make_shared<CFileTransferCallback>();
+    CTransferProperties properties;
+    CFileTransferStep step;
+};
+
 // A server that keeps no letter case stores every name in lower case: the copies are found as
 // the share finds them, and the originals go after a copy with delete.
 TEST(SmbNamesWithoutCase, TheReadBackFindsTheCopiesAndTheOriginalsGo) {
@@ -682,25 +704,12 @@ TEST(SmbNamesWithoutCase, TheReadBackFindsTheCopiesAndTheOriginalsGo) {
     SourceFolder sources;
     sources.Add("1.JPG");
     sources.Add("2.jpg");
-    RecordingPoster poster;
-    auto callback = std::make_shared<CFileTransferCallback>();
-    callback->SetTarget(&poster, nullptr);
-    CTransferProperties properties;
-    properties.groupName = "Holiday";
-    properties.location = "Trip";
-    properties.pictures = &sources.Pictures();
-    properties.deleteAfterCopy = true;
-    auto transfer = std::make_unique<CSambaFileTransfer>(
-        CreateSmbSession(server.Address(),
-                         std::make_shared<CFixedCredentialSource>(ShareCredentials::NamedGuest())));
-    transfer->SetCallback(callback);
-    CFileTransferStep step;
-    step.SetTransfer(std::move(transfer));
     const std::string first = sources.Contents("1.JPG");
     const std::string second = sources.Contents("2.jpg");
-    step.Run(properties);
+    StandaloneRun run;
+    run.Run(server.Address(), sources, ShareCredentials::NamedGuest());
 
-    EXPECT_FALSE(poster.Done().failure.Failed()) << poster.Done().failure.Describe();
+    EXPECT_FALSE(run.poster.Done().failure.Failed()) << run.poster.Done().failure.Describe();
     const std::string folder = server.ShareDirectory(SmbdFixture::kGuestShare) + "/trip";
     EXPECT_TRUE(ReadFile(folder + "/holiday 1.jpg") == first);
     EXPECT_TRUE(ReadFile(folder + "/holiday 2.jpg") == second);
@@ -791,23 +800,11 @@ TEST_F(SmbOldProtocolTest, AuthenticationShowsTheReasonAndAsksNothing) {
 TEST_F(SmbOldProtocolTest, ACopyRunFailsWithTheReasonAndKeepsTheSources) {
     SourceFolder sources;
     sources.Add("1.jpg");
-    RecordingPoster poster;
-    auto callback = std::make_shared<CFileTransferCallback>();
-    callback->SetTarget(&poster, nullptr);
-    CTransferProperties properties;
-    properties.groupName = "Holiday";
-    properties.location = "Trip";
-    properties.pictures = &sources.Pictures();
-    properties.deleteAfterCopy = true;
-    auto transfer = std::make_unique<CSambaFileTransfer>(CreateSmbSession(
-        server->Address(), std::make_shared<CFixedCredentialSource>(ShareCredentials{})));
-    transfer->SetCallback(callback);
-    CFileTransferStep step;
-    step.SetTransfer(std::move(transfer));
-    step.Run(properties);
-    EXPECT_EQ(poster.Done().failure.status, ShareStatus::OldProtocolOnly)
-        << poster.Done().failure.Describe();
-    EXPECT_TRUE(NamesTheOldProtocol(poster.Done().failure.Describe()));
+    StandaloneRun run;
+    run.Run(server->Address(), sources, ShareCredentials{});
+    const TransferFailure& failure = run.poster.Done().failure;
+    EXPECT_EQ(failure.status, ShareStatus::OldProtocolOnly) << failure.Describe();
+    EXPECT_TRUE(NamesTheOldProtocol(failure.Describe()));
     EXPECT_TRUE(sources.Exists("1.jpg"));
 }
 

@@ -38,6 +38,19 @@ TEST(TransferNaming, ReadsTheNumberOfTheGroupsPictureNamesOfEveryKind) {
     EXPECT_EQ(NumberOfGroupName("Holiday3.jpg", "Holiday"), std::nullopt);
 }
 
+TEST(TransferNaming, ACopysTemporaryNameLeadsBackToItsFinalName) {
+    for (const char* path :
+         {"Lib/F/Holiday 1.jpg", "Lib/_x 2.JPG", "Holiday 3", "Lib/a.b/._c 4.png"}) {
+        const std::string temporary = TemporaryCopyPath(path);
+        const std::string name = temporary.substr(temporary.find_last_of('/') + 1);
+        EXPECT_TRUE(IsTemporaryCopyName(name)) << temporary;
+        EXPECT_NE(name.rfind("._", 0), 0u) << "shares that veto ._ names must take it";
+        EXPECT_EQ(FinalCopyPath(temporary), path);
+        EXPECT_FALSE(IsTemporaryCopyName(path));
+        EXPECT_EQ(FinalCopyPath(path), path);
+    }
+}
+
 class FindLastNumberTest : public ::testing::Test {
 protected:
     int Scan(std::initializer_list<const char*> names) {

@@ -27,18 +27,6 @@ std::string ParentOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-std::string FinalPathOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (!IsTemporaryCopyName(name)) {
-        return path;
-    }
-    // What the temporary name adds around the final one: ".~" before it, the rest after.
-    const size_t added = TemporaryCopyName("").size();
-    const std::string finalName = name.substr(2, name.size() - added);
-    return slash == std::string::npos ? finalName : path.substr(0, slash + 1) + finalName;
-}
-
 class FakeFile : public CAbstractShareFile {
 public:
     FakeFile(std::shared_ptr<FakeShare::State> state, std::string path)
@@ -53,7 +41,7 @@ public:
             written = m_state->files[m_path].size();
         }
         if (check) {
-            if (ShareResult result = check(FinalPathOf(m_path), written); !result.ok()) {
+            if (ShareResult result = check(FinalCopyPath(m_path), written); !result.ok()) {
                 return result;
             }
         }
