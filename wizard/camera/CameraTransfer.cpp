@@ -112,21 +112,21 @@ bool CCameraPictureSet::CopyStandsIn(size_t picture, uint64_t bytesWritten,
            CopyMatchesCameraFile(m_pictures[picture].item.facts, m_bytesRead[picture], listedSize);
 }
 
-bool CCameraPictureSet::DeleteOriginal(size_t picture) {
+CAbstractPictureSet::DeleteOutcome CCameraPictureSet::DeleteOriginal(size_t picture) {
     const CameraItem& item = m_pictures[picture].item;
     if (item.facts.permissionsKnown && !item.facts.canDelete) {
         // The owner protected it on the camera; the others may still go.
         std::printf("%s is protected on the camera and stays\n", item.FullPath().c_str());
-        return true;
+        return DeleteOutcome::Kept;
     }
     const CameraResult deleted = m_camera->Delete(item.folder, item.name);
     if (!deleted.ok()) {
         // A camera that fails one delete is not asked for more.
         std::printf("Cannot delete %s from the camera: %s\n", item.FullPath().c_str(),
                     deleted.reason.c_str());
-        return false;
+        return DeleteOutcome::KeptAndStop;
     }
-    return true;
+    return DeleteOutcome::Deleted;
 }
 
 CameraPictureSetMaker CameraPicturesThrough(std::shared_ptr<CAbstractCameraSystem> system,

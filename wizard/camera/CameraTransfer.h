@@ -54,7 +54,7 @@ public:
         return failure.status == ShareStatus::SourceUnreadable;
     }
     bool CopyStandsIn(size_t picture, uint64_t bytesWritten, uint64_t listedSize) const override;
-    bool DeleteOriginal(size_t picture) override;
+    DeleteOutcome DeleteOriginal(size_t picture) override;
 
 private:
     std::shared_ptr<CAbstractCameraSystem> m_system;

@@ -31,6 +31,10 @@ KeptOriginals JudgeKeptOriginals(const RunForDeleting& run, const FoundSet* pict
         return {run.copied, KeptReason::PassedOver, 0};
     }
     if (pictures == nullptr || !stillThere) {
+        if (run.notDeleted > 0) {
+            return {run.notDeleted,
+                    run.deleteStopped ? KeptReason::Stopped : KeptReason::NotDeleted, 0};
+        }
         return run.deleteStopped ? KeptOriginals{0, KeptReason::Stopped, 0} : kept;
     }
     for (const FoundPicture& picture : *pictures) {

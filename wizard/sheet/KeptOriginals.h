@@ -28,11 +28,13 @@ struct RunForDeleting {
     bool deleteStopped = false;
     uint32_t copied = 0;
     uint32_t skipped = 0;
+    uint32_t notDeleted = 0; // originals the delete pass itself could not delete (a camera's)
 };
 
 // Why the originals of a finished run are still there. `stillThere` answers, for the folder
 // mode's pictures, whether an original is still there and, if so, the errno that keeps it (0 when
-// none is known); null in camera mode, where the camera step tells nothing more.
+// none is known); null in camera mode, where the run's own count of originals it could not delete
+// tells.
 KeptOriginals JudgeKeptOriginals(const RunForDeleting& run, const FoundSet* pictures,
                                  const std::function<bool(const FoundPicture&, int&)>& stillThere);
 

@@ -645,6 +645,7 @@ void CSnapferryPropSheet::ApplyDoneCopy(const kvDoneCopyAsyncData& record) {
         run.deleteStopped = record.cancelled;
         run.copied = copiedCount;
         run.skipped = skippedCount;
+        run.notDeleted = record.originalsKept;
         keptOriginals = JudgeKeptOriginals(run, cameraMode ? nullptr : &pictures,
                                            cameraMode ? nullptr : LocalOriginalStillThere);
     }

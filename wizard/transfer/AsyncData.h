@@ -101,10 +101,12 @@ struct TransferFailure {
     std::string Describe() const;
 };
 
-// The pictures a run could not copy and passed over while it went on.
+// The pictures a run could not copy and passed over while it went on, and the originals it was
+// to delete that stayed.
 struct PassedOver {
     uint32_t count = 0;
     TransferFailure first; // why the first of them could not be copied, and which it was
+    uint32_t originalsKept = 0;
 };
 
 class kvDoneCopyAsyncData : public kvAsyncData {
@@ -112,7 +114,8 @@ public:
     kvDoneCopyAsyncData(CAbstractAsyncDataSheet* target, bool wasCancelled,
                         TransferFailure why = {}, PassedOver passed = {})
         : kvAsyncData(target), cancelled(wasCancelled), failure(std::move(why)),
-          skipped(passed.count), firstSkipped(std::move(passed.first)) {}
+          skipped(passed.count), firstSkipped(std::move(passed.first)),
+          originalsKept(passed.originalsKept) {}
     void Apply() override;
 
     bool cancelled;
@@ -120,6 +123,8 @@ public:
     // Pictures that could not be copied and were passed over while the run went on.
     uint32_t skipped;
     TransferFailure firstSkipped;
+    // Originals the delete pass was to delete that stayed at the source.
+    uint32_t originalsKept;
 };
 
 class kvSwitchDeletePageAsyncData : public kvAsyncData {

@@ -274,7 +274,8 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
         }
     }
     callback.OnSwitchToDelete();
-    for (const size_t picture : copied) {
+    for (size_t index = 0; index < copied.size(); ++index) {
+        const size_t picture = copied[index];
         callback.WaitForRunGate();
         if (control.IsCancelled()) {
             return {true, true, skipped};
@@ -283,7 +284,11 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
         if (callback.OnDeleteFile(properties.total, set.NumberOf(picture), set.NameOf(picture))) {
             return {true, true, skipped};
         }
-        if (!set.DeleteOriginal(picture)) {
+        const CAbstractPictureSet::DeleteOutcome outcome = set.DeleteOriginal(picture);
+        if (outcome == CAbstractPictureSet::DeleteOutcome::Kept) {
+            ++skipped.originalsKept;
+        } else if (outcome == CAbstractPictureSet::DeleteOutcome::KeptAndStop) {
+            skipped.originalsKept += static_cast<uint32_t>(copied.size() - index);
             break;
         }
     }

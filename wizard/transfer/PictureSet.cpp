@@ -20,13 +20,14 @@ std::unique_ptr<CAbstractPictureSource> CFoundPictureSet::Source(size_t picture)
                                                  std::string(FileExtension(found.name)));
 }
 
-bool CFoundPictureSet::DeleteOriginal(size_t picture) {
+CAbstractPictureSet::DeleteOutcome CFoundPictureSet::DeleteOriginal(size_t picture) {
     const std::string source = m_pictures[picture]->FullPath();
     std::error_code error;
     if (!std::filesystem::remove(source, error)) {
         std::printf("Cannot delete %s: %s\n", source.c_str(),
                     error ? error.message().c_str() : "it is gone");
+        // One picture that stays does not keep the others.
+        return error ? DeleteOutcome::Kept : DeleteOutcome::Deleted;
     }
-    // One picture that stays does not keep the others.
-    return true;
+    return DeleteOutcome::Deleted;
 }

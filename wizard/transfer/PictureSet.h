@@ -44,8 +44,12 @@ public:
     // in for the original, so that the original can be deleted. Asked for every picture before
     // the first is deleted; one refusal keeps every original.
     virtual bool CopyStandsIn(size_t picture, uint64_t bytesWritten, uint64_t listedSize) const = 0;
-    // Deletes the original. False ends the delete pass.
-    virtual bool DeleteOriginal(size_t picture) = 0;
+    enum class DeleteOutcome {
+        Deleted,
+        Kept,        // the original stays; the pass goes on with the others
+        KeptAndStop, // the original stays, and so do the ones after it
+    };
+    virtual DeleteOutcome DeleteOriginal(size_t picture) = 0;
 };
 
 // The found pictures of a folder, in the set's order. A picture that cannot be read (gone, or no
@@ -68,7 +72,7 @@ public:
     bool CopyStandsIn(size_t, uint64_t bytesWritten, uint64_t listedSize) const override {
         return bytesWritten == listedSize;
     }
-    bool DeleteOriginal(size_t picture) override;
+    DeleteOutcome DeleteOriginal(size_t picture) override;
 
 private:
     std::vector<const FoundPicture*> m_pictures;

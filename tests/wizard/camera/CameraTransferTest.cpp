@@ -204,6 +204,7 @@ TEST_F(CameraDeleteTest, ACameraThatRefusesOneDeleteIsAskedForNoMore) {
     EXPECT_EQ(Copied(), Paths({"Holiday 1.jpg", "Holiday 2.png", "Holiday 3.jpg"}));
     EXPECT_EQ(FilesOnShare(), 3u) << "the verified copies stay";
     EXPECT_FALSE(poster.Done().cancelled);
+    EXPECT_EQ(poster.Done().originalsKept, 3u) << "the finish page must say they stayed";
 }
 
 TEST_F(CameraDeleteTest, ACopyReadBackWithAnotherSizeKeepsEveryPictureOnTheCamera) {

@@ -62,10 +62,14 @@ TEST(KeptOriginals, TheRunSaysWhyItsOriginalsStayed) {
         EXPECT_EQ(kept.count, c.count) << c.what;
         EXPECT_EQ(kept.reason, c.reason) << c.what;
     }
-    // A camera tells nothing of single originals: only what the sheet knows itself counts.
+    // A camera's originals: the run counts those it could not delete.
     EXPECT_EQ(JudgeKeptOriginals({true, true, false, 4, 0}, nullptr, nullptr).reason,
               KeptReason::ReadOnly);
     EXPECT_EQ(JudgeKeptOriginals({true, false, false, 4, 0}, nullptr, nullptr).count, 0u);
+    const KeptOriginals refused =
+        JudgeKeptOriginals({true, false, false, 4, 0, 3}, nullptr, nullptr);
+    EXPECT_EQ(refused.count, 3u);
+    EXPECT_EQ(refused.reason, KeptReason::NotDeleted);
 }
 
 TEST(KeptOriginals, TheLineNamesTheCountAndTheReason) {
