@@ -189,6 +189,7 @@ CSnapferryPropSheet::CSnapferryPropSheet(const wxBitmap& headerBitmap, bool came
                           kUiWatchPeriod;
         m_longestTickWait = std::max(m_longestTickWait, wait);
         m_lastTick = now;
+        ApplyRecords();
         FlushCopyProgress();
     });
     SetEscapeId(wxID_CANCEL);
@@ -525,11 +526,13 @@ bool CSnapferryPropSheet::StartTransferThreads(
         page->StartRate(cameraMode ? 0 : int(pictures.size()),
                         cameraMode ? 0 : TotalBytes(pictures));
     }
+    m_timerTakesRecords = true;
     if (!m_fileStep.Start(properties)) {
+        m_timerTakesRecords = false;
         return false;
     }
     ++m_runsStarted;
-    // How late a 20 ms tick comes while the run goes on tells how long the window stalls.
+    // How late a tick comes while the run goes on tells how long the window stalls.
     m_runStart = std::chrono::steady_clock::now();
     m_lastTick = m_runStart;
     m_longestTickWait = {};
@@ -546,10 +549,13 @@ void CSnapferryPropSheet::StopDeleting() {
 void CSnapferryPropSheet::Post(std::unique_ptr<kvAsyncData> record) {
     // Records wait in posting order; the UI thread is woken once for all that came meanwhile,
     // since waking it for each of hundreds a second would take the processor from the copy.
+    // While a run copies, progress waits for the next redraw: a wake-up for each picture's
+    // records takes the processor from the copy on a machine with few cores.
+    const bool movesPages = record->MovesPages();
     bool wake = false;
     {
         std::lock_guard lock(m_recordsMutex);
-        wake = m_records.empty();
+        wake = movesPages || (m_records.empty() && !m_timerTakesRecords.load());
         m_records.push_back(std::move(record));
     }
     if (wake) {
@@ -604,6 +610,7 @@ void CSnapferryPropSheet::ApplyDoneCopy(const kvDoneCopyAsyncData& record) {
         return;
     }
     m_uiWatch.Stop();
+    m_timerTakesRecords = false;
     FlushCopyProgress();
     lastFailure = record.failure;
     copiedCount = uint32_t(m_fileStep.CopiedList().size());

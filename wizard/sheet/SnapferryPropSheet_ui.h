@@ -19,6 +19,7 @@
 #include <wx/dialog.h>
 #include <wx/timer.h>
 
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -211,6 +212,9 @@ private:
     void ApplyRecords();
     std::mutex m_recordsMutex;
     std::deque<std::unique_ptr<kvAsyncData>> m_records;
+    // While a run copies, its redraw timer takes the progress records in; only records that turn
+    // the pages wake the UI thread then.
+    std::atomic<bool> m_timerTakesRecords{false};
 
     unsigned m_runsStarted = 0;
     unsigned m_runsEnded = 0;
@@ -220,7 +224,7 @@ private:
 
     // Ticks while a run copies: they show its progress, and tell the longest the UI thread
     // kept them waiting.
-    static constexpr std::chrono::milliseconds kUiWatchPeriod{20};
+    static constexpr std::chrono::milliseconds kUiWatchPeriod{40};
     wxTimer m_uiWatch;
     std::chrono::steady_clock::time_point m_runStart;
     std::chrono::steady_clock::time_point m_lastTick;

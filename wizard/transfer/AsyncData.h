@@ -35,6 +35,9 @@ public:
 
     // Updates the sheet; UI thread only. Does nothing without a sheet.
     virtual void Apply() = 0;
+    // The record turns the sheet's pages, and so must reach it at once; progress may wait for
+    // the sheet's next redraw.
+    virtual bool MovesPages() const { return false; }
 
     CAbstractAsyncDataSheet* sheet;
 };
@@ -117,6 +120,7 @@ public:
           skipped(passed.count), firstSkipped(std::move(passed.first)),
           originalsKept(passed.originalsKept) {}
     void Apply() override;
+    bool MovesPages() const override { return true; }
 
     bool cancelled;
     TransferFailure failure;
@@ -131,4 +135,5 @@ class kvSwitchDeletePageAsyncData : public kvAsyncData {
 public:
     explicit kvSwitchDeletePageAsyncData(CAbstractAsyncDataSheet* target) : kvAsyncData(target) {}
     void Apply() override;
+    bool MovesPages() const override { return true; }
 };
