@@ -99,6 +99,13 @@ struct Step {
     std::function<void()> act;
 };
 
+CChooseVelmoraPage& DevicePage(CSnapferryPropSheet& sheet) {
+    return *dynamic_cast<CChooseVelmoraPage*>(sheet.PageByTemplate(kDevicePage));
+}
+CFolderPage& FolderPage(CSnapferryPropSheet& sheet) {
+    return *dynamic_cast<CFolderPage*>(sheet.PageByTemplate(kFolderPage));
+}
+
 class SheetTest : public ::testing::Test {
 protected:
     SheetTest() {
@@ -150,6 +157,22 @@ protected:
         return [this, &sheet, page] { return Current(sheet) == page && sheet.IsEnabled(); };
     }
 
+    // Welcome and device page passed with Next, as a user does with the one server found, then
+    // `steps`.
+    void DrivePastServer(CSnapferryPropSheet& sheet, std::vector<Step> steps,
+                         std::chrono::seconds limit = 20s) {
+        const auto next = [&sheet] { sheet.PressButton(kNextButton); };
+        steps.insert(steps.begin(),
+                     {{On(sheet, kWelcomePage), next}, {On(sheet, kDevicePage), next}});
+        Drive(sheet, std::move(steps), limit);
+    }
+    // The folder page, once it has listed the library's folders.
+    std::function<bool()> OnListedFolderPage(CSnapferryPropSheet& sheet) {
+        return [this, &sheet] {
+            return Current(sheet) == kFolderPage && !FolderPage(sheet).IsListing();
+        };
+    }
+
     void Drive(CSnapferryPropSheet& sheet, std::vector<Step> steps,
                std::chrono::seconds limit = 20s) {
         size_t next = 0;
@@ -194,13 +217,6 @@ protected:
     std::vector<int> shown;
 };
 
-CChooseVelmoraPage& DevicePage(CSnapferryPropSheet& sheet) {
-    return *dynamic_cast<CChooseVelmoraPage*>(sheet.PageByTemplate(kDevicePage));
-}
-CFolderPage& FolderPage(CSnapferryPropSheet& sheet) {
-    return *dynamic_cast<CFolderPage*>(sheet.PageByTemplate(kFolderPage));
-}
-
 TEST_F(SheetTest, ServersAppearAsTheyAnnounceAndCancellingTheSearchKeepsThem) {
     Announcers servers(port, {{20, "alpha.local"}, {7, "beta"}, {9, "legacy"}});
     auto sheet = MakeSheet();
@@ -226,8 +242,7 @@ TEST_F(SheetTest, ServersAppearAsTheyAnnounceAndCancellingTheSearchKeepsThem) {
                  list->SetItemState(1, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
                  sheet->PressButton(kNextButton);
              }},
-            {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
-             [&] { sheet->EndModal(wxID_CANCEL); }},
+            {OnListedFolderPage(*sheet), [&] { sheet->EndModal(wxID_CANCEL); }},
         });
     std::sort(whileSearching.begin(), whileSearching.end());
     EXPECT_EQ(whileSearching, (std::vector<std::string>{"alpha (127.0.0.20)", "beta (127.0.0.7)"}));
@@ -303,36 +318,35 @@ TEST_F(SheetTest, ABadGroupNameStaysAndAFailedRunLetsTheUserTryAgainWithTheSameC
     wxComboBox* name = FolderPage(*sheet).GroupName();
     share->failCreateNumber = 2; // the second copy fails, so the first is removed again
     share->createFailure = ShareStatus::DiskFull;
-    Drive(*sheet,
-          {
-              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
-              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
-              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
-               [&] {
-                   name->SetValue("Trip #1");
-                   sheet->PressButton(kNextButton);
-                   EXPECT_EQ(Current(*sheet), kFolderPage);
-                   name->SetValue("Trip");
-                   EXPECT_EQ(FolderPage(*sheet).Destinations()->Model().ShownList()[0].text,
-                             "FamilyPhotos/Trip");
-                   sheet->PressButton(kNextButton);
-               }},
-              {On(*sheet, kCancelPage),
-               [&] {
-                   auto& cancel = *dynamic_cast<CCancelPage*>(sheet->PageByTemplate(kCancelPage));
-                   EXPECT_TRUE(cancel.FailureLine()->IsShown());
-                   EXPECT_NE(cancel.FailureLine()->Text().Find("disk is full"), wxNOT_FOUND)
-                       << cancel.FailureLine()->Text().utf8_string();
-                   share->failCreateNumber = 0;
-                   sheet->PressButton(kBackButton);
-               }},
-              {On(*sheet, kFolderPage),
-               [&] {
-                   EXPECT_EQ(name->GetValue(), "Trip");
-                   sheet->PressButton(kNextButton);
-               }},
-              {On(*sheet, kFinishPage), [&] { sheet->PressButton(kFinishButton); }},
-          });
+    DrivePastServer(
+        *sheet, {
+                    {OnListedFolderPage(*sheet),
+                     [&] {
+                         name->SetValue("Trip #1");
+                         sheet->PressButton(kNextButton);
+                         EXPECT_EQ(Current(*sheet), kFolderPage);
+                         name->SetValue("Trip");
+                         EXPECT_EQ(FolderPage(*sheet).Destinations()->Model().ShownList()[0].text,
+                                   "FamilyPhotos/Trip");
+                         sheet->PressButton(kNextButton);
+                     }},
+                    {On(*sheet, kCancelPage),
+                     [&] {
+                         auto& cancel =
+                             *dynamic_cast<CCancelPage*>(sheet->PageByTemplate(kCancelPage));
+                         EXPECT_TRUE(cancel.FailureLine()->IsShown());
+                         EXPECT_NE(cancel.FailureLine()->Text().Find("disk is full"), wxNOT_FOUND)
+                             << cancel.FailureLine()->Text().utf8_string();
+                         share->failCreateNumber = 0;
+                         sheet->PressButton(kBackButton);
+                     }},
+                    {On(*sheet, kFolderPage),
+                     [&] {
+                         EXPECT_EQ(name->GetValue(), "Trip");
+                         sheet->PressButton(kNextButton);
+                     }},
+                    {On(*sheet, kFinishPage), [&] { sheet->PressButton(kFinishButton); }},
+                });
     ASSERT_EQ(boxes.messageBoxes.size(), 1u);
     EXPECT_NE(boxes.messageBoxes[0].message.find("can not contain any of following"),
               std::string::npos);
@@ -347,26 +361,25 @@ TEST_F(SheetTest, ABadGroupNameStaysAndAFailedRunLetsTheUserTryAgainWithTheSameC
 TEST_F(SheetTest, TheFinishLinkOpensTheDestinationAndSaysWhenItCannot) {
     Announcers servers(port, {{20, "alpha"}});
     auto sheet = MakeSheet();
-    Drive(*sheet,
-          {
-              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
-              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
-              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
-               [&] {
-                   FolderPage(*sheet).GroupName()->SetValue("Sea & Sun");
-                   sheet->PressButton(kNextButton);
-               }},
-              {On(*sheet, kFinishPage),
-               [&] {
-                   auto& finish = *dynamic_cast<CFinishPage*>(sheet->PageByTemplate(kFinishPage));
-                   EXPECT_EQ(finish.CountLabel()->Text(), "2 picture(s) were copied.");
-                   EXPECT_TRUE(finish.OpenDestination());
-                   opener.succeed = false;
-                   EXPECT_FALSE(finish.OpenDestination());
-                   EXPECT_EQ(Current(*sheet), kFinishPage);
-                   sheet->PressButton(kFinishButton);
-               }},
-          });
+    DrivePastServer(*sheet,
+                    {
+                        {OnListedFolderPage(*sheet),
+                         [&] {
+                             FolderPage(*sheet).GroupName()->SetValue("Sea & Sun");
+                             sheet->PressButton(kNextButton);
+                         }},
+                        {On(*sheet, kFinishPage),
+                         [&] {
+                             auto& finish =
+                                 *dynamic_cast<CFinishPage*>(sheet->PageByTemplate(kFinishPage));
+                             EXPECT_EQ(finish.CountLabel()->Text(), "2 picture(s) were copied.");
+                             EXPECT_TRUE(finish.OpenDestination());
+                             opener.succeed = false;
+                             EXPECT_FALSE(finish.OpenDestination());
+                             EXPECT_EQ(Current(*sheet), kFinishPage);
+                             sheet->PressButton(kFinishButton);
+                         }},
+                    });
     ASSERT_EQ(opener.opened.size(), 2u);
     EXPECT_EQ(opener.opened[0], "smb://127.0.0.20/FamilyLibrary/FamilyPhotos/Sea%20%26%20Sun/");
     ASSERT_EQ(boxes.messageBoxes.size(), 1u);
@@ -382,20 +395,19 @@ TEST_F(SheetTest, AnUnlistableLibrarySaysWhyAndTheUserCanStillGoOn) {
         names.clear();
         return ShareResult{ShareStatus::Unreachable, 0};
     };
-    Drive(*sheet,
-          {
-              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
-              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
-              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
-               [&] {
-                   EXPECT_TRUE(FolderPage(*sheet).Destinations()->Model().ShownList().empty());
-                   EXPECT_EQ(FolderPage(*sheet).ListingStatus()->Text().utf8_string(),
-                             "The folders of \\\\127.0.0.20\\FamilyLibrary cannot be listed: the "
-                             "server cannot be reached.");
-                   sheet->PressButton(kNextButton);
-               }},
-              {On(*sheet, kFinishPage), [&] { sheet->PressButton(kFinishButton); }},
-          });
+    DrivePastServer(
+        *sheet,
+        {
+            {OnListedFolderPage(*sheet),
+             [&] {
+                 EXPECT_TRUE(FolderPage(*sheet).Destinations()->Model().ShownList().empty());
+                 EXPECT_EQ(FolderPage(*sheet).ListingStatus()->Text().utf8_string(),
+                           "The folders of \\\\127.0.0.20\\FamilyLibrary cannot be listed: the "
+                           "server cannot be reached.");
+                 sheet->PressButton(kNextButton);
+             }},
+            {On(*sheet, kFinishPage), [&] { sheet->PressButton(kFinishButton); }},
+        });
     std::lock_guard lock(share->mutex);
     EXPECT_EQ(share->files["FamilyLibrary/Photo 1.jpg"], sources.Contents("a.jpg"))
         << "with no destination chosen the pictures go to the library itself";
@@ -412,15 +424,12 @@ TEST_F(SheetTest, ClosingTheSheetWhileCopyingWaitsForTheWorkerAndLeavesNothingBe
     };
     sources.Add("c.jpg", 8 << 20);
     sheet->pictures = sources.Pictures();
-    Drive(*sheet,
-          {
-              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
-              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
-              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
-               [&] { sheet->PressButton(kNextButton); }},
-              {[&] { return Current(*sheet) == kCopyingPage && writes > 2; },
-               [&] { sheet->EndModal(wxID_CANCEL); }},
-          });
+    DrivePastServer(*sheet,
+                    {
+                        {OnListedFolderPage(*sheet), [&] { sheet->PressButton(kNextButton); }},
+                        {[&] { return Current(*sheet) == kCopyingPage && writes > 2; },
+                         [&] { sheet->EndModal(wxID_CANCEL); }},
+                    });
     // Records the worker still posts have nowhere to go once the sheet is gone.
     sheet.reset();
     std::lock_guard lock(share->mutex);
@@ -450,27 +459,25 @@ TEST_F(SheetTest, ACopyThatHearsNothingFromTheServerSaysItIsWaitingUntilItMovesA
         }
         holdChanged.notify_all();
     };
-    Drive(*sheet,
-          {
-              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
-              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
-              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
-               [&] { sheet->PressButton(kNextButton); }},
-              {[&] { return Current(*sheet) == kCopyingPage; },
-               [&] {
-                   copying = dynamic_cast<CCopyingFilesPage*>(sheet->PageByTemplate(kCopyingPage));
-                   EXPECT_FALSE(copying->WaitingLabel()->IsShown());
-               }},
-              {[&] { return copying->WaitingLabel()->IsShown(); },
-               [&] {
-                   EXPECT_EQ(copying->WaitingLabel()->Text().utf8_string(),
-                             "Waiting for the server to answer…");
-                   release();
-               }},
-              {[&] { return !copying->WaitingLabel()->IsShown(); }, [] {}},
-              {On(*sheet, kFinishPage), [&] { sheet->PressButton(kFinishButton); }},
-          },
-          40s);
+    DrivePastServer(*sheet,
+                    {
+                        {OnListedFolderPage(*sheet), [&] { sheet->PressButton(kNextButton); }},
+                        {[&] { return Current(*sheet) == kCopyingPage; },
+                         [&] {
+                             copying = dynamic_cast<CCopyingFilesPage*>(
+                                 sheet->PageByTemplate(kCopyingPage));
+                             EXPECT_FALSE(copying->WaitingLabel()->IsShown());
+                         }},
+                        {[&] { return copying->WaitingLabel()->IsShown(); },
+                         [&] {
+                             EXPECT_EQ(copying->WaitingLabel()->Text().utf8_string(),
+                                       "Waiting for the server to answer…");
+                             release();
+                         }},
+                        {[&] { return !copying->WaitingLabel()->IsShown(); }, [] {}},
+                        {On(*sheet, kFinishPage), [&] { sheet->PressButton(kFinishButton); }},
+                    },
+                    40s);
     release();
 }
 
@@ -512,23 +519,20 @@ TEST_F(SheetTest, YesToStopRollsBackAndTryingAgainAtOnceCopiesEverythingOnce) {
         return ShareResult{};
     };
     boxes.messageBoxAnswer = wxID_YES;
-    Drive(*sheet,
-          {
-              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
-              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
-              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
-               [&] { sheet->PressButton(kNextButton); }},
-              {[&] { return Current(*sheet) == kCopyingPage && writes > 3; },
-               [&] { sheet->PressButton(0); }},
-              {On(*sheet, kCancelPage),
-               [&] {
-                   // Back and Next at once: the cancelled run may still be rolling back.
-                   slow = false;
-                   sheet->PressButton(kBackButton);
-                   sheet->PressButton(kNextButton);
-               }},
-              {On(*sheet, kFinishPage), [&] { sheet->PressButton(kFinishButton); }},
-          });
+    DrivePastServer(*sheet,
+                    {
+                        {OnListedFolderPage(*sheet), [&] { sheet->PressButton(kNextButton); }},
+                        {[&] { return Current(*sheet) == kCopyingPage && writes > 3; },
+                         [&] { sheet->PressButton(0); }},
+                        {On(*sheet, kCancelPage),
+                         [&] {
+                             // Back and Next at once: the cancelled run may still be rolling back.
+                             slow = false;
+                             sheet->PressButton(kBackButton);
+                             sheet->PressButton(kNextButton);
+                         }},
+                        {On(*sheet, kFinishPage), [&] { sheet->PressButton(kFinishButton); }},
+                    });
     ASSERT_EQ(boxes.messageBoxes.size(), 1u);
     EXPECT_NE(boxes.messageBoxes[0].message.find("Do you want to stop copying them?"),
               std::string::npos);
@@ -560,29 +564,26 @@ TEST_F(SheetTest, YesToStopWhileTheServerKeepsACopySaysSoOnTheCancelPage) {
     const auto cancelPage = [&]() -> CCancelPage& {
         return *dynamic_cast<CCancelPage*>(sheet->PageByTemplate(kCancelPage));
     };
-    Drive(*sheet,
-          {
-              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
-              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
-              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
-               [&] { sheet->PressButton(kNextButton); }},
-              {[&] { return Current(*sheet) == kCopyingPage && writes > 3; },
-               [&] { sheet->PressButton(0); }},
-              // The page shows at the Yes; the run's end, once its rollback gave up, adds the
-              // line about the copy it left.
-              {[&] {
-                   return Current(*sheet) == kCancelPage && !sheet->FileStep().IsRunning() &&
-                          cancelPage().FailureLine()->IsShown();
-               },
-               [&] {
-                   std::string line = cancelPage().FailureLine()->GetLabel().utf8_string();
-                   std::replace(line.begin(), line.end(), '\n', ' '); // wrapped to the page
-                   EXPECT_NE(line.find("1 file(s) this run copied could not be removed"),
-                             std::string::npos)
-                       << line;
-                   sheet->PressButton(kFinishButton);
-               }},
-          });
+    DrivePastServer(
+        *sheet, {
+                    {OnListedFolderPage(*sheet), [&] { sheet->PressButton(kNextButton); }},
+                    {[&] { return Current(*sheet) == kCopyingPage && writes > 3; },
+                     [&] { sheet->PressButton(0); }},
+                    // The page shows at the Yes; the run's end, once its rollback gave up, adds the
+                    // line about the copy it left.
+                    {[&] {
+                         return Current(*sheet) == kCancelPage && !sheet->FileStep().IsRunning() &&
+                                cancelPage().FailureLine()->IsShown();
+                     },
+                     [&] {
+                         std::string line = cancelPage().FailureLine()->GetLabel().utf8_string();
+                         std::replace(line.begin(), line.end(), '\n', ' '); // wrapped to the page
+                         EXPECT_NE(line.find("1 file(s) this run copied could not be removed"),
+                                   std::string::npos)
+                             << line;
+                         sheet->PressButton(kFinishButton);
+                     }},
+                });
     std::lock_guard lock(share->mutex);
     EXPECT_EQ(share->files.count("FamilyLibrary/FamilyPhotos/Photo/Photo 1.jpg"), 1u);
 }
@@ -633,25 +634,24 @@ TEST_F(SheetTest, ACameraRunCountsTheCopiesAndThePicturesThatStayedOnTheCamera) 
     sheet->cameraDeviceId = "usb:001,007";
     sheet->FileStep().SetCameraPictures(
         CameraPicturesThrough(system, std::make_shared<CRecordingRelease>()));
-    Drive(*sheet,
-          {
-              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
-              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
-              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
-               [&] {
-                   FolderPage(*sheet).GroupName()->SetValue("Park");
-                   sheet->PressButton(kNextButton);
-               }},
-              {On(*sheet, kFinishPage),
-               [&] {
-                   auto& finish = *dynamic_cast<CFinishPage*>(sheet->PageByTemplate(kFinishPage));
-                   EXPECT_EQ(finish.CountLabel()->Text(),
-                             "2 picture(s) were copied.\n"
-                             "1 picture(s) could not be copied from the camera.\n"
-                             "IMG_0002.JPG could not be copied: the picture cannot be read.");
-                   sheet->PressButton(kFinishButton);
-               }},
-          });
+    DrivePastServer(
+        *sheet, {
+                    {OnListedFolderPage(*sheet),
+                     [&] {
+                         FolderPage(*sheet).GroupName()->SetValue("Park");
+                         sheet->PressButton(kNextButton);
+                     }},
+                    {On(*sheet, kFinishPage),
+                     [&] {
+                         auto& finish =
+                             *dynamic_cast<CFinishPage*>(sheet->PageByTemplate(kFinishPage));
+                         EXPECT_EQ(finish.CountLabel()->Text(),
+                                   "2 picture(s) were copied.\n"
+                                   "1 picture(s) could not be copied from the camera.\n"
+                                   "IMG_0002.JPG could not be copied: the picture cannot be read.");
+                         sheet->PressButton(kFinishButton);
+                     }},
+                });
     EXPECT_EQ(system->opened, std::vector<std::string>{"usb:001,007"});
     std::lock_guard lock(share->mutex);
     EXPECT_EQ(share->files["FamilyLibrary/FamilyPhotos/Park/Park 1.jpg"], std::string(3000, 'a'));
@@ -668,23 +668,21 @@ TEST_F(SheetTest, AFileInTheWayIsToldOnTheFolderPageAndAnEmptyNameCopiesAsPhoto)
     }
     auto sheet = MakeSheet();
     wxComboBox* name = FolderPage(*sheet).GroupName();
-    Drive(*sheet,
-          {
-              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
-              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
-              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
-               [&] {
-                   name->SetValue("trip");
-                   sheet->PressButton(kNextButton);
-                   EXPECT_EQ(Current(*sheet), kFolderPage);
-                   name->SetValue("..");
-                   sheet->PressButton(kNextButton);
-                   EXPECT_EQ(Current(*sheet), kFolderPage);
-                   name->SetValue("");
-                   sheet->PressButton(kNextButton);
-               }},
-              {On(*sheet, kFinishPage), [&] { sheet->PressButton(kFinishButton); }},
-          });
+    DrivePastServer(*sheet,
+                    {
+                        {OnListedFolderPage(*sheet),
+                         [&] {
+                             name->SetValue("trip");
+                             sheet->PressButton(kNextButton);
+                             EXPECT_EQ(Current(*sheet), kFolderPage);
+                             name->SetValue("..");
+                             sheet->PressButton(kNextButton);
+                             EXPECT_EQ(Current(*sheet), kFolderPage);
+                             name->SetValue("");
+                             sheet->PressButton(kNextButton);
+                         }},
+                        {On(*sheet, kFinishPage), [&] { sheet->PressButton(kFinishButton); }},
+                    });
     ASSERT_EQ(boxes.messageBoxes.size(), 2u);
     EXPECT_EQ(boxes.messageBoxes[0].message,
               "A file named Trip is already in FamilyPhotos on the server. Please choose another "
@@ -749,23 +747,20 @@ TEST_F(SheetTest, TheCopyingPageShowsTheRateAndTheTimeLeftAfterTwoSeconds) {
     Clock::time_point copyingShown{};
     std::string line;
     Clock::duration after{};
-    Drive(*sheet,
-          {
-              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
-              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
-              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
-               [&] {
-                   sheet->PressButton(kNextButton);
-                   copyingShown = Clock::now();
-               }},
-              {[&] { return !copying.RateLabel()->Text().empty(); },
-               [&] {
-                   after = Clock::now() - copyingShown;
-                   line = copying.RateLabel()->Text().utf8_string();
-                   EXPECT_EQ(Current(*sheet), kCopyingPage);
-                   sheet->EndModal(wxID_CANCEL);
-               }},
-          });
+    DrivePastServer(*sheet, {
+                                {OnListedFolderPage(*sheet),
+                                 [&] {
+                                     sheet->PressButton(kNextButton);
+                                     copyingShown = Clock::now();
+                                 }},
+                                {[&] { return !copying.RateLabel()->Text().empty(); },
+                                 [&] {
+                                     after = Clock::now() - copyingShown;
+                                     line = copying.RateLabel()->Text().utf8_string();
+                                     EXPECT_EQ(Current(*sheet), kCopyingPage);
+                                     sheet->EndModal(wxID_CANCEL);
+                                 }},
+                            });
     EXPECT_GE(after, 2s) << line;
     // A piece of a few MiB every half second: some MB/s, and the rest of the picture in seconds.
     EXPECT_THAT(line,
@@ -1036,20 +1031,17 @@ TEST_F(StopQuestionTest, ACancelWhoseRollbackFailsSaysSoOnTheCancelPage) {
     // The cancel page is drawn at once; the rollback's end must redraw it.
     int pageWhenTheRunEnded = 0;
     sheet->onPageShown = [&](int page) { shown.push_back(page); };
-    Drive(*sheet,
-          {
-              {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
-              {On(*sheet, kDevicePage), [&] { sheet->PressButton(kNextButton); }},
-              {[&] { return Current(*sheet) == kFolderPage && !FolderPage(*sheet).IsListing(); },
-               [&] { sheet->PressButton(kNextButton); }},
-              {[&] { return Current(*sheet) == kCopyingPage && slowWrites > 3; },
-               [&] { sheet->PressButton(0); }},
-              {[&] { return Current(*sheet) == kCancelPage && sheet->lastFailure.Failed(); },
-               [&] {
-                   pageWhenTheRunEnded = Current(*sheet);
-                   sheet->EndModal(wxID_CANCEL);
-               }},
-          });
+    DrivePastServer(
+        *sheet, {
+                    {OnListedFolderPage(*sheet), [&] { sheet->PressButton(kNextButton); }},
+                    {[&] { return Current(*sheet) == kCopyingPage && slowWrites > 3; },
+                     [&] { sheet->PressButton(0); }},
+                    {[&] { return Current(*sheet) == kCancelPage && sheet->lastFailure.Failed(); },
+                     [&] {
+                         pageWhenTheRunEnded = Current(*sheet);
+                         sheet->EndModal(wxID_CANCEL);
+                     }},
+                });
     EXPECT_EQ(pageWhenTheRunEnded, kCancelPage);
     CCancelPage& cancel = CancelPage(*sheet);
     EXPECT_TRUE(cancel.CancelledLine()->IsShown()) << "the run was cancelled";
