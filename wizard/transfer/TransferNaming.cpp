@@ -125,15 +125,27 @@ std::optional<int> NumberOfGroupName(std::string_view name, std::string_view gro
     return static_cast<int>(value);
 }
 
-int FindLastNumber(CAbstractShareSession* session, const std::string& folder,
-                   const std::string& groupName) {
-    std::vector<ShareEntry> entries;
+ShareResult ListForNumbering(CAbstractShareSession* session, const std::string& folder,
+                             std::vector<ShareEntry>& entries) {
+    entries.clear();
     const ShareResult listed = session != nullptr ? session->List(folder, entries)
                                                   : ShareResult{ShareStatus::NotSupported};
     if (!listed.ok()) {
         std::printf("Invalid File Handle. GetLastError reports %d\n", listed.error);
+    }
+    return listed;
+}
+
+int FindLastNumber(CAbstractShareSession* session, const std::string& folder,
+                   const std::string& groupName) {
+    std::vector<ShareEntry> entries;
+    if (!ListForNumbering(session, folder, entries).ok()) {
         return 0;
     }
+    return LastNumberAmong(entries, groupName);
+}
+
+int LastNumberAmong(const std::vector<ShareEntry>& entries, const std::string& groupName) {
     bool anyOfGroup = false;
     int best = -1;
     for (const ShareEntry& entry : entries) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The library share of the job: "familylibrary" or "mylibrary" from the branding settings.
 std::string LibraryShareOf(const CTransferProperties& properties);
@@ -50,3 +51,8 @@ std::optional<int> NumberOfGroupName(std::string_view name, std::string_view gro
 // that cannot take files) the folder cannot be listed.
 int FindLastNumber(CAbstractShareSession* session, const std::string& folder,
                    const std::string& groupName);
+// The listing FindLastNumber reads, with its diagnostic line when it fails.
+ShareResult ListForNumbering(CAbstractShareSession* session, const std::string& folder,
+                             std::vector<ShareEntry>& entries);
+// FindLastNumber over a listing already read.
+int LastNumberAmong(const std::vector<ShareEntry>& entries, const std::string& groupName);

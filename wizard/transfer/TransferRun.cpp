@@ -37,16 +37,17 @@ void CTransferRun::Prepare() {
                         made.Message().c_str());
         }
     }
-    RemoveLeftoverTemporaries();
-    m_properties.number = FindLastNumber(session, m_folder, m_properties.groupName);
+    // One listing serves the clean-up and the numbering.
+    std::vector<ShareEntry> entries;
+    m_properties.number = 0;
+    if (ListForNumbering(session, m_folder, entries).ok()) {
+        RemoveLeftoverTemporaries(entries);
+        m_properties.number = LastNumberAmong(entries, m_properties.groupName);
+    }
 }
 
-void CTransferRun::RemoveLeftoverTemporaries() {
+void CTransferRun::RemoveLeftoverTemporaries(const std::vector<ShareEntry>& entries) {
     CAbstractShareSession* session = m_transfer.Session();
-    std::vector<ShareEntry> entries;
-    if (session == nullptr || !session->List(m_folder, entries).ok()) {
-        return;
-    }
     for (const ShareEntry& entry : entries) {
         if (entry.isFolder || !IsTemporaryCopyName(entry.name)) {
             continue;

@@ -72,7 +72,7 @@ public:
     void SetCleanupPatience(std::chrono::milliseconds patience) { m_patience = patience; }
 
 private:
-    void RemoveLeftoverTemporaries();
+    void RemoveLeftoverTemporaries(const std::vector<ShareEntry>& entries);
     // Removes the paths, retrying while the server cannot be reached; returns how many stay.
     int RemovePaths(std::vector<std::string> pending);
 
