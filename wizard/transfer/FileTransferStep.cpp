@@ -222,7 +222,7 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
     callback.OnBegin();
 
     std::vector<size_t> copied; // in the order of the run's copies
-    PassedOver skipped;
+    PassedOver passedOver;
     for (size_t picture = 0; picture < set.Count(); ++picture) {
         const std::unique_ptr<CAbstractPictureSource> source = set.Source(picture);
         switch (run.CopyPicture(*source, set.NumberOf(picture))) {
@@ -230,47 +230,47 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
             copied.push_back(picture);
             break;
         case CTransferRun::CopyOutcome::Stopped:
-            return {true, false, skipped};
+            return {true, false, passedOver};
         case CTransferRun::CopyOutcome::Failed:
             if (!set.PassesOver(run.Failure())) {
-                return {false, false, skipped};
+                return {false, false, passedOver};
             }
-            if (skipped.count++ == 0) {
-                skipped.first = run.Failure();
+            if (passedOver.count++ == 0) {
+                passedOver.first = run.Failure();
             }
             run.ForgetFailure();
             break;
         }
     }
-    if (skipped.count > 0 && copied.empty()) {
+    if (passedOver.count > 0 && copied.empty()) {
         // Nothing arrived: the run failed, for the reason of its first picture, however many
         // it passed over.
-        run.SetFailure(skipped.first);
-        return {false, false, skipped};
+        run.SetFailure(passedOver.first);
+        return {false, false, passedOver};
     }
     // Originals go only when every one of them has its copy: a run that passed over a picture
     // deletes none.
     const bool deleting =
-        properties.deleteAfterCopy && skipped.count == 0 && copied.size() == set.Count();
+        properties.deleteAfterCopy && passedOver.count == 0 && copied.size() == set.Count();
     // Reading the copies back only guards the delete: when the originals stay, a listing that
     // fails must not take good copies away.
     if (deleting && !run.VerifyCopies()) {
-        return {false, false, skipped};
+        return {false, false, passedOver};
     }
     // A cancel confirmed while the last picture was copied still takes the run back.
     callback.WaitForRunGate();
     if (control.IsCancelled()) {
-        return {true, false, skipped};
+        return {true, false, passedOver};
     }
     if (!deleting) {
-        return {false, true, skipped};
+        return {false, true, passedOver};
     }
     const std::vector<CTransferRun::Copy>& copies = run.Copies();
     for (size_t index = 0; index < copied.size(); ++index) {
         if (!set.CopyStandsIn(copied[index], copies[index].size, copies[index].listedSize)) {
             std::printf("The copy %s cannot stand in for %s: no original is deleted\n",
                         copies[index].path.c_str(), copies[index].source.c_str());
-            return {false, true, skipped};
+            return {false, true, passedOver};
         }
     }
     callback.OnSwitchToDelete();
@@ -278,19 +278,19 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
         const size_t picture = copied[index];
         callback.WaitForRunGate();
         if (control.IsCancelled()) {
-            return {true, true, skipped};
+            return {true, true, passedOver};
         }
         callback.WaitForRunGate();
         if (callback.OnDeleteFile(properties.total, set.NumberOf(picture), set.NameOf(picture))) {
-            return {true, true, skipped};
+            return {true, true, passedOver};
         }
         const CAbstractPictureSet::DeleteOutcome outcome = set.DeleteOriginal(picture);
         if (outcome == CAbstractPictureSet::DeleteOutcome::Kept) {
-            ++skipped.originalsKept;
+            ++passedOver.originalsKept;
         } else if (outcome == CAbstractPictureSet::DeleteOutcome::KeptAndStop) {
-            skipped.originalsKept += static_cast<uint32_t>(copied.size() - index);
+            passedOver.originalsKept += static_cast<uint32_t>(copied.size() - index);
             break;
         }
     }
-    return {false, true, skipped};
+    return {false, true, passedOver};
 }
