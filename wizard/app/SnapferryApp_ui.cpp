@@ -17,6 +17,8 @@
 #include "wizard/camera/linux/GphotoCamera.h"
 #include "wizard/search/FindFilesDlg_ui.h"
 #include "wizard/search/FindFilesStep.h"
+#include "wizard/search/MediaGroups.h"
+#include "wizard/search/MediaKinds.h"
 #include "wizard/search/SearchEventLoop_ui.h"
 #include "wizard/sheet/PageFlow.h"
 #include "wizard/sheet/RunOutcome.h"
@@ -44,10 +46,6 @@ constexpr unsigned kFoundText = 198;        // "Found: %d picture(s)", as the se
 // A fixed text, as the program always had it.
 constexpr const char* kAlreadyRunning =
     "Only once instance of this program is to be run at a time.";
-
-// The picture files the folder search looks for, compared exactly.
-constexpr const char* kPictureExtensions[] = {".JPG", ".jpg", ".JPEG", ".jpeg", ".GIF",
-                                              ".gif", ".PNG", ".png",  ".BMP",  ".bmp"};
 
 void ShowError(const std::string& text) {
     // The text also goes to standard output, where a log of the run finds it.
@@ -110,6 +108,9 @@ int RunSheet(CSnapferryPropSheet& sheet) {
     const int answer = sheet.Run();
     std::printf("Wizard closed: %s, %u picture(s) copied",
                 answer == wxID_OK ? "finished" : "cancelled", sheet.copiedCount);
+    if (sheet.videoCount > 0) {
+        std::printf(", %u video(s)", sheet.videoCount);
+    }
     if (sheet.skippedCount > 0) {
         std::printf(", %u passed over", sheet.skippedCount);
     }
@@ -199,7 +200,7 @@ int CSnapferryApp::RunFolderMode() {
     CWxSearchEventLoop loop;
     CFindFilesStatusWindow statusWindow;
     CFindFilesStep search(loop);
-    for (const char* extension : kPictureExtensions) {
+    for (const std::string& extension : SearchExtensions()) {
         search.AddExtension(extension);
     }
     search.SetStatusWindow(&statusWindow);
@@ -208,7 +209,8 @@ int CSnapferryApp::RunFolderMode() {
     if (search.Result() == CFindFilesStep::kResultCancelled) {
         return kExitCancelled;
     }
-    if (search.Found().empty()) {
+    // Sidecars alone are not copied: a folder of them has nothing to copy.
+    if (GroupFoundPictures(search.Found(), true).empty()) {
         std::printf("No pictures found in %s\n", folder.c_str());
         return kExitNothingToDo;
     }

@@ -37,6 +37,8 @@ protected:
         properties.location = "Camera";
         properties.cameraMode = true;
         properties.cameraDeviceId = kPort;
+        // The cases below are about pictures; those with videos say so.
+        properties.copyVideos = false;
         system->cameras = {{"Fake Camera", kPort}};
         system->makeCamera = [this](const CameraPort&) {
             return std::make_unique<CBorrowedCamera>(camera);
@@ -77,7 +79,7 @@ protected:
     CFileTransferStep step;
 };
 
-TEST_F(CameraTransferTest, AVideoBeforeThePicturesIsLeftOutOfTheCopiesAndOfTheirNumbers) {
+TEST_F(CameraTransferTest, AVideoNotWantedIsLeftOutOfTheCopiesAndOfTheirNumbers) {
     camera.AddFolder("/", "DCIM");
     camera.AddFolder("/DCIM", "100TEST");
     camera.AddFolder("/DCIM", "101TEST");
