@@ -137,6 +137,30 @@ TEST_F(CameraTransferTest, NamesComeFromTheTypesAndSameNamesInTwoFoldersAreTwoCo
     EXPECT_EQ(poster.All<kvGroupStatusAsyncData>().back()->pictureCount, 5);
 }
 
+TEST_F(CameraTransferTest, ARawFileItsJpegAndSidecarTakeOneNumberAndGoTogether) {
+    properties.copyVideos = true;
+    properties.deleteAfterCopy = true;
+    camera.AddFolder("/", "DCIM");
+    camera.AddFolder("/DCIM", "100TEST");
+    camera.AddData("/DCIM/100TEST", "IMG_0001.CR2", "image/x-raw", Pattern(700, 1));
+    camera.AddData("/DCIM/100TEST", "IMG_0001.JPG", "image/jpeg", Pattern(300, 2));
+    camera.AddData("/DCIM/100TEST", "IMG_0001.XMP", "application/octet-stream", "<x/>");
+    camera.AddData("/DCIM/100TEST", "MVI_0002.MOV", "video/quicktime", Pattern(900, 3));
+    camera.AddData("/DCIM/100TEST", "IMG_0005.XMP", "application/octet-stream", "<y/>");
+    step.Run(properties);
+
+    EXPECT_EQ(Copied(),
+              Paths({"Holiday 1.cr2", "Holiday 1.jpg", "Holiday 1.xmp", "Holiday 2.mov"}));
+    EXPECT_EQ(OnShare("Holiday 1.xmp"), "<x/>");
+    EXPECT_EQ(properties.total, 2u);
+    EXPECT_EQ(poster.Done().picturesCopied, 1u);
+    EXPECT_EQ(poster.Done().videosCopied, 1u);
+    EXPECT_EQ(camera.deleted, (std::vector<std::string>{
+                                  "/DCIM/100TEST/IMG_0001.CR2", "/DCIM/100TEST/IMG_0001.JPG",
+                                  "/DCIM/100TEST/IMG_0001.XMP", "/DCIM/100TEST/MVI_0002.MOV"}));
+    EXPECT_TRUE(camera.Holds("/DCIM/100TEST", "IMG_0005.XMP"));
+}
+
 class CameraDeleteTest : public CameraTransferTest {
 protected:
     void SetUp() override {
