@@ -10,6 +10,7 @@
 #include "wizard/app/DesktopRegistration.h"
 #include "wizard/app/SingleInstance.h"
 #include "wizard/app/WizardHelp.h"
+#include "wizard/app/linux/GioCameraLinks.h"
 #include "wizard/app/linux/VolumeInfo.h"
 #include "wizard/camera/CameraFinder.h"
 #include "wizard/camera/CameraTransfer.h"
@@ -43,6 +44,8 @@ constexpr unsigned kUsage = 134;
 constexpr unsigned kFolderMissing = 175;    // "The folder %s does not exist."
 constexpr unsigned kFolderUnreadable = 176; // "The folder %s cannot be read: %s."
 constexpr unsigned kFoundText = 198;        // "Found: %d picture(s)", as the search counts
+constexpr unsigned kUnusableLocation = 272; // "%s is neither a folder nor a camera that ..."
+constexpr unsigned kCameraNotFound = 273;   // "The camera %s cannot be found. ..."
 // A fixed text, as the program always had it.
 constexpr const char* kAlreadyRunning =
     "Only once instance of this program is to be run at a time.";
@@ -169,10 +172,21 @@ int CSnapferryApp::RunWizard() {
         // A stray file must never lock the user out: go on, and say so.
         std::printf("Single instance not checked: %s\n", lock.diagnostic.c_str());
     }
+    if (m_command.mode == WizardMode::NamedCamera) {
+        CGioCameraLinks links;
+        m_command = ResolveNamedCamera(std::move(m_command), links);
+    }
     switch (m_command.mode) {
     case WizardMode::Usage:
         ShowError(FormatBrandedText(kUsage, m_programPath));
         return kExitUsage;
+    case WizardMode::UnusableLocation:
+        ShowError(FormatBrandedText(kUnusableLocation, m_command.location));
+        return kExitFailed;
+    case WizardMode::NamedCamera:
+        // The desktop knows no camera of that name (any more): it was unplugged meanwhile.
+        ShowError(FormatBrandedText(kCameraNotFound, m_command.cameraName));
+        return kExitFailed;
     case WizardMode::Folder:
         return RunFolderMode();
     case WizardMode::Camera:
