@@ -233,12 +233,16 @@ void CGphotoCamera::AddCardFiles(const std::string& folder, std::vector<std::str
         }
         added.push_back(name);
     }
-    // The library lists a folder's files by name; the card's own follow in the same order.
-    std::sort(added.begin(), added.end());
+    if (added.empty()) {
+        return;
+    }
     for (std::string& name : added) {
         m_cardOnlyFiles.insert(CameraChild(folder, name));
         names.push_back(std::move(name));
     }
+    // In the order of the names, as the library gives a folder's files, so that a picture's
+    // files keep their order whichever of them the library knows.
+    std::sort(names.begin(), names.end());
 }
 
 std::string CGphotoCamera::CardPathOf(const std::string& folder, const std::string& name) const {
