@@ -18,7 +18,6 @@
 #include "wizard/camera/linux/GphotoCamera.h"
 #include "wizard/search/FindFilesDlg_ui.h"
 #include "wizard/search/FindFilesStep.h"
-#include "wizard/search/MediaGroups.h"
 #include "wizard/search/MediaKinds.h"
 #include "wizard/search/SearchEventLoop_ui.h"
 #include "wizard/sheet/PageFlow.h"
@@ -29,6 +28,7 @@
 #include <wx/init.h>
 #include <wx/msgdlg.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -224,7 +224,10 @@ int CSnapferryApp::RunFolderMode() {
         return kExitCancelled;
     }
     // Sidecars alone are not copied: a folder of them has nothing to copy.
-    if (GroupFoundPictures(search.Found(), true).empty()) {
+    const FoundSet& found = search.Found();
+    if (std::all_of(found.begin(), found.end(), [](const FoundPicture& picture) {
+            return MediaKindOfName(picture.name) == MediaKind::Sidecar;
+        })) {
         std::printf("No pictures found in %s\n", folder.c_str());
         return kExitNothingToDo;
     }

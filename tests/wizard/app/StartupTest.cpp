@@ -131,7 +131,9 @@ TEST_F(StartupTest, CommandsOutsideTheTableShowTheUsageWithTheProgramAsTyped) {
 }
 
 TEST_F(StartupTest, AFolderWithoutPicturesEndsSilentlyAndAMissingOneIsNamed) {
-    const fs::path pictures = Pictures({"IMG_0001.Jpg", "IMG_0002.jPG", "notes.txt"});
+    // Mixed-case extensions are not searched for; a sidecar alone is nothing to copy.
+    const fs::path pictures =
+        Pictures({"IMG_0001.Jpg", "IMG_0002.jPG", "notes.txt", "IMG_0003.xmp", "IMG_0004.XMP"});
     auto run = Start({"/UPLOAD", pictures.string()});
     EXPECT_EQ(run->Wait(20s), 4);
 
