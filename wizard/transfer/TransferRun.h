@@ -84,6 +84,10 @@ public:
     void SetCleanupPatience(std::chrono::milliseconds patience) { m_patience = patience; }
 
 private:
+    // Announces the picture as number `index` and copies it under `name`; NameTaken when the
+    // name is someone else's, and nothing was written.
+    CopyOutcome CopyUnder(CAbstractPictureSource& picture, const std::string& source,
+                          const std::string& name, uint32_t index);
     void RemoveLeftoverTemporaries(const std::vector<ShareEntry>& entries);
     // Removes the paths, retrying while the server cannot be reached; returns how many stay.
     int RemovePaths(std::vector<std::string> pending);
