@@ -250,8 +250,8 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
             copied.resize(copied.size() - pictureCopies);
             pictureCopies = 0;
             passedOver = passedBeforePicture;
-            picture =
-                pictureStart - 1; // wraps for the first picture, and the loop's step undoes it
+            // Wraps round for the first picture; the loop's step brings it back to 0.
+            picture = pictureStart - 1;
             break;
         case CTransferRun::CopyOutcome::Stopped:
             return {true, false, passedOver};
