@@ -114,14 +114,20 @@ TEST(GphotoFinding, MoreThanTwentyCamerasEndTheWizardSilently) {
 TEST(GphotoFinding, ACameraHoldingNoPictureHasNoPicturesToCopy) {
     IN_CAMERA_WORLD();
     const TmpfsCamera card("card");
-    card.Write("DCIM/100TEST/MVI_0001.MOV", RandomBytes(2000, 1));
+    card.Write("DCIM/100TEST/IMG_0009.XMP", "<x/>"); // a sidecar alone is not copied
     card.Write("DCIM/100TEST/NOTES.TXT", "notes");
     CGphotoCameraSystem system;
     CUnexpectedRelease release;
-    const CameraFind find = FindCamera(card.Port(), system, release);
+    CameraFind find = FindCamera(card.Port(), system, release);
     EXPECT_EQ(find.status, CameraFindStatus::Found);
     EXPECT_TRUE(find.noPictures);
     EXPECT_TRUE(find.cannotDelete);
+
+    // Videos alone are copied, as they are from the card as a folder.
+    card.Write("DCIM/100TEST/MVI_0001.MOV", RandomBytes(2000, 1));
+    find = FindCamera(card.Port(), system, release);
+    EXPECT_FALSE(find.noPictures);
+    EXPECT_FALSE(find.cannotDelete);
 
     const auto camera = OpenCamera(system, card.Port());
     ASSERT_TRUE(camera);
