@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Times the picture search against find(1) with the wizard's ten extensions over a tree of
-# 100,000 files in 5,000 folders, side by side with a warm page cache, and measures the found
-# set's memory per picture. Usage: bash scripts/bench-search.sh [RUNS] (default 9; medians).
+# Times the picture search against find(1) with the wizard's extensions (each in both letter
+# cases) over a tree of 100,000 files in 5,000 folders, side by side with a warm page cache, and
+# measures the found set's memory per picture. Usage: bash scripts/bench-search.sh [RUNS]
+# (default 9; medians).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

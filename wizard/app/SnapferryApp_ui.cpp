@@ -10,6 +10,7 @@
 #include "wizard/app/DesktopRegistration.h"
 #include "wizard/app/SingleInstance.h"
 #include "wizard/app/WizardHelp.h"
+#include "wizard/app/linux/GioCameraLinks.h"
 #include "wizard/app/linux/VolumeInfo.h"
 #include "wizard/camera/CameraFinder.h"
 #include "wizard/camera/CameraTransfer.h"
@@ -17,6 +18,7 @@
 #include "wizard/camera/linux/GphotoCamera.h"
 #include "wizard/search/FindFilesDlg_ui.h"
 #include "wizard/search/FindFilesStep.h"
+#include "wizard/search/MediaKinds.h"
 #include "wizard/search/SearchEventLoop_ui.h"
 #include "wizard/sheet/PageFlow.h"
 #include "wizard/sheet/RunOutcome.h"
@@ -26,6 +28,7 @@
 #include <wx/init.h>
 #include <wx/msgdlg.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -41,13 +44,11 @@ constexpr unsigned kUsage = 134;
 constexpr unsigned kFolderMissing = 175;    // "The folder %s does not exist."
 constexpr unsigned kFolderUnreadable = 176; // "The folder %s cannot be read: %s."
 constexpr unsigned kFoundText = 198;        // "Found: %d picture(s)", as the search counts
+constexpr unsigned kUnusableLocation = 272; // "%s is neither a folder nor a camera that ..."
+constexpr unsigned kCameraNotFound = 273;   // "The camera %s cannot be found. ..."
 // A fixed text, as the program always had it.
 constexpr const char* kAlreadyRunning =
     "Only once instance of this program is to be run at a time.";
-
-// The picture files the folder search looks for, compared exactly.
-constexpr const char* kPictureExtensions[] = {".JPG", ".jpg", ".JPEG", ".jpeg", ".GIF",
-                                              ".gif", ".PNG", ".png",  ".BMP",  ".bmp"};
 
 void ShowError(const std::string& text) {
     // The text also goes to standard output, where a log of the run finds it.
@@ -110,6 +111,9 @@ int RunSheet(CSnapferryPropSheet& sheet) {
     const int answer = sheet.Run();
     std::printf("Wizard closed: %s, %u picture(s) copied",
                 answer == wxID_OK ? "finished" : "cancelled", sheet.copiedCount);
+    if (sheet.videoCount > 0) {
+        std::printf(", %u video(s)", sheet.videoCount);
+    }
     if (sheet.skippedCount > 0) {
         std::printf(", %u passed over", sheet.skippedCount);
     }
@@ -168,10 +172,21 @@ int CSnapferryApp::RunWizard() {
         // A stray file must never lock the user out: go on, and say so.
         std::printf("Single instance not checked: %s\n", lock.diagnostic.c_str());
     }
+    if (m_command.mode == WizardMode::NamedCamera) {
+        CGioCameraLinks links;
+        m_command = ResolveNamedCamera(std::move(m_command), links);
+    }
     switch (m_command.mode) {
     case WizardMode::Usage:
         ShowError(FormatBrandedText(kUsage, m_programPath));
         return kExitUsage;
+    case WizardMode::UnusableLocation:
+        ShowError(FormatBrandedText(kUnusableLocation, m_command.location));
+        return kExitFailed;
+    case WizardMode::NamedCamera:
+        // The desktop knows no camera of that name (any more): it was unplugged meanwhile.
+        ShowError(FormatBrandedText(kCameraNotFound, m_command.cameraName));
+        return kExitFailed;
     case WizardMode::Folder:
         return RunFolderMode();
     case WizardMode::Camera:
@@ -199,7 +214,7 @@ int CSnapferryApp::RunFolderMode() {
     CWxSearchEventLoop loop;
     CFindFilesStatusWindow statusWindow;
     CFindFilesStep search(loop);
-    for (const char* extension : kPictureExtensions) {
+    for (const std::string& extension : SearchExtensions()) {
         search.AddExtension(extension);
     }
     search.SetStatusWindow(&statusWindow);
@@ -208,7 +223,11 @@ int CSnapferryApp::RunFolderMode() {
     if (search.Result() == CFindFilesStep::kResultCancelled) {
         return kExitCancelled;
     }
-    if (search.Found().empty()) {
+    // Sidecars alone are not copied: a folder of them has nothing to copy.
+    const FoundSet& found = search.Found();
+    if (std::all_of(found.begin(), found.end(), [](const FoundPicture& picture) {
+            return MediaKindOfName(picture.name) == MediaKind::Sidecar;
+        })) {
         std::printf("No pictures found in %s\n", folder.c_str());
         return kExitNothingToDo;
     }

@@ -1,5 +1,6 @@
 #include "wizard/app/WizardCommandLine.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -136,6 +137,64 @@ std::string CameraPortOfGphotoUri(std::string_view uri) {
     return port;
 }
 
+std::string CameraNameOfGphotoUri(std::string_view uri) {
+    constexpr std::string_view scheme = "gphoto2://";
+    if (!StartsWithIgnoringCase(uri, scheme) || HasQueryOrFragment(uri)) {
+        return {};
+    }
+    std::string_view rest = uri.substr(scheme.size());
+    if (rest.ends_with('/')) {
+        rest.remove_suffix(1);
+    }
+    const size_t slash = rest.find('/');
+    const std::string_view host = rest.substr(0, slash);
+    if (slash != std::string_view::npos) {
+        // One storage folder at most: a link into the camera's folders is not the camera.
+        const std::string_view store = rest.substr(slash + 1);
+        if (store.empty() || store.find('/') != std::string_view::npos) {
+            return {};
+        }
+    }
+    const std::optional<std::string> name = PercentDecode(host);
+    if (!name || name->empty() || name->find_first_of("[]/") != std::string::npos ||
+        HasControlCharacter(*name)) {
+        return {};
+    }
+    return *name;
+}
+
+std::string UsbPortOfDevicePath(std::string_view devicePath) {
+    constexpr std::string_view prefix = "/dev/bus/usb/";
+    if (!devicePath.starts_with(prefix)) {
+        return {};
+    }
+    const std::string_view rest = devicePath.substr(prefix.size());
+    auto isNumber = [](std::string_view text) {
+        return text.size() == 3 &&
+               std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    const size_t slash = rest.find('/');
+    if (slash == std::string_view::npos || !isNumber(rest.substr(0, slash)) ||
+        !isNumber(rest.substr(slash + 1))) {
+        return {};
+    }
+    return std::string("usb:")
+        .append(rest.substr(0, slash))
+        .append(",")
+        .append(rest.substr(slash + 1));
+}
+
+WizardCommand ResolveNamedCamera(WizardCommand command, CAbstractCameraLinks& links) {
+    if (command.mode != WizardMode::NamedCamera) {
+        return command;
+    }
+    if (std::string port = links.PortOfNamedCamera(command.cameraName); !port.empty()) {
+        command.mode = WizardMode::Camera;
+        command.deviceId = std::move(port);
+    }
+    return command;
+}
+
 WizardCommand ParseWizardCommandLine(std::span<const std::string> args) {
     WizardCommand command;
     if (args.empty()) {
@@ -166,6 +225,14 @@ WizardCommand ParseWizardCommandLine(std::span<const std::string> args) {
         } else if (std::string port = CameraPortOfGphotoUri(second); !port.empty()) {
             command.mode = WizardMode::Camera;
             command.deviceId = std::move(port);
+        } else if (std::string name = CameraNameOfGphotoUri(second); !name.empty()) {
+            command.mode = WizardMode::NamedCamera;
+            command.cameraName = std::move(name);
+            command.location = second;
+        } else if (!second.empty()) {
+            // The usage text would not say what was wrong with what the desktop gave.
+            command.mode = WizardMode::UnusableLocation;
+            command.location = second;
         }
     }
     return command;

@@ -3,6 +3,7 @@
 #include "common/branding/Branding.h"
 #include "wizard/camera/CameraPictures.h"
 
+#include <optional>
 #include <vector>
 
 namespace {
@@ -61,21 +62,26 @@ CameraFind FindCamera(const std::string& deviceId, CAbstractCameraSystem& system
     if (!opened.result.ok()) {
         return find; // shown as a camera without pictures
     }
-    // Only the first picture matters here; the copy walks them all.
-    bool found = false;
-    CameraFileFacts first;
+    // Only the first picture matters here (the first video on a camera of videos alone); the copy
+    // walks them all.
+    std::optional<CameraFileFacts> firstPicture;
+    std::optional<CameraFileFacts> firstVideo;
     const CameraResult walked = WalkCamera(*opened.camera, [&](const CameraItem& item) {
-        if (!IsCameraPicture(item)) {
+        const MediaKind kind = CameraMediaKind(item);
+        if (kind == MediaKind::Video && !firstVideo) {
+            firstVideo = item.facts;
+        }
+        if (kind != MediaKind::Picture) {
             return CameraWalkAction::Continue;
         }
-        found = true;
-        first = item.facts;
+        firstPicture = item.facts;
         return CameraWalkAction::Stop;
     });
-    if (!walked.ok() || !found) {
+    const std::optional<CameraFileFacts>& first = firstPicture ? firstPicture : firstVideo;
+    if (!walked.ok() || !first) {
         return find;
     }
     find.noPictures = false;
-    find.cannotDelete = !(first.permissionsKnown && first.canDelete);
+    find.cannotDelete = !(first->permissionsKnown && first->canDelete);
     return find;
 }

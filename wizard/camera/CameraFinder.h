@@ -18,12 +18,15 @@ enum class CameraFindStatus : std::uint8_t {
 
 struct CameraFind {
     CameraFindStatus status = CameraFindStatus::EndSilently;
-    std::string deviceId;     // the matched camera's port
-    std::string displayName;  // its model name, for the welcome page
-    std::string driveText;    // one space: a camera has no drive
-    bool noPictures = true;   // it cannot be opened or listed, or holds no picture
-    bool cannotDelete = true; // its first picture may not be deleted (or there is none)
-    std::string reason;       // Unavailable: a sentence for the user
+    std::string deviceId;    // the matched camera's port
+    std::string displayName; // its model name, for the welcome page
+    std::string driveText;   // one space: a camera has no drive
+    // It cannot be opened or listed, or holds neither a picture nor a video (a sidecar alone is
+    // not copied).
+    bool noPictures = true;
+    // Its first picture (its first video, without pictures) may not be deleted, or there is none.
+    bool cannotDelete = true;
+    std::string reason; // Unavailable: a sentence for the user
 };
 
 // Opens the camera on port. When the desktop holds it, asks the desktop once to let it go and

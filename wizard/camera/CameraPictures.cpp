@@ -1,5 +1,7 @@
 #include "wizard/camera/CameraPictures.h"
 
+#include "wizard/search/MediaGroups.h"
+
 #include <algorithm>
 #include <cctype>
 #include <unordered_set>
@@ -129,31 +131,54 @@ bool IsPictureMediaType(std::string_view mimeType) {
     return type.size() > 6 && type.starts_with("image/");
 }
 
-std::vector<CameraPicture> CameraPicturesOf(const std::vector<CameraItem>& items) {
-    std::vector<CameraPicture> pictures;
+std::vector<CameraPicture> CameraPicturesOf(const std::vector<CameraItem>& items, bool withVideos) {
+    std::vector<const CameraItem*> distinct;
+    std::vector<std::string> suffixes;
     std::unordered_set<std::string> seen;
     for (const CameraItem& item : items) {
-        if (IsCameraPicture(item) && seen.insert(item.FullPath()).second) {
-            pictures.push_back({item, static_cast<std::uint32_t>(pictures.size() + 1), 0});
+        const MediaKind kind = CameraMediaKind(item);
+        if (kind != MediaKind::None && seen.insert(item.FullPath()).second) {
+            distinct.push_back(&item);
+            suffixes.push_back(kind == MediaKind::Sidecar
+                                   ? Lowered(MediaCopySuffix(item.name, kind))
+                                   : CameraCopyExtension(item.name, item.facts.mimeType));
+        }
+    }
+    std::vector<MediaFile> files;
+    files.reserve(distinct.size());
+    for (size_t i = 0; i < distinct.size(); ++i) {
+        files.push_back(
+            {distinct[i]->folder, distinct[i]->name, CameraMediaKind(*distinct[i]), suffixes[i]});
+    }
+    const std::vector<MediaGroup> groups = GroupMediaFiles(files, withVideos);
+    std::vector<CameraPicture> pictures;
+    for (size_t number = 0; number < groups.size(); ++number) {
+        for (const size_t file : groups[number].files) {
+            CameraPicture& picture = pictures.emplace_back();
+            picture.item = *distinct[file];
+            picture.index = static_cast<std::uint32_t>(number + 1);
+            picture.startsPicture = file == groups[number].files.front();
+            picture.video = groups[number].kind == MediaKind::Video;
+            picture.copyExtension = suffixes[file];
         }
     }
     for (CameraPicture& picture : pictures) {
-        picture.count = static_cast<std::uint32_t>(pictures.size());
+        picture.count = static_cast<std::uint32_t>(groups.size());
     }
     return pictures;
 }
 
-CameraPictureList ListCameraPictures(CAbstractCamera& camera) {
+CameraPictureList ListCameraPictures(CAbstractCamera& camera, bool withVideos) {
     std::vector<CameraItem> items;
     CameraPictureList list;
     list.result = WalkCamera(camera, [&](const CameraItem& item) {
-        if (IsCameraPicture(item)) {
+        if (CameraMediaKind(item) != MediaKind::None) {
             items.push_back(item);
         }
         return CameraWalkAction::Continue;
     });
     if (list.result.ok()) {
-        list.pictures = CameraPicturesOf(items);
+        list.pictures = CameraPicturesOf(items, withVideos);
     }
     return list;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "wizard/camera/Camera.h"
+#include "wizard/search/MediaKinds.h"
 
 #include <cstdint>
 #include <functional>
@@ -31,17 +32,28 @@ enum class CameraWalkAction : std::uint8_t { Continue, Stop };
 CameraResult WalkCamera(CAbstractCamera& camera,
                         const std::function<CameraWalkAction(const CameraItem&)>& visit);
 
-// A file counts as a picture when its media type is an image type.
+// A media type that is an image type.
 bool IsPictureMediaType(std::string_view mimeType);
+
+// What the wizard makes of a camera's file: by its media type, or by its name where the type
+// tells nothing, as the folder search does by the name.
+inline MediaKind CameraMediaKind(const CameraItem& item) {
+    return MediaKindOfCameraFile(item.name, item.facts.mimeType);
+}
 inline bool IsCameraPicture(const CameraItem& item) {
-    return IsPictureMediaType(item.facts.mimeType);
+    return CameraMediaKind(item) == MediaKind::Picture;
 }
 
-// A picture in the order of the walk, numbered among the pictures only.
+// A file to copy, in the order of the walk with the files of one picture together, numbered
+// among the pictures only: the files of one picture (a raw file and its JPEG, a sidecar) share
+// the number.
 struct CameraPicture {
     CameraItem item;
     std::uint32_t index = 0; // 1-based
     std::uint32_t count = 0; // the number of pictures of the camera
+    bool startsPicture = true;
+    bool video = false;        // the picture holds videos only
+    std::string copyExtension; // the extension of the file's copy
 };
 
 struct CameraPictureList {
@@ -49,12 +61,14 @@ struct CameraPictureList {
     std::vector<CameraPicture> pictures; // empty unless result is ok
 };
 
-// The pictures among the items, in their order. A path listed twice is one picture, taken where
-// it first appears, so the count is the number of distinct paths and no index exceeds it.
-std::vector<CameraPicture> CameraPicturesOf(const std::vector<CameraItem>& items);
+// The files to copy among the items, gathered into pictures in the order of each picture's first
+// file; videos only when `withVideos`, and no sidecar without its picture. A path listed twice is
+// one file, taken where it first appears, so no index exceeds the count.
+std::vector<CameraPicture> CameraPicturesOf(const std::vector<CameraItem>& items,
+                                            bool withVideos = false);
 
 // Walks the whole camera and numbers its pictures. A failed walk gives no pictures at all.
-CameraPictureList ListCameraPictures(CAbstractCamera& camera);
+CameraPictureList ListCameraPictures(CAbstractCamera& camera, bool withVideos = false);
 
 // The extension, dot included, of the copy of a picture: ".jpg" for a JPEG (by its type, or by
 // a JPEG name when the type says nothing else); otherwise the name's own extension in lower case,

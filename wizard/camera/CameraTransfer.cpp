@@ -27,15 +27,17 @@ int ErrnoOf(const CameraResult& result) {
 } // namespace
 
 CCameraPictureSource::CCameraPictureSource(CAbstractCamera& camera, CameraItem item,
-                                           uint64_t* bytesRead)
-    : m_camera(camera), m_item(std::move(item)), m_bytesRead(bytesRead) {}
+                                           uint64_t* bytesRead, std::string extension)
+    : m_camera(camera), m_item(std::move(item)), m_bytesRead(bytesRead),
+      m_extension(extension.empty() ? CameraCopyExtension(m_item.name, m_item.facts.mimeType)
+                                    : std::move(extension)) {}
 
 std::string CCameraPictureSource::Describe() const {
     return m_camera.Port().port + m_item.FullPath();
 }
 
 std::string CCameraPictureSource::Extension() const {
-    return CameraCopyExtension(m_item.name, m_item.facts.mimeType);
+    return m_extension;
 }
 
 ShareResult CCameraPictureSource::Open(PictureSourceFacts& facts) {
@@ -72,8 +74,9 @@ PictureReadResult CCameraPictureSource::ReadTo(CAbstractChunkWriter& writer,
 
 CCameraPictureSet::CCameraPictureSet(std::shared_ptr<CAbstractCameraSystem> system,
                                      std::shared_ptr<CAbstractCameraClaimRelease> release,
-                                     std::string port)
-    : m_system(std::move(system)), m_release(std::move(release)), m_port(std::move(port)) {}
+                                     std::string port, bool withVideos)
+    : m_system(std::move(system)), m_release(std::move(release)), m_port(std::move(port)),
+      m_withVideos(withVideos) {}
 
 TransferFailure CCameraPictureSet::Open() {
     if (!m_system || !m_release) {
@@ -86,7 +89,7 @@ TransferFailure CCameraPictureSet::Open() {
         return {ShareStatus::SourceUnreadable, ErrnoOf(opened.result), m_port, {}, 0};
     }
     m_camera = std::move(opened.camera);
-    CameraPictureList list = ListCameraPictures(*m_camera);
+    CameraPictureList list = ListCameraPictures(*m_camera, m_withVideos);
     if (!list.result.ok()) {
         std::printf("Cannot list the pictures of the camera on %s: %s\n", m_port.c_str(),
                     list.result.reason.c_str());
@@ -103,7 +106,8 @@ uint32_t CCameraPictureSet::Total() const {
 
 std::unique_ptr<CAbstractPictureSource> CCameraPictureSet::Source(size_t picture) {
     return std::make_unique<CCameraPictureSource>(*m_camera, m_pictures[picture].item,
-                                                  &m_bytesRead[picture]);
+                                                  &m_bytesRead[picture],
+                                                  m_pictures[picture].copyExtension);
 }
 
 bool CCameraPictureSet::CopyStandsIn(size_t picture, uint64_t bytesWritten,
@@ -131,7 +135,8 @@ CAbstractPictureSet::DeleteOutcome CCameraPictureSet::DeleteOriginal(size_t pict
 
 CameraPictureSetMaker CameraPicturesThrough(std::shared_ptr<CAbstractCameraSystem> system,
                                             std::shared_ptr<CAbstractCameraClaimRelease> release) {
-    return [system = std::move(system), release = std::move(release)](const std::string& port) {
-        return std::make_unique<CCameraPictureSet>(system, release, port);
+    return [system = std::move(system), release = std::move(release)](const std::string& port,
+                                                                      bool withVideos) {
+        return std::make_unique<CCameraPictureSet>(system, release, port, withVideos);
     };
 }

@@ -18,7 +18,9 @@
 class CCameraPictureSource final : public CAbstractPictureSource {
 public:
     // `bytesRead`, when given, receives the bytes the camera delivered (also after a failure).
-    CCameraPictureSource(CAbstractCamera& camera, CameraItem item, uint64_t* bytesRead = nullptr);
+    // `extension`: the copy's; by the file's name and type when not given.
+    CCameraPictureSource(CAbstractCamera& camera, CameraItem item, uint64_t* bytesRead = nullptr,
+                         std::string extension = {});
 
     std::string Describe() const override;
     std::string Extension() const override;
@@ -29,6 +31,7 @@ private:
     CAbstractCamera& m_camera;
     CameraItem m_item;
     uint64_t* m_bytesRead;
+    std::string m_extension;
 };
 
 // The pictures of the camera on one port, in the order of the walk and numbered among the
@@ -41,12 +44,15 @@ public:
     // The system and the release are used on the worker thread of the run while it opens the
     // camera: nothing else may use them then.
     CCameraPictureSet(std::shared_ptr<CAbstractCameraSystem> system,
-                      std::shared_ptr<CAbstractCameraClaimRelease> release, std::string port);
+                      std::shared_ptr<CAbstractCameraClaimRelease> release, std::string port,
+                      bool withVideos = true);
 
     TransferFailure Open() override;
     size_t Count() const override { return m_pictures.size(); }
     uint32_t Total() const override;
     uint32_t NumberOf(size_t picture) const override { return m_pictures[picture].index; }
+    bool StartsPicture(size_t picture) const override { return m_pictures[picture].startsPicture; }
+    bool IsVideo(size_t picture) const override { return m_pictures[picture].video; }
     std::unique_ptr<CAbstractPictureSource> Source(size_t picture) override;
     std::string NameOf(size_t picture) const override { return m_pictures[picture].item.name; }
     // A picture the camera cannot give is passed over; the server's failures end the run.
@@ -60,6 +66,7 @@ private:
     std::shared_ptr<CAbstractCameraSystem> m_system;
     std::shared_ptr<CAbstractCameraClaimRelease> m_release;
     std::string m_port;
+    bool m_withVideos;
     std::unique_ptr<CAbstractCamera> m_camera;
     std::vector<CameraPicture> m_pictures;
     std::vector<uint64_t> m_bytesRead; // per picture, as its last read delivered

@@ -1,8 +1,10 @@
 #include "wizard/search/SearchContext.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -13,7 +15,15 @@ constexpr std::chrono::milliseconds kFoundSetRetry{50};
 class SearchWalker {
 public:
     SearchWalker(SearchContext& context, CAbstractFolderLister& lister)
-        : m_context(context), m_lister(lister) {}
+        : m_context(context), m_lister(lister) {
+        // The set's strings outlive the walk; a hash of the few bytes of an extension costs less
+        // than the set's comparisons once the list is long.
+        m_wanted.reserve(context.extensions.size());
+        for (const std::string& extension : context.extensions) {
+            m_wanted.insert(extension);
+            m_longest = std::max(m_longest, extension.size());
+        }
+    }
 
     // folder ends with '/'; it is restored before the call returns.
     void Walk(std::string& folder, size_t depth) {
@@ -48,7 +58,7 @@ public:
                 }
                 break;
             case FolderEntryKind::File:
-                if (m_context.includeFiles && MatchesExtension(m_context.extensions, name)) {
+                if (m_context.includeFiles && Wanted(name)) {
                     // A path the system cannot open would only fail in the copy.
                     if (folder.size() + name.size() >= PATH_MAX) {
                         m_context.unreachable.fetch_add(1, std::memory_order_relaxed);
@@ -64,6 +74,17 @@ public:
     }
 
 private:
+    // As MatchesExtension.
+    bool Wanted(std::string_view name) const {
+        if (m_wanted.empty()) {
+            return true;
+        }
+        const size_t dot = name.rfind('.');
+        const std::string_view extension =
+            dot == std::string_view::npos ? std::string_view{} : name.substr(dot);
+        return extension.size() <= m_longest && m_wanted.count(extension) != 0;
+    }
+
     void Record(const std::string& folder, std::string_view name) {
         FoundPicture picture{folder, std::string(name)};
         m_context.busy.Acquire(kFoundSetRetry);
@@ -74,6 +95,8 @@ private:
     SearchContext& m_context;
     CAbstractFolderLister& m_lister;
     std::vector<std::unique_ptr<CFolderListing>> m_listings;
+    std::unordered_set<std::string_view> m_wanted;
+    size_t m_longest = 0;
 };
 
 } // namespace

@@ -50,8 +50,8 @@ void CFinishPage::OnSetActive() {
     CSnapferryPropSheet& sheet = Sheet();
     sheet.ShowBackButton(true);
     sheet.SetWizardButtons(FixedPageButtons(kFinishPage));
-    std::string count = RunFinishLines(sheet.copiedCount, sheet.skippedCount, sheet.firstSkipped,
-                                       sheet.lastFailure, sheet.cameraMode);
+    std::string count = RunFinishLines(sheet.copiedCount, sheet.videoCount, sheet.skippedCount,
+                                       sheet.firstSkipped, sheet.lastFailure, sheet.cameraMode);
     if (const std::string kept = KeptOriginalsLine(sheet.keptOriginals); !kept.empty()) {
         count.append("\n").append(kept);
     }

@@ -26,7 +26,8 @@ constexpr unsigned kMoreText = 133; // "Click here for more choices..."
 // The texts in the naming box, beside its numbers and within its frame.
 constexpr int kBoxTextWidth = kPageTextWidth - 60;
 // One line under the destination list when the library cannot be listed.
-constexpr unsigned kListingFailed = 180; // "The folders of %s cannot be listed: %s."
+constexpr unsigned kListingFailed = 180;  // "The folders of %s cannot be listed: %s."
+constexpr unsigned kCopyVideosText = 270; // "Copy videos too"
 
 } // namespace
 
@@ -133,6 +134,8 @@ CFolderPage::CFolderPage(CSnapferryPropSheet& sheet, wxWindow* book)
     naming->Add(grid, 0, wxEXPAND | wxALL, 4);
     column->Add(naming, 0, wxEXPAND | wxLEFT | wxRIGHT, 10);
 
+    m_videos = new wxCheckBox(this, kVideosId, ToWxText(LoadBrandedText(kCopyVideosText)));
+    column->Add(m_videos, 0, wxLEFT | wxRIGHT | wxTOP, 10);
     m_delete = new wxCheckBox(this, kDeleteId, WizardDialogText(kFolderPage, kDeleteId));
     column->Add(m_delete, 0, wxALL, 10);
     m_always = new wxCheckBox(this, kAlwaysId, WizardDialogText(kFolderPage, kAlwaysId));
@@ -169,6 +172,7 @@ void CFolderPage::OnSetActive() {
     Sheet().SetWizardButtons(FixedPageButtons(kFolderPage));
     const WizardSettings& settings = Sheet().settings;
     m_always->SetValue(settings.saveSettings);
+    m_videos->SetValue(settings.copyVideos);
     m_delete->Enable(!Sheet().properties.cannotDelete);
     m_delete->SetValue(settings.deleteAfterCopy && !Sheet().properties.cannotDelete);
     if (!m_initialised) {
@@ -324,12 +328,14 @@ int CFolderPage::OnWizardNext() {
         return FolderNext(false);
     }
     settings.deleteAfterCopy = m_delete->IsEnabled() && m_delete->GetValue();
+    settings.copyVideos = m_videos->GetValue();
     settings.usePersonalLibrary = m_personal->GetValue();
     settings.folderName = FolderNameFromDestination(destination);
     if (entry != nullptr) {
         settings.groupSelection = entry->type;
     }
     sheet.properties.deleteAfterCopy = settings.deleteAfterCopy;
+    sheet.properties.copyVideos = settings.copyVideos;
     sheet.properties.groupName = name;
     sheet.properties.location = destination;
     sheet.properties.library = settings.usePersonalLibrary ? 1 : 0;

@@ -63,6 +63,7 @@ public:
     static constexpr int kAlwaysId = 1003;
     static constexpr int kFamilyId = 1012;
     static constexpr int kPersonalId = 1013;
+    static constexpr int kVideosId = 1020;
 
     CFolderPage(CSnapferryPropSheet& sheet, wxWindow* book);
     ~CFolderPage() override;
@@ -73,6 +74,7 @@ public:
     wxComboBox* GroupName() const { return m_groupName; }
     ComboBoxMore* Destinations() const { return m_destinations; }
     wxCheckBox* DeleteBox() const { return m_delete; }
+    wxCheckBox* VideosBox() const { return m_videos; }
     CPageText* ListingStatus() const { return m_status; }
     // True while the library's folders are being listed.
     bool IsListing() const { return m_listing; }
@@ -94,6 +96,7 @@ private:
     ComboBoxMore* m_destinations = nullptr;
     CPageText* m_status = nullptr;
     wxCheckBox* m_delete = nullptr;
+    wxCheckBox* m_videos = nullptr;
     wxCheckBox* m_always = nullptr;
 
     std::vector<std::string> m_folders; // the library's sub-folders, as last listed

@@ -36,9 +36,13 @@ std::string RunFailureLine(const TransferFailure& failure) {
                : FormatBrandedText(kRunFailedText, reason);
 }
 
-std::string RunFinishLines(uint32_t copied, uint32_t skipped, const TransferFailure& firstSkipped,
-                           const TransferFailure& ending, bool cameraMode) {
+std::string RunFinishLines(uint32_t copied, uint32_t videos, uint32_t skipped,
+                           const TransferFailure& firstSkipped, const TransferFailure& ending,
+                           bool cameraMode) {
     std::string text = FormatBrandedText(kCopiedCountText, copied);
+    if (videos > 0) {
+        text.append("\n").append(FormatBrandedText(kCopiedVideosText, videos));
+    }
     if (skipped > 0) {
         text.append("\n").append(
             FormatBrandedText(cameraMode ? kSkippedCountText : kUnreadCountText, skipped));

@@ -9,6 +9,7 @@
 inline constexpr unsigned kRunFailedText = 181;     // the failure, and the copies removed
 inline constexpr unsigned kRunFailedLeftText = 187; // the failure, and copies left on the server
 inline constexpr unsigned kCopiedCountText = 139;   // "%u picture(s) were copied."
+inline constexpr unsigned kCopiedVideosText = 271;  // "and %u video(s)."
 inline constexpr unsigned kSkippedCountText = 186;  // pictures that stayed on the camera
 inline constexpr unsigned kUnreadCountText = 243;   // pictures of a folder that could not be read
 inline constexpr unsigned kSkippedWhyText = 240;    // "%s could not be copied: %s."
@@ -21,10 +22,12 @@ inline constexpr unsigned kCancelLeftText = 190;
 // It names the picture that failed and the first file left on the server, when it knows them.
 std::string RunFailureLine(const TransferFailure& failure);
 
-// The finish page's count of a run that kept its copies: the pictures copied; those passed over,
-// with the first of them and why; a piece of a picture that could not be removed.
-std::string RunFinishLines(uint32_t copied, uint32_t skipped, const TransferFailure& firstSkipped,
-                           const TransferFailure& ending, bool cameraMode);
+// The finish page's count of a run that kept its copies: the pictures copied, and the videos
+// when there were any; those passed over, with the first of them and why; a piece of a picture
+// that could not be removed.
+std::string RunFinishLines(uint32_t copied, uint32_t videos, uint32_t skipped,
+                           const TransferFailure& firstSkipped, const TransferFailure& ending,
+                           bool cameraMode);
 
 // The line under the cancel page's "cancelled" text: empty when the rollback removed every copy,
 // else how many copies stayed on the server.

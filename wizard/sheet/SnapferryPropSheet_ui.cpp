@@ -8,6 +8,7 @@
 #include "common/ui/BrandedImage_ui.h"
 #include "common/ui/IntervalTimer_ui.h"
 #include "common/ui/WxText_ui.h"
+#include "wizard/search/MediaGroups.h"
 #include "wizard/sheet/ChooseVelmoraPage_ui.h"
 #include "wizard/sheet/ClosingPages_ui.h"
 #include "wizard/sheet/DestinationEntries.h"
@@ -515,6 +516,7 @@ bool CSnapferryPropSheet::StartTransferThreads(
     properties.cameraMode = cameraMode;
     properties.cameraDeviceId = cameraDeviceId;
     copiedCount = 0;
+    videoCount = 0;
     skippedCount = 0;
     firstSkipped = {};
     lastFailure = {};
@@ -613,12 +615,15 @@ void CSnapferryPropSheet::ApplyDoneCopy(const kvDoneCopyAsyncData& record) {
     m_timerTakesRecords = false;
     FlushCopyProgress();
     lastFailure = record.failure;
-    copiedCount = uint32_t(m_fileStep.CopiedList().size());
-    std::printf("Copy run %s: %u picture(s) in %lld ms; the window answered within %lld ms\n",
+    const auto copiedFiles = uint32_t(m_fileStep.CopiedList().size());
+    copiedCount = record.picturesCopied;
+    videoCount = record.videosCopied;
+    std::printf("Copy run %s: %u picture(s) and %u video(s) in %u file(s) in %lld ms; the window "
+                "answered within %lld ms\n",
                 record.cancelled          ? "cancelled"
                 : record.failure.Failed() ? "failed"
                                           : "done",
-                copiedCount,
+                copiedCount, videoCount, copiedFiles,
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                            std::chrono::steady_clock::now() - m_runStart)
                                            .count()),
@@ -650,10 +655,14 @@ void CSnapferryPropSheet::ApplyDoneCopy(const kvDoneCopyAsyncData& record) {
         run.deleteWanted = settings.deleteAfterCopy;
         run.cannotDelete = properties.cannotDelete;
         run.deleteStopped = record.cancelled;
-        run.copied = copiedCount;
+        run.copied = copiedFiles;
         run.skipped = skippedCount;
         run.notDeleted = record.originalsKept;
-        keptOriginals = JudgeKeptOriginals(run, cameraMode ? nullptr : &pictures,
+        // Only the files the run was to copy were to go: a video left out, or a sidecar without
+        // its picture, stays without being a kept original.
+        const FoundSet copiedKinds =
+            cameraMode ? FoundSet{} : FilesToCopy(pictures, properties.copyVideos);
+        keptOriginals = JudgeKeptOriginals(run, cameraMode ? nullptr : &copiedKinds,
                                            cameraMode ? nullptr : LocalOriginalStillThere);
     }
     if (m_askingToStop) {

@@ -153,7 +153,8 @@ public:
     bool hasServer = false;
     // How the last run ended: the number of pictures it copied, those it could not copy and
     // passed over (a camera run), and why it failed.
-    uint32_t copiedCount = 0;
+    uint32_t copiedCount = 0; // pictures, however many files each; videos apart
+    uint32_t videoCount = 0;
     uint32_t skippedCount = 0;
     TransferFailure firstSkipped;
     TransferFailure lastFailure;

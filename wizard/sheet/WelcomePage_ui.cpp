@@ -97,6 +97,7 @@ int CWelcomePage::RunQuickPath() {
         sheet.properties.groupName = sheet.settings.groupName;
         sheet.properties.deleteAfterCopy =
             sheet.settings.deleteAfterCopy && !sheet.properties.cannotDelete;
+        sheet.properties.copyVideos = sheet.settings.copyVideos;
         sheet.TakeServer(result.server, std::move(result.transfer));
         // The choices are saved whenever copying is about to start, the welcome box's with them.
         sheet.SaveSettings();

@@ -16,6 +16,8 @@ WizardSettings LoadSavedSettings(CRegistry& registry) {
     settings.usingSaved = ReadFlag(registry, kUsingSavedValue);
     settings.usePersonalLibrary = ReadFlag(registry, kUsePersonalLibraryValue);
     settings.deleteAfterCopy = ReadFlag(registry, kDeleteAfterCopyValue);
+    // Ticked until the user unticks it: a hive from before the box has no value.
+    settings.copyVideos = registry.GetDword(User, kWizardSettingsKeyPath, kCopyVideosValue, 1) != 0;
     settings.groupName =
         registry.GetString(User, kWizardSettingsKeyPath, kGroupNameValue, kDefaultGroupName);
     settings.folderName =
@@ -54,6 +56,7 @@ bool SaveSettings(CRegistry& registry, WizardSettings& settings) {
     text(kGroupNameValue, settings.groupName);
     text(kFolderNameValue, settings.folderName);
     number(kGroupSelectionValue, static_cast<uint32_t>(settings.groupSelection));
+    number(kCopyVideosValue, settings.copyVideos ? 1 : 0);
     // A run that never chose a server must not forget the one chosen before.
     if (!settings.serverName.empty()) {
         text(kServerNameValue, settings.serverName);

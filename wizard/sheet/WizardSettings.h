@@ -14,6 +14,7 @@ inline constexpr const char* kGroupNameValue = "bGroupName";
 inline constexpr const char* kFolderNameValue = "bFolderName";
 inline constexpr const char* kGroupSelectionValue = "bGroupSel";
 inline constexpr const char* kServerNameValue = "bSubdomain";
+inline constexpr const char* kCopyVideosValue = "bCopyVideos";
 
 inline constexpr const char* kDefaultGroupName = "Photo";
 inline constexpr const char* kDefaultFolderName = "MyPhotos";
@@ -27,6 +28,7 @@ struct WizardSettings {
     int groupSelection = 0;  // naming type, 0 .. kNamingTypeCount - 1
     bool usePersonalLibrary = false;
     bool deleteAfterCopy = false;
+    bool copyVideos = true; // videos go with the pictures
     std::string groupName = kDefaultGroupName;
     std::string folderName = kDefaultFolderName;
     std::string serverName; // the chosen server's host name up to its first dot

@@ -105,11 +105,13 @@ struct TransferFailure {
 };
 
 // The pictures a run could not copy and passed over while it went on, and the originals it was
-// to delete that stayed.
+// to delete that stayed; beside them, how many pictures and videos the run brought across.
 struct PassedOver {
     uint32_t count = 0;
     TransferFailure first; // why the first of them could not be copied, and which it was
     uint32_t originalsKept = 0;
+    uint32_t picturesCopied = 0; // pictures with at least one file copied, videos aside
+    uint32_t videosCopied = 0;
 };
 
 class kvDoneCopyAsyncData : public kvAsyncData {
@@ -118,7 +120,8 @@ public:
                         TransferFailure why = {}, PassedOver passed = {})
         : kvAsyncData(target), cancelled(wasCancelled), failure(std::move(why)),
           skipped(passed.count), firstSkipped(std::move(passed.first)),
-          originalsKept(passed.originalsKept) {}
+          originalsKept(passed.originalsKept), picturesCopied(passed.picturesCopied),
+          videosCopied(passed.videosCopied) {}
     void Apply() override;
     bool MovesPages() const override { return true; }
 
@@ -129,6 +132,9 @@ public:
     TransferFailure firstSkipped;
     // Originals the delete pass was to delete that stayed at the source.
     uint32_t originalsKept;
+    // What the run kept on the server: pictures (however many files each), and videos.
+    uint32_t picturesCopied;
+    uint32_t videosCopied;
 };
 
 class kvSwitchDeletePageAsyncData : public kvAsyncData {

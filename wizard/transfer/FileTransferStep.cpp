@@ -47,9 +47,9 @@ CFileTransferStep::MakeJob(const CTransferProperties& properties) {
     job->properties = properties;
     job->properties.pictures = &job->pictures;
     if (!properties.cameraMode) {
-        job->set = std::make_unique<CFoundPictureSet>(job->pictures);
+        job->set = std::make_unique<CFoundPictureSet>(job->pictures, properties.copyVideos);
     } else if (m_cameraPictures) {
-        job->set = m_cameraPictures(properties.cameraDeviceId);
+        job->set = m_cameraPictures(properties.cameraDeviceId, properties.copyVideos);
     }
     job->transfer = m_transfer;
     job->control = std::make_shared<CTransferRunControl>();
@@ -223,11 +223,35 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
 
     std::vector<size_t> copied; // in the order of the run's copies
     PassedOver passedOver;
+    // The picture under way: its first file, and how many of its files are copied so far.
+    size_t pictureStart = 0;
+    size_t pictureCopies = 0;
+    PassedOver passedBeforePicture;
+    int moves = 0;
     for (size_t picture = 0; picture < set.Count(); ++picture) {
+        if (set.StartsPicture(picture)) {
+            pictureStart = picture;
+            pictureCopies = 0;
+            passedBeforePicture = passedOver;
+        }
         const std::unique_ptr<CAbstractPictureSource> source = set.Source(picture);
-        switch (run.CopyPicture(*source, set.NumberOf(picture))) {
+        switch (run.CopyPicture(*source, set.NumberOf(picture), pictureCopies > 0)) {
         case CTransferRun::CopyOutcome::Copied:
             copied.push_back(picture);
+            ++pictureCopies;
+            break;
+        case CTransferRun::CopyOutcome::NameTaken:
+            if (++moves > CTransferRun::kMaxNameTries) {
+                run.SetFailure({ShareStatus::AlreadyExists, EEXIST, source->Describe(), {}, 0});
+                return {false, false, passedOver};
+            }
+            // The picture starts again under the next free number, all of its files.
+            run.TakeBackLast(pictureCopies);
+            copied.resize(copied.size() - pictureCopies);
+            pictureCopies = 0;
+            passedOver = passedBeforePicture;
+            // Wraps round for the first picture; the loop's step brings it back to 0.
+            picture = pictureStart - 1;
             break;
         case CTransferRun::CopyOutcome::Stopped:
             return {true, false, passedOver};
@@ -240,6 +264,11 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
             }
             run.ForgetFailure();
             break;
+        }
+    }
+    for (size_t index = 0; index < copied.size(); ++index) {
+        if (index == 0 || set.NumberOf(copied[index]) != set.NumberOf(copied[index - 1])) {
+            ++(set.IsVideo(copied[index]) ? passedOver.videosCopied : passedOver.picturesCopied);
         }
     }
     if (passedOver.count > 0 && copied.empty()) {

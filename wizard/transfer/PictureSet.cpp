@@ -1,27 +1,32 @@
 #include "wizard/transfer/PictureSet.h"
 
-#include "wizard/transfer/TransferNaming.h"
+#include "wizard/search/MediaGroups.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
-CFoundPictureSet::CFoundPictureSet(const FoundSet& pictures) {
-    m_pictures.reserve(pictures.size());
-    for (const FoundPicture& picture : pictures) {
-        m_pictures.push_back(&picture);
+CFoundPictureSet::CFoundPictureSet(const FoundSet& pictures, bool withVideos) {
+    m_files.reserve(pictures.size());
+    for (const FoundGroup& group : GroupFoundPictures(pictures, withVideos)) {
+        ++m_total;
+        for (const FoundPicture* found : group.files) {
+            const MediaKind known = MediaKindOfName(found->name);
+            const MediaKind kind = known == MediaKind::None ? MediaKind::Picture : known;
+            m_files.push_back({found, std::string(MediaCopySuffix(found->name, kind)), m_total,
+                               found == group.files.front(), group.kind == MediaKind::Video});
+        }
     }
 }
 
 std::unique_ptr<CAbstractPictureSource> CFoundPictureSet::Source(size_t picture) {
-    const FoundPicture& found = *m_pictures[picture];
+    const File& file = m_files[picture];
     // The copy keeps the source's extension exactly as written, letter case included.
-    return std::make_unique<CLocalPictureSource>(found.FullPath(),
-                                                 std::string(FileExtension(found.name)));
+    return std::make_unique<CLocalPictureSource>(file.found->FullPath(), file.suffix);
 }
 
 CAbstractPictureSet::DeleteOutcome CFoundPictureSet::DeleteOriginal(size_t picture) {
-    const std::string source = m_pictures[picture]->FullPath();
+    const std::string source = m_files[picture].found->FullPath();
     std::error_code error;
     if (!std::filesystem::remove(source, error)) {
         std::printf("Cannot delete %s: %s\n", source.c_str(),

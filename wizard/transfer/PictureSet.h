@@ -27,10 +27,17 @@ public:
     // A failure ends the run with it, and nothing is copied.
     virtual TransferFailure Open() = 0;
 
+    // The files to copy. The files of one picture (a raw file and its JPEG, a sidecar) follow
+    // each other and are copied under one number.
     virtual size_t Count() const = 0;
-    // The count the pages show, and each picture's number in it (from 1).
+    // The count the pages show (pictures, not files), and the number in it (from 1) of the
+    // picture a file belongs to.
     virtual uint32_t Total() const = 0;
     virtual uint32_t NumberOf(size_t picture) const = 0;
+    // True for the first file of a picture.
+    virtual bool StartsPicture(size_t picture) const = 0;
+    // Whether the picture a file belongs to is a video (it holds no picture file).
+    virtual bool IsVideo(size_t picture) const = 0;
     virtual std::unique_ptr<CAbstractPictureSource> Source(size_t picture) = 0;
     // The name the deleting page announces.
     virtual std::string NameOf(size_t picture) const = 0;
@@ -52,20 +59,23 @@ public:
     virtual DeleteOutcome DeleteOriginal(size_t picture) = 0;
 };
 
-// The found pictures of a folder, in the set's order. A picture that cannot be read (gone, or no
-// permission) is passed over; any other failed copy ends the run. A source that cannot be
-// deleted stays, and the pass goes on.
+// The found pictures of a folder, in the set's order, gathered into pictures of one or more
+// files; videos only when asked for, and no sidecar without its picture. A file that cannot be
+// read (gone, or no permission) is passed over; any other failed copy ends the run. A source that
+// cannot be deleted stays, and the pass goes on.
 class CFoundPictureSet final : public CAbstractPictureSet {
 public:
     // Kept by reference: the set must outlive this object.
-    explicit CFoundPictureSet(const FoundSet& pictures);
+    explicit CFoundPictureSet(const FoundSet& pictures, bool withVideos = true);
 
     TransferFailure Open() override { return {}; }
-    size_t Count() const override { return m_pictures.size(); }
-    uint32_t Total() const override { return static_cast<uint32_t>(m_pictures.size()); }
-    uint32_t NumberOf(size_t picture) const override { return static_cast<uint32_t>(picture + 1); }
+    size_t Count() const override { return m_files.size(); }
+    uint32_t Total() const override { return m_total; }
+    uint32_t NumberOf(size_t picture) const override { return m_files[picture].number; }
+    bool StartsPicture(size_t picture) const override { return m_files[picture].starts; }
+    bool IsVideo(size_t picture) const override { return m_files[picture].video; }
     std::unique_ptr<CAbstractPictureSource> Source(size_t picture) override;
-    std::string NameOf(size_t picture) const override { return m_pictures[picture]->name; }
+    std::string NameOf(size_t picture) const override { return m_files[picture].found->name; }
     bool PassesOver(const TransferFailure& failure) const override {
         return failure.status == ShareStatus::SourceUnreadable;
     }
@@ -75,10 +85,19 @@ public:
     DeleteOutcome DeleteOriginal(size_t picture) override;
 
 private:
-    std::vector<const FoundPicture*> m_pictures;
+    struct File {
+        const FoundPicture* found;
+        std::string suffix; // the copy's extension
+        uint32_t number;
+        bool starts;
+        bool video;
+    };
+    std::vector<File> m_files;
+    uint32_t m_total = 0;
 };
 
 // Makes the set of a camera run on the UI thread when the run starts; its Open then runs on the
 // worker. `deviceId` is the camera's port.
-using CameraPictureSetMaker =
-    std::function<std::unique_ptr<CAbstractPictureSet>(const std::string& deviceId)>;
+// `withVideos`: the camera's videos are copied too.
+using CameraPictureSetMaker = std::function<std::unique_ptr<CAbstractPictureSet>(
+    const std::string& deviceId, bool withVideos)>;

@@ -1,6 +1,7 @@
 #include "wizard/transfer/TransferNaming.h"
 
 #include "common/branding/Branding.h"
+#include "wizard/search/MediaKinds.h"
 
 #include <cstdio>
 #include <vector>
@@ -28,10 +29,6 @@ bool EndsWithFolded(std::string_view text, std::string_view suffix) {
            StartsWithFolded(text.substr(text.size() - suffix.size()), suffix);
 }
 
-// Every extension a copy can have (a folder's pictures, and what a camera's types give), so
-// that a number names one picture whatever its kind.
-constexpr std::string_view kNumberedExtensions[] = {".jpg", ".jpeg", ".jpe", ".gif",
-                                                    ".png", ".bmp",  ".tif", ".tiff"};
 constexpr std::string_view kTemporaryPrefix = ".~";
 constexpr std::string_view kTemporarySuffix = ".snapferry";
 
@@ -41,13 +38,8 @@ bool IsGroupPictureName(std::string_view name, std::string_view groupName) {
         name[groupName.size()] != ' ') {
         return false;
     }
-    const std::string_view rest = name.substr(groupName.size() + 1);
-    for (const std::string_view extension : kNumberedExtensions) {
-        if (EndsWithFolded(rest, extension)) {
-            return true;
-        }
-    }
-    return false;
+    // Every extension a copy can have, so that a number names one picture whatever its files.
+    return IsNumberedExtension(FileExtension(name.substr(groupName.size() + 1)));
 }
 
 } // namespace

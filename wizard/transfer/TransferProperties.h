@@ -11,6 +11,7 @@ struct CTransferProperties {
     std::string groupName;     // the name the user gave the group of pictures
     std::string serverAddress; // the chosen server's address text ("a.b.c.d")
     bool deleteAfterCopy = false;
+    bool copyVideos = true;             // videos go with the pictures
     const FoundSet* pictures = nullptr; // folder mode: the found pictures, not owned
     uint8_t library = 0;                // 0: family library, any other value: personal library
     int32_t number = 0;                 // the last number used in a copy's name

@@ -2,6 +2,7 @@
 
 #include "wizard/transfer/TransferNaming.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -67,11 +68,22 @@ CTransferRun::CopyOutcome CTransferRun::CopyPicture(const std::string& source,
     return CopyPicture(local, index);
 }
 
-CTransferRun::CopyOutcome CTransferRun::CopyPicture(CAbstractPictureSource& picture,
-                                                    uint32_t index) {
+CTransferRun::CopyOutcome CTransferRun::CopyPicture(CAbstractPictureSource& picture, uint32_t index,
+                                                    bool samePicture) {
     const std::string source = picture.Describe();
     const std::string extension = picture.Extension();
     m_callback.WaitForRunGate();
+    if (samePicture) {
+        // The number the picture's first file took, already counted.
+        const std::string name =
+            DestinationName(m_properties.groupName, m_properties.number, extension);
+        const CopyOutcome outcome = CopyUnder(picture, source, name, index);
+        if (outcome == CopyOutcome::NameTaken) {
+            std::printf("%s is taken: the picture of %s moves to the next number\n", name.c_str(),
+                        source.c_str());
+        }
+        return outcome;
+    }
     std::string name;
     for (int tries = 0;; ++tries) {
         if (m_properties.number == INT32_MAX || tries == kMaxNameTries) {
@@ -82,30 +94,53 @@ CTransferRun::CopyOutcome CTransferRun::CopyPicture(CAbstractPictureSource& pict
             return CopyOutcome::Failed;
         }
         name = DestinationName(m_properties.groupName, int64_t(m_properties.number) + 1, extension);
-        if (m_callback.OnCopyFile(m_properties.total, index, name)) {
-            return CopyOutcome::Stopped;
+        const CopyOutcome outcome = CopyUnder(picture, source, name, index);
+        if (outcome == CopyOutcome::Copied || outcome == CopyOutcome::NameTaken) {
+            // A name taken is someone else's file, never touched: the next number is tried.
+            ++m_properties.number;
         }
-        const std::string path = JoinSharePath(m_folder, name);
-        const TransferResult result = m_transfer.Transfer(picture, path, &m_callback);
-        if (result.partialLeft) {
-            m_partials.push_back(result.partialPath);
+        if (outcome != CopyOutcome::NameTaken) {
+            return outcome;
         }
-        ++m_properties.number;
-        if (result.ok()) {
-            m_copies.push_back({path, source, result.bytes, 0});
-            return CopyOutcome::Copied;
+    }
+}
+
+CTransferRun::CopyOutcome CTransferRun::CopyUnder(CAbstractPictureSource& picture,
+                                                  const std::string& source,
+                                                  const std::string& name, uint32_t index) {
+    if (m_callback.OnCopyFile(m_properties.total, index, name)) {
+        return CopyOutcome::Stopped;
+    }
+    const std::string path = JoinSharePath(m_folder, name);
+    const TransferResult result = m_transfer.Transfer(picture, path, &m_callback);
+    if (result.partialLeft) {
+        m_partials.push_back(result.partialPath);
+    }
+    if (result.ok()) {
+        m_copies.push_back({path, source, result.bytes, 0});
+        return CopyOutcome::Copied;
+    }
+    if (result.result.status == ShareStatus::AlreadyExists) {
+        return CopyOutcome::NameTaken;
+    }
+    if (result.result.status == ShareStatus::Cancelled) {
+        return CopyOutcome::Stopped;
+    }
+    std::printf("Copying %s to %s failed: %s\n", source.c_str(), path.c_str(),
+                result.result.Message().c_str());
+    m_failure = {result.result.status, result.result.error, source, name, 0};
+    return CopyOutcome::Failed;
+}
+
+void CTransferRun::TakeBackLast(size_t count) {
+    CAbstractShareSession* session = m_transfer.Session();
+    count = std::min(count, m_copies.size());
+    for (size_t taken = 0; taken < count; ++taken) {
+        const std::string path = std::move(m_copies.back().path);
+        m_copies.pop_back();
+        if (session == nullptr || !session->Remove(path).ok()) {
+            m_partials.push_back(path);
         }
-        if (result.result.status == ShareStatus::AlreadyExists) {
-            continue; // someone else's file: never touched, the next number is tried
-        }
-        --m_properties.number;
-        if (result.result.status == ShareStatus::Cancelled) {
-            return CopyOutcome::Stopped;
-        }
-        std::printf("Copying %s to %s failed: %s\n", source.c_str(), path.c_str(),
-                    result.result.Message().c_str());
-        m_failure = {result.result.status, result.result.error, source, name, 0};
-        return CopyOutcome::Failed;
     }
 }
 

@@ -14,7 +14,8 @@
 
 class CTransferRun {
 public:
-    enum class CopyOutcome { Copied, Stopped, Failed };
+    // NameTaken: a further file of a picture found its name taken (see CopyPicture).
+    enum class CopyOutcome { Copied, Stopped, Failed, NameTaken };
 
     struct Copy {
         std::string path;        // share path of the copy
@@ -44,9 +45,20 @@ public:
     // the group's next free name with the source's extension. A taken name moves on to the next
     // number, so no file is ever overwritten, for at most kMaxNameTries names. Stopped: the
     // callback refused or the copy was cancelled. Failed: the failure says why.
-    CopyOutcome CopyPicture(CAbstractPictureSource& source, uint32_t index);
+    //
+    // `samePicture`: the file belongs to the picture copied last and takes its number, with
+    // its own extension. When that name is taken, nothing is written and the outcome is
+    // NameTaken: the caller takes the picture's copies back (TakeBackLast) and copies it anew
+    // under the next free number, so that its files never end up under two numbers.
+    CopyOutcome CopyPicture(CAbstractPictureSource& source, uint32_t index,
+                            bool samePicture = false);
     // The local file `source`, with `extension` for its copy.
     CopyOutcome CopyPicture(const std::string& source, std::string_view extension, uint32_t index);
+
+    // Removes the last `count` copies of this run from the share, so that their picture can be
+    // copied again under another number. A copy that cannot be removed now is removed with the
+    // partial files.
+    void TakeBackLast(size_t count);
 
     // Forgets the failure of a picture that was passed over, so that the run does not end as
     // failed for it.
@@ -72,6 +84,10 @@ public:
     void SetCleanupPatience(std::chrono::milliseconds patience) { m_patience = patience; }
 
 private:
+    // Announces the picture as number `index` and copies it under `name`; NameTaken when the
+    // name is someone else's, and nothing was written.
+    CopyOutcome CopyUnder(CAbstractPictureSource& picture, const std::string& source,
+                          const std::string& name, uint32_t index);
     void RemoveLeftoverTemporaries(const std::vector<ShareEntry>& entries);
     // Removes the paths, retrying while the server cannot be reached; returns how many stay.
     int RemovePaths(std::vector<std::string> pending);

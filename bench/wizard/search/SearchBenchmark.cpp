@@ -3,6 +3,7 @@
 //   search_benchmark make-tree ROOT   makes 100,000 files in 5,000 folders under ROOT
 //   search_benchmark run ROOT [RUNS]  prints the medians, their ratio and the memory figure
 #include "wizard/search/FindFilesStep.h"
+#include "wizard/search/MediaKinds.h"
 #include "wizard/search/SearchEventLoopPlain.h"
 
 #include <fcntl.h>
@@ -25,8 +26,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const std::vector<std::string> kExtensions{".JPG", ".jpg", ".JPEG", ".jpeg", ".GIF",
-                                           ".gif", ".PNG", ".png",  ".BMP",  ".bmp"};
+// The wizard's own list, for the search and for find(1) alike.
+const std::vector<std::string> kExtensions = SearchExtensions();
 
 // 20 files a folder, a name around a number: 17 pictures and 3 others, as a card or a picture
 // folder might hold.

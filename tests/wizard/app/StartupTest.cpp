@@ -98,9 +98,21 @@ protected:
     TemporaryFolder folder;
 };
 
+TEST_F(StartupTest, ALocationTheWizardCannotUseIsNamedInsteadOfTheUsage) {
+    const auto [unusable, unusableStatus] = AnswerBox({"/autoplay", "file://nas/dcim?x=1"});
+    EXPECT_EQ(unusable, "Message: file://nas/dcim?x=1 is neither a folder nor a camera that the "
+                        "wizard can copy pictures from.");
+    EXPECT_EQ(unusableStatus, 1);
+    // No desktop mount names this camera: it was unplugged before the wizard came up.
+    const auto [gone, goneStatus] = AnswerBox({"/autoplay", "gphoto2://Canon_Inc._Gone_0001/"});
+    EXPECT_EQ(gone, "Message: The camera Canon_Inc._Gone_0001 cannot be found. Connect it again, "
+                    "then start again.");
+    EXPECT_EQ(goneStatus, 1);
+}
+
 TEST_F(StartupTest, CommandsOutsideTheTableShowTheUsageWithTheProgramAsTyped) {
     for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
-             {}, {"/upload"}, {"/stidevice:usb:001,002", "x"}, {"/autoplay", "ftp://host/dcim"}}) {
+             {}, {"/upload"}, {"/stidevice:usb:001,002", "x"}, {"/autoplay", ""}}) {
         const auto [message, status] = AnswerBox(arguments);
         EXPECT_EQ(message, "Message: Usage:") << "the first line of the usage text";
         EXPECT_EQ(status, 2);
@@ -119,7 +131,9 @@ TEST_F(StartupTest, CommandsOutsideTheTableShowTheUsageWithTheProgramAsTyped) {
 }
 
 TEST_F(StartupTest, AFolderWithoutPicturesEndsSilentlyAndAMissingOneIsNamed) {
-    const fs::path pictures = Pictures({"IMG_0001.Jpg", "IMG_0002.jPG", "notes.txt"});
+    // Mixed-case extensions are not searched for; a sidecar alone is nothing to copy.
+    const fs::path pictures =
+        Pictures({"IMG_0001.Jpg", "IMG_0002.jPG", "notes.txt", "IMG_0003.xmp", "IMG_0004.XMP"});
     auto run = Start({"/UPLOAD", pictures.string()});
     EXPECT_EQ(run->Wait(20s), 4);
 

@@ -98,7 +98,7 @@ TEST_F(FindingTheCamera, ACameraThatCannotBeOpenedOrListedOrHoldsNoPictureHasNoP
 
     Prepare(m_system, [](CFakeCamera& camera) {
         camera.AddFolder("/", "DCIM");
-        camera.AddFile("/DCIM", "MVI_0001.MOV", FakeFacts("video/quicktime"));
+        camera.AddFile("/DCIM", "IMG_0001.XMP", FakeFacts("")); // a sidecar alone stays
         camera.AddFile("/DCIM", "README.TXT", FakeFacts(""));
     });
     find = FindCamera("usb:001,005", m_system, m_release);

@@ -60,6 +60,7 @@ TEST(CameraToShare, ADcimIsCopiedByteForByteAndOnlyItsPicturesLeaveTheCamera) {
     properties.groupName = "Holiday";
     properties.location = "Camera";
     properties.deleteAfterCopy = true;
+    properties.copyVideos = false; // the clip is left on the camera
     properties.cameraMode = true;
     properties.cameraDeviceId = card.Port();
     step.Run(properties);

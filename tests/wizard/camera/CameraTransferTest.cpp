@@ -37,6 +37,8 @@ protected:
         properties.location = "Camera";
         properties.cameraMode = true;
         properties.cameraDeviceId = kPort;
+        // The cases below are about pictures; those with videos say so.
+        properties.copyVideos = false;
         system->cameras = {{"Fake Camera", kPort}};
         system->makeCamera = [this](const CameraPort&) {
             return std::make_unique<CBorrowedCamera>(camera);
@@ -77,7 +79,7 @@ protected:
     CFileTransferStep step;
 };
 
-TEST_F(CameraTransferTest, AVideoBeforeThePicturesIsLeftOutOfTheCopiesAndOfTheirNumbers) {
+TEST_F(CameraTransferTest, AVideoNotWantedIsLeftOutOfTheCopiesAndOfTheirNumbers) {
     camera.AddFolder("/", "DCIM");
     camera.AddFolder("/DCIM", "100TEST");
     camera.AddFolder("/DCIM", "101TEST");
@@ -133,6 +135,30 @@ TEST_F(CameraTransferTest, NamesComeFromTheTypesAndSameNamesInTwoFoldersAreTwoCo
     EXPECT_EQ(OnShare("Holiday 4.jpg"), "theirs");
     EXPECT_EQ(poster.All<kvGroupStatusAsyncData>().back()->pictureNumber, 5);
     EXPECT_EQ(poster.All<kvGroupStatusAsyncData>().back()->pictureCount, 5);
+}
+
+TEST_F(CameraTransferTest, ARawFileItsJpegAndSidecarTakeOneNumberAndGoTogether) {
+    properties.copyVideos = true;
+    properties.deleteAfterCopy = true;
+    camera.AddFolder("/", "DCIM");
+    camera.AddFolder("/DCIM", "100TEST");
+    camera.AddData("/DCIM/100TEST", "IMG_0001.CR2", "image/x-raw", Pattern(700, 1));
+    camera.AddData("/DCIM/100TEST", "IMG_0001.JPG", "image/jpeg", Pattern(300, 2));
+    camera.AddData("/DCIM/100TEST", "IMG_0001.XMP", "application/octet-stream", "<x/>");
+    camera.AddData("/DCIM/100TEST", "MVI_0002.MOV", "video/quicktime", Pattern(900, 3));
+    camera.AddData("/DCIM/100TEST", "IMG_0005.XMP", "application/octet-stream", "<y/>");
+    step.Run(properties);
+
+    EXPECT_EQ(Copied(),
+              Paths({"Holiday 1.cr2", "Holiday 1.jpg", "Holiday 1.xmp", "Holiday 2.mov"}));
+    EXPECT_EQ(OnShare("Holiday 1.xmp"), "<x/>");
+    EXPECT_EQ(properties.total, 2u);
+    EXPECT_EQ(poster.Done().picturesCopied, 1u);
+    EXPECT_EQ(poster.Done().videosCopied, 1u);
+    EXPECT_EQ(camera.deleted, (std::vector<std::string>{
+                                  "/DCIM/100TEST/IMG_0001.CR2", "/DCIM/100TEST/IMG_0001.JPG",
+                                  "/DCIM/100TEST/IMG_0001.XMP", "/DCIM/100TEST/MVI_0002.MOV"}));
+    EXPECT_TRUE(camera.Holds("/DCIM/100TEST", "IMG_0005.XMP"));
 }
 
 class CameraDeleteTest : public CameraTransferTest {

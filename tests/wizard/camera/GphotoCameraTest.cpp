@@ -5,6 +5,8 @@
 #include "wizard/camera/linux/GphotoCamera.h"
 #include "wizard/camera/CameraFinder.h"
 #include "wizard/camera/CameraPictures.h"
+#include "wizard/search/MediaGroups.h"
+#include "wizard/search/SearchContext.h"
 
 #include "tests/wizard/camera/CameraWorld.h"
 #include "tests/wizard/camera/FakeCamera.h"
@@ -14,9 +16,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -110,14 +114,20 @@ TEST(GphotoFinding, MoreThanTwentyCamerasEndTheWizardSilently) {
 TEST(GphotoFinding, ACameraHoldingNoPictureHasNoPicturesToCopy) {
     IN_CAMERA_WORLD();
     const TmpfsCamera card("card");
-    card.Write("DCIM/100TEST/MVI_0001.MOV", RandomBytes(2000, 1));
+    card.Write("DCIM/100TEST/IMG_0009.XMP", "<x/>"); // a sidecar alone is not copied
     card.Write("DCIM/100TEST/NOTES.TXT", "notes");
     CGphotoCameraSystem system;
     CUnexpectedRelease release;
-    const CameraFind find = FindCamera(card.Port(), system, release);
+    CameraFind find = FindCamera(card.Port(), system, release);
     EXPECT_EQ(find.status, CameraFindStatus::Found);
     EXPECT_TRUE(find.noPictures);
     EXPECT_TRUE(find.cannotDelete);
+
+    // Videos alone are copied, as they are from the card as a folder.
+    card.Write("DCIM/100TEST/MVI_0001.MOV", RandomBytes(2000, 1));
+    find = FindCamera(card.Port(), system, release);
+    EXPECT_FALSE(find.noPictures);
+    EXPECT_FALSE(find.cannotDelete);
 
     const auto camera = OpenCamera(system, card.Port());
     ASSERT_TRUE(camera);
@@ -216,6 +226,55 @@ TEST(GphotoPictures, SameNamesInTwoFoldersAreTwoPicturesAndTypesNameTheCopies) {
         extensions.push_back(CameraCopyExtension(picture.item.name, picture.item.facts.mimeType));
     }
     EXPECT_EQ(extensions, (std::vector<std::string>{".jpg", ".jpg", ".jpg", ".png", ".png"}));
+}
+
+TEST(GphotoPictures, ACardGivesTheSameFilesAsACameraAsItDoesAsAFolder) {
+    IN_CAMERA_WORLD();
+    const TmpfsCamera card("card");
+    for (const char* name :
+         {"DCIM/100TEST/IMG_0001.CR2", "DCIM/100TEST/IMG_0001.JPG", "DCIM/100TEST/IMG_0001.xmp",
+          "DCIM/100TEST/IMG_0002.HEIC", "DCIM/100TEST/MVI_0003.MP4", "DCIM/100TEST/IMG_0009.xmp",
+          "DCIM/100TEST/NOTES.TXT", "DCIM/101TEST/IMG_0004.NEF", "DCIM/101TEST/IMG_0004.JPG"}) {
+        card.Write(name, kJpeg + name);
+    }
+    fs::create_symlink(card.Root() + "/DCIM/100TEST/IMG_0002.HEIC",
+                       card.Root() + "/DCIM/100TEST/LINKED.HEIC");
+
+    SearchContext search(card.Root(), {});
+    for (const std::string& extension : SearchExtensions()) {
+        search.extensions.insert(extension);
+    }
+    WalkSearchTree(search, *CreateFolderLister());
+    std::set<std::string> asFolder;
+    for (const FoundPicture& found : FilesToCopy(search.found, true)) {
+        asFolder.insert(found.FullPath().substr(card.Root().size()));
+    }
+    asFolder.erase("/DCIM/100TEST/LINKED.HEIC"); // a folder follows links to files; a camera not
+
+    CGphotoCameraSystem system;
+    const auto camera = OpenCamera(system, card.Port());
+    ASSERT_TRUE(camera);
+    const CameraPictureList list = ListCameraPictures(*camera, true);
+    ASSERT_TRUE(list.result.ok()) << list.result.reason;
+    const std::vector<std::string> paths = PathsOf(list.pictures);
+    EXPECT_EQ(std::set<std::string>(paths.begin(), paths.end()), asFolder);
+    EXPECT_EQ(asFolder.size(), 7u) << "the lone sidecar and the notes stay";
+    EXPECT_EQ(list.pictures.front().count, 4u) << "pairs, the phone picture and the video";
+
+    // The files the library leaves to the card are read and deleted there.
+    const auto heic = std::find(paths.begin(), paths.end(), "/DCIM/100TEST/IMG_0002.HEIC");
+    ASSERT_NE(heic, paths.end());
+    const CameraItem& item = list.pictures[size_t(heic - paths.begin())].item;
+    EXPECT_EQ(item.facts.size, kJpeg.size() + std::strlen("DCIM/100TEST/IMG_0002.HEIC"));
+    std::string read;
+    const CameraReadResult got = camera->Read(item.folder, item.name, [&](const char* d, size_t n) {
+        read.append(d, n);
+        return CameraSinkAction::Continue;
+    });
+    EXPECT_TRUE(got.result.ok()) << got.result.reason;
+    EXPECT_EQ(read, kJpeg + "DCIM/100TEST/IMG_0002.HEIC");
+    EXPECT_TRUE(camera->Delete(item.folder, item.name).ok());
+    EXPECT_FALSE(fs::exists(card.Root() + "/DCIM/100TEST/IMG_0002.HEIC"));
 }
 
 TEST(GphotoReading, APictureIsStreamedInChunksByteForByte) {

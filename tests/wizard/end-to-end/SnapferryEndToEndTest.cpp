@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -730,6 +731,7 @@ TEST_F(SnapferryEndToEndTest, ACameraIsCopiedWithTheSavedSettingsAndEmptiedOfIts
     MakePictures({"img_0001.jpg", "img_0002.png", "img_0004.jpg"}, 300 * 1024);
     std::vector<std::string> settings = kQuickSettings;
     settings.push_back("\"bDeleteImagesFromCamera\"=dword:00000001");
+    settings.push_back("\"bCopyVideos\"=dword:00000000");
     WriteUserSettings(settings);
     ASSERT_NO_FATAL_FAILURE(StartCamera({"mvi_0003.mov", "notes.txt"}));
     ASSERT_TRUE(Press({"key", "Return"}, PageShows("copying"), "the copying page"));
@@ -739,10 +741,69 @@ TEST_F(SnapferryEndToEndTest, ACameraIsCopiedWithTheSavedSettingsAndEmptiedOfIts
     EXPECT_TRUE(Printed("Saved settings: server found, copying"));
     EXPECT_TRUE(Printed("Wizard closed: finished, 3 picture(s) copied"));
     ExpectCopiedOnce(kFamilyLibrary, "Holidays/Beach", "Beach");
-    // Only the pictures whose copies were read back went; the video and the notes stay.
+    // Only the pictures whose copies were read back went; the video not wanted and the notes
+    // stay.
     EXPECT_TRUE(Printed("left on the card: mvi_0003.mov"));
     EXPECT_TRUE(Printed("left on the card: notes.txt"));
     EXPECT_FALSE(Printed("left on the card: img_"));
+}
+
+// A card of today's camera and phone: raw files with their JPEGs, a phone picture, a video and a
+// sidecar, copied with the saved settings and deleted after the copy, as a folder and as a camera.
+class WholeCardTest : public SnapferryEndToEndTest {
+protected:
+    void CopyWholeCard(bool asCamera) {
+        MakePictures({"IMG_0001.CR2", "IMG_0001.JPG", "IMG_0001.xmp", "IMG_0002.HEIC",
+                      "MVI_0003.MP4", "IMG_0004.JPG", "IMG_0004.NEF"},
+                     96 * 1024);
+        std::vector<std::string> settings = kQuickSettings;
+        settings.push_back("\"bDeleteImagesFromCamera\"=dword:00000001");
+        WriteUserSettings(settings);
+        if (asCamera) {
+            ASSERT_NO_FATAL_FAILURE(StartCamera({"IMG_0009.xmp", "NOTES.TXT"}));
+        } else {
+            MakeOthers({"IMG_0009.xmp", "NOTES.TXT"});
+            ASSERT_NO_FATAL_FAILURE(Start());
+        }
+        ASSERT_TRUE(Press({"key", "Return"}, PageShows("copying"), "the copying page"));
+        ASSERT_TRUE(WaitForPage("deleting"));
+        ASSERT_TRUE(WaitForPage("finish"));
+        EXPECT_TRUE(WaitForCopies(kFamilyLibrary, "Holidays/Beach", 7));
+        EXPECT_EQ(EndWith({"key", "Return"}), 0);
+        EXPECT_TRUE(Printed("Wizard closed: finished, 3 picture(s) copied, 1 video(s)"));
+
+        // Each picture's files under one number, in the order of the card's names; a camera's
+        // copies are named in lower case.
+        const std::vector<std::pair<std::string, std::string>> expected{
+            {"Beach 1.CR2", "IMG_0001.CR2"}, {"Beach 1.JPG", "IMG_0001.JPG"},
+            {"Beach 1.xmp", "IMG_0001.xmp"}, {"Beach 2.HEIC", "IMG_0002.HEIC"},
+            {"Beach 3.JPG", "IMG_0004.JPG"}, {"Beach 3.NEF", "IMG_0004.NEF"},
+            {"Beach 4.MP4", "MVI_0003.MP4"}};
+        std::map<std::string, std::string> wanted;
+        for (const auto& [copy, source] : expected) {
+            std::string name = copy;
+            if (asCamera) {
+                std::transform(name.begin(), name.end(), name.begin(),
+                               [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+                name[0] = 'B';
+            }
+            wanted["Holidays/Beach/" + name] = sources[source];
+        }
+        EXPECT_EQ(FilesUnder(KeptShares() / kFamilyLibrary), wanted);
+    }
+};
+
+TEST_F(WholeCardTest, AsAFolderItArrivesWholeAndOnlyWhatWasCopiedLeavesTheCard) {
+    ASSERT_NO_FATAL_FAILURE(CopyWholeCard(false));
+    EXPECT_EQ(FilesUnder(Pictures()), nonPictures) << "the lone sidecar and the notes stay";
+}
+
+TEST_F(WholeCardTest, AsACameraItArrivesWholeAndOnlyWhatWasCopiedLeavesTheCard) {
+    ASSERT_NO_FATAL_FAILURE(CopyWholeCard(true));
+    EXPECT_TRUE(Printed("left on the card: IMG_0009.xmp"));
+    EXPECT_TRUE(Printed("left on the card: NOTES.TXT"));
+    EXPECT_FALSE(Printed("left on the card: IMG_0001"));
+    EXPECT_FALSE(Printed("left on the card: MVI_0003.MP4"));
 }
 
 TEST_F(SnapferryEndToEndTest, DeleteAfterCopyingEmptiesTheFolderOfItsPicturesOnly) {

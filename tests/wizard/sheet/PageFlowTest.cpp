@@ -242,24 +242,26 @@ TEST(RunFinishLines, CountWhatWasCopiedAndSayWhatWasNot) {
     partial.leftBehind = 1;
     partial.leftBehindPath = "FamilyLibrary/Trip/.~Trip 4.jpg.snapferry";
     struct Case {
-        uint32_t copied, skipped;
+        uint32_t copied, videos, skipped;
         TransferFailure first, ending;
         const char* expected;
     };
     const Case cases[] = {
-        {3, 0, {}, {}, "3 picture(s) were copied."},
+        {3, 0, 0, {}, {}, "3 picture(s) were copied."},
+        {3, 2, 0, {}, {}, "3 picture(s) were copied.\nand 2 video(s)."},
         {2,
+         0,
          1,
          unreadable,
          {},
          "2 picture(s) were copied.\n1 picture(s) could not be copied from the camera.\n"
          "IMG_0003.JPG could not be copied: the picture cannot be read."},
-        {2, 1, unreadable, partial,
+        {2, 0, 1, unreadable, partial,
          "2 picture(s) were copied.\n1 picture(s) could not be copied from the camera.\n"
          "IMG_0003.JPG could not be copied: the picture cannot be read.\n"
          "Still on the server: FamilyLibrary/Trip/.~Trip 4.jpg.snapferry"},
     };
-    EXPECT_EQ(RunFinishLines(2, 1, unreadable, {}, false),
+    EXPECT_EQ(RunFinishLines(2, 0, 1, unreadable, {}, false),
               "2 picture(s) were copied.\n1 picture(s) could not be read and were passed over.\n"
               "IMG_0003.JPG could not be copied: the picture cannot be read.");
     TransferFailure full;
@@ -269,7 +271,7 @@ TEST(RunFinishLines, CountWhatWasCopiedAndSayWhatWasNot) {
                                     "The pictures copied in this run were removed from the server.")
         << "a failure of one picture names it";
     for (const Case& run : cases) {
-        EXPECT_EQ(RunFinishLines(run.copied, run.skipped, run.first, run.ending, true),
+        EXPECT_EQ(RunFinishLines(run.copied, run.videos, run.skipped, run.first, run.ending, true),
                   run.expected);
     }
 }

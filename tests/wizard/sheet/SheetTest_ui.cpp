@@ -694,6 +694,37 @@ TEST_F(SheetTest, AFileInTheWayIsToldOnTheFolderPageAndAnEmptyNameCopiesAsPhoto)
               sources.Contents("a.jpg"));
 }
 
+TEST_F(SheetTest, UntickingVideosLeavesThemAndTheirDeleteAloneAndIsRemembered) {
+    sources.Add("clip.MOV", 4000);
+    Announcers servers(port, {{20, "alpha"}});
+    auto sheet = MakeSheet();
+    CFolderPage& folder = FolderPage(*sheet);
+    DrivePastServer(*sheet,
+                    {
+                        {OnListedFolderPage(*sheet),
+                         [&] {
+                             EXPECT_TRUE(folder.VideosBox()->GetValue()) << "ticked at first";
+                             folder.VideosBox()->SetValue(false);
+                             folder.DeleteBox()->SetValue(true);
+                             sheet->PressButton(kNextButton);
+                         }},
+                        {On(*sheet, kFinishPage),
+                         [&] {
+                             auto& finish =
+                                 *dynamic_cast<CFinishPage*>(sheet->PageByTemplate(kFinishPage));
+                             EXPECT_EQ(finish.CountLabel()->Text(), "2 picture(s) were copied.")
+                                 << "a video left out is no original kept";
+                             sheet->PressButton(kFinishButton);
+                         }},
+                    });
+    EXPECT_EQ(GetRegistry()->GetDword(User, kWizardSettingsKeyPath, "bCopyVideos", 1), 0u);
+    EXPECT_TRUE(sources.Exists("clip.MOV"));
+    EXPECT_FALSE(sources.Exists("a.jpg") || sources.Exists("b.png"));
+    std::lock_guard lock(share->mutex);
+    EXPECT_EQ(share->files.count("FamilyLibrary/FamilyPhotos/Photo/Photo 3.MOV"), 0u);
+    EXPECT_EQ(share->files.size(), 2u);
+}
+
 TEST_F(SheetTest, AQuickPathRunRemembersTheWelcomeBoxAndSaysWhyTheOriginalsStayed) {
     CRegistry& registry = *GetRegistry();
     registry.SetDword(User, kWizardSettingsKeyPath, "bSaveSettings", 1);

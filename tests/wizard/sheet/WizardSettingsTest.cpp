@@ -72,6 +72,7 @@ TEST_F(WizardSettingsTest, FirstRunGivesTheDefaults) {
     EXPECT_FALSE(settings.usingSaved);
     EXPECT_FALSE(settings.usePersonalLibrary);
     EXPECT_FALSE(settings.deleteAfterCopy);
+    EXPECT_TRUE(settings.copyVideos) << "videos go along until the box is unticked";
     EXPECT_EQ(settings.groupName, "Photo");
     EXPECT_EQ(settings.folderName, "MyPhotos");
     EXPECT_EQ(settings.serverName, "");
@@ -85,6 +86,7 @@ TEST_F(WizardSettingsTest, SavedValuesAreReadBackWithTheirKinds) {
     saved.usingSaved = true;
     saved.usePersonalLibrary = true;
     saved.deleteAfterCopy = true;
+    saved.copyVideos = false;
     saved.groupSelection = 2;
     saved.groupName = "Holiday";
     saved.folderName = "Trips";
@@ -94,6 +96,7 @@ TEST_F(WizardSettingsTest, SavedValuesAreReadBackWithTheirKinds) {
     const WizardSettings loaded = LoadSavedSettings(registry_);
     EXPECT_TRUE(loaded.saveSettings && loaded.usingSaved && loaded.usePersonalLibrary &&
                 loaded.deleteAfterCopy);
+    EXPECT_FALSE(loaded.copyVideos);
     EXPECT_EQ(loaded.groupSelection, 2);
     EXPECT_EQ(loaded.groupName, "Holiday");
     EXPECT_EQ(loaded.folderName, "Trips");
@@ -104,7 +107,7 @@ TEST_F(WizardSettingsTest, SavedValuesAreReadBackWithTheirKinds) {
          {"\"bSaveSettings\"=dword:00000001", "\"bUsingSaved\"=dword:00000001",
           "\"bUsePersonalLibrary\"=dword:00000001", "\"bDeleteImagesFromCamera\"=dword:00000001",
           "\"bGroupSel\"=dword:00000002", "\"bGroupName\"=\"Holiday\"", "\"bFolderName\"=\"Trips\"",
-          "\"bSubdomain\"=\"srv1\""}) {
+          "\"bSubdomain\"=\"srv1\"", "\"bCopyVideos\"=dword:00000000"}) {
         EXPECT_NE(hive.find(line), std::string::npos) << line;
     }
 }

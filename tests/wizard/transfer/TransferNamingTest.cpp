@@ -32,6 +32,10 @@ TEST(TransferNaming, ReadsTheNumberOfTheGroupsPictureNamesOfEveryKind) {
     EXPECT_EQ(NumberOfGroupName("Holiday 6.PNG", "Holiday"), 6);
     EXPECT_EQ(NumberOfGroupName("Holiday 5.Jpeg", "Holiday"), 5);
     EXPECT_EQ(NumberOfGroupName("Holiday 8.tif", "Holiday"), 8);
+    EXPECT_EQ(NumberOfGroupName("Holiday 10.CR2", "Holiday"), 10);
+    EXPECT_EQ(NumberOfGroupName("Holiday 11.heic", "Holiday"), 11);
+    EXPECT_EQ(NumberOfGroupName("Holiday 12.MTS", "Holiday"), 12);
+    EXPECT_EQ(NumberOfGroupName("Holiday 13.CR2.xmp", "Holiday"), 13) << "a sidecar's copy";
     EXPECT_EQ(NumberOfGroupName("Holiday 3.txt", "Holiday"), std::nullopt) << "not a picture";
     EXPECT_EQ(NumberOfGroupName(".~Holiday 3.jpg.snapferry", "Holiday"), std::nullopt);
     EXPECT_EQ(NumberOfGroupName("Holidays 3.jpg", "Holiday"), std::nullopt);

@@ -57,6 +57,65 @@ protected:
     CFileTransferStep step;
 };
 
+TEST_F(TransferStepTest, APicturesFilesShareOneNumberAndGoOnlyOnceAllOfThemAreOnTheShare) {
+    PutOnShare("Holiday 4.CR2", "theirs"); // a raw file holds its number too
+    sources.Add("IMG_0001.CR2");
+    sources.Add("IMG_0001.JPG");
+    sources.Add("img_0001.xmp");
+    sources.Add("IMG_0002.HEIC");
+    sources.Add("MVI_0003.MP4");
+    sources.Add("IMG_0009.xmp"); // no picture beside it
+    const std::string sidecar = sources.Contents("img_0001.xmp");
+    properties.deleteAfterCopy = true;
+    step.Run(properties);
+
+    EXPECT_EQ(step.CopiedList(),
+              (std::vector<std::string>{Path("Holiday 5.CR2"), Path("Holiday 5.JPG"),
+                                        Path("Holiday 5.xmp"), Path("Holiday 6.HEIC"),
+                                        Path("Holiday 7.MP4")}));
+    EXPECT_EQ(share->files[Path("Holiday 5.xmp")], sidecar);
+    EXPECT_EQ(properties.total, 3u) << "the progress counts pictures";
+    const auto groups = poster.All<kvGroupStatusAsyncData>();
+    ASSERT_EQ(groups.size(), 5u);
+    EXPECT_EQ(groups[1]->pictureNumber, 1);
+    EXPECT_EQ(groups[4]->pictureNumber, 3);
+    const kvDoneCopyAsyncData& done = poster.Done();
+    EXPECT_FALSE(done.failure.Failed());
+    EXPECT_EQ(done.picturesCopied, 2u);
+    EXPECT_EQ(done.videosCopied, 1u);
+    for (const char* gone :
+         {"IMG_0001.CR2", "IMG_0001.JPG", "img_0001.xmp", "IMG_0002.HEIC", "MVI_0003.MP4"}) {
+        EXPECT_FALSE(sources.Exists(gone)) << gone;
+    }
+    EXPECT_TRUE(sources.Exists("IMG_0009.xmp")) << "what was not copied is not deleted";
+}
+
+TEST_F(TransferStepTest, VideosNotWantedStayAndAPictureWhoseSecondNameIsTakenMovesWhole) {
+    sources.Add("IMG_0001.CR2");
+    sources.Add("IMG_0001.JPG");
+    sources.Add("MVI_0002.MOV");
+    properties.copyVideos = false;
+    properties.deleteAfterCopy = true;
+    // Another copy takes "Holiday 1.JPG" while the raw file is written as "Holiday 1.CR2".
+    share->beforeRename = [this](const std::string& to) {
+        if (to == Path("Holiday 1.CR2")) {
+            std::lock_guard lock(share->mutex);
+            share->files[Path("Holiday 1.JPG")] = "theirs";
+        }
+        return ShareResult{};
+    };
+    step.Run(properties);
+
+    EXPECT_EQ(step.CopiedList(),
+              (std::vector<std::string>{Path("Holiday 2.CR2"), Path("Holiday 2.JPG")}));
+    EXPECT_FALSE(OnShare("Holiday 1.CR2")) << "the first number's copy was taken back";
+    EXPECT_EQ(share->files[Path("Holiday 1.JPG")], "theirs");
+    EXPECT_EQ(poster.Done().picturesCopied, 1u);
+    EXPECT_EQ(poster.Done().videosCopied, 0u);
+    EXPECT_TRUE(sources.Exists("MVI_0002.MOV"));
+    EXPECT_FALSE(sources.Exists("IMG_0001.JPG"));
+}
+
 TEST_F(TransferStepTest, NumbersANewFolderFromOneKeepingEachSourcesExtension) {
     sources.Add("a.jpg");
     sources.Add("b.JPG");

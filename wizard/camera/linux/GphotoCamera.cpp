@@ -1,8 +1,18 @@
 #include "wizard/camera/linux/GphotoCamera.h"
 
+#include "wizard/search/MediaKinds.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string_view>
 #include <utility>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -45,6 +55,28 @@ int SizeUnknown(void*, uint64_t*) {
 
 CameraFileHandler g_sinkHandler = {SizeUnknown, ReadNothing, WriteChunk};
 
+constexpr std::string_view kDiskPortPrefix = "disk:";
+constexpr size_t kCardReadChunk = size_t(1) << 20;
+
+std::string CameraChild(const std::string& folder, const std::string& name) {
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+CameraResult ErrnoResult(int error, const std::string& path) {
+    CameraResult result;
+    result.status = error == ENOENT ? CameraStatus::NotFound : CameraStatus::Failed;
+    result.code = GP_ERROR_IO;
+    result.reason = std::string(std::strerror(error)) + ": " + path;
+    return result;
+}
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
 } // namespace
 
 CameraResult GphotoResult(int code, const std::string& detail) {
@@ -82,6 +114,15 @@ CGphotoCamera::CGphotoCamera(CameraPort port, GphotoPortInfoListPtr ports)
     if (m_context) {
         gp_context_set_error_func(m_context.get(), &CGphotoCamera::OnError, this);
         gp_context_set_cancel_func(m_context.get(), &CGphotoCamera::OnCancelQuery, this);
+    }
+    if (std::string_view(m_port.port).starts_with(kDiskPortPrefix)) {
+        m_cardRoot = m_port.port.substr(kDiskPortPrefix.size());
+        while (m_cardRoot.size() > 1 && m_cardRoot.back() == '/') {
+            m_cardRoot.pop_back();
+        }
+        if (m_cardRoot == "/") {
+            m_cardRoot.clear(); // a card on the root folder is left to the library alone
+        }
     }
 }
 
@@ -165,12 +206,66 @@ CameraResult CGphotoCamera::ListFolders(const std::string& folder,
 }
 
 CameraResult CGphotoCamera::ListFiles(const std::string& folder, std::vector<std::string>& names) {
-    return List(folder, false, names);
+    CameraResult listed = List(folder, false, names);
+    if (listed.ok() && !m_cardRoot.empty()) {
+        AddCardFiles(folder, names);
+    }
+    return listed;
+}
+
+void CGphotoCamera::AddCardFiles(const std::string& folder, std::vector<std::string>& names) {
+    const std::unique_ptr<DIR, DirCloser> dir(opendir((m_cardRoot + folder).c_str()));
+    if (!dir) {
+        return;
+    }
+    const std::set<std::string> listed(names.begin(), names.end());
+    std::vector<std::string> added;
+    while (const dirent* entry = readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        if (listed.count(name) != 0 || MediaKindOfName(name) == MediaKind::None) {
+            continue;
+        }
+        struct stat info {};
+        // Regular files only: a link could lead off the card.
+        if (lstat((m_cardRoot + CameraChild(folder, name)).c_str(), &info) != 0 ||
+            !S_ISREG(info.st_mode)) {
+            continue;
+        }
+        added.push_back(name);
+    }
+    if (added.empty()) {
+        return;
+    }
+    for (std::string& name : added) {
+        m_cardOnlyFiles.insert(CameraChild(folder, name));
+        names.push_back(std::move(name));
+    }
+    // In the order of the names, as the library gives a folder's files, so that a picture's
+    // files keep their order whichever of them the library knows.
+    std::sort(names.begin(), names.end());
+}
+
+std::string CGphotoCamera::CardPathOf(const std::string& folder, const std::string& name) const {
+    const std::string path = CameraChild(folder, name);
+    return m_cardOnlyFiles.count(path) != 0 ? m_cardRoot + path : std::string();
 }
 
 CameraResult CGphotoCamera::GetFileFacts(const std::string& folder, const std::string& name,
                                          CameraFileFacts& facts) {
     facts = {};
+    if (const std::string card = CardPathOf(folder, name); !card.empty()) {
+        struct stat info {};
+        if (lstat(card.c_str(), &info) != 0) {
+            return ErrnoResult(errno, card);
+        }
+        // As the library judges the card's other files: by the file's own mode.
+        facts.sizeKnown = true;
+        facts.size = static_cast<std::uint64_t>(info.st_size);
+        facts.permissionsKnown = true;
+        facts.canRead = (info.st_mode & S_IRUSR) != 0;
+        facts.canDelete = (info.st_mode & S_IWUSR) != 0;
+        return {};
+    }
     CameraFileInfo info{};
     const int code = gp_camera_file_get_info(m_camera.get(), folder.c_str(), name.c_str(), &info,
                                              m_context.get());
@@ -195,6 +290,35 @@ CameraResult CGphotoCamera::GetFileFacts(const std::string& folder, const std::s
 CameraReadResult CGphotoCamera::Read(const std::string& folder, const std::string& name,
                                      const CameraReadSink& sink) {
     CameraReadResult read;
+    if (const std::string card = CardPathOf(folder, name); !card.empty()) {
+        const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(card.c_str(), "rb"));
+        if (!file) {
+            read.result = ErrnoResult(errno, card);
+            return read;
+        }
+        std::vector<char> chunk(kCardReadChunk);
+        for (;;) {
+            const size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
+            if (got == 0) {
+                if (std::ferror(file.get()) != 0) {
+                    read.result = ErrnoResult(EIO, card);
+                }
+                return read;
+            }
+            CameraSinkAction action = CameraSinkAction::Stop;
+            try {
+                action = sink(chunk.data(), got);
+            } catch (...) {
+                read.result = {CameraStatus::Failed, GP_ERROR, "the receiver of the data failed"};
+                return read;
+            }
+            if (action == CameraSinkAction::Stop) {
+                read.result = {CameraStatus::Cancelled, GP_ERROR_CANCEL, "cancelled"};
+                return read;
+            }
+            read.bytes += got;
+        }
+    }
     m_stopRequested = false;
     ReadState state{&sink, &m_stopRequested, false, 0};
     CameraFile* raw = nullptr;
@@ -220,6 +344,13 @@ CameraReadResult CGphotoCamera::Read(const std::string& folder, const std::strin
 }
 
 CameraResult CGphotoCamera::Delete(const std::string& folder, const std::string& name) {
+    if (const std::string card = CardPathOf(folder, name); !card.empty()) {
+        if (unlink(card.c_str()) != 0) {
+            return ErrnoResult(errno, card);
+        }
+        m_cardOnlyFiles.erase(CameraChild(folder, name));
+        return {};
+    }
     return ResultOf(
         gp_camera_file_delete(m_camera.get(), folder.c_str(), name.c_str(), m_context.get()));
 }

@@ -1,6 +1,9 @@
 // The cameras of this machine through libgphoto2: detection, opening by port, and the files of an
 // opened camera. A memory card or any mounted file system with a DCIM folder is a camera on a
-// "disk:" port here.
+// "disk:" port here. The library lists only the kinds of file it knows there; the files of a
+// card that the wizard copies and the library leaves out (phone pictures, sidecars) are listed,
+// read and deleted on the mounted card itself, so that a card gives the same files as a camera
+// as it does as a folder.
 //
 // Threads: libgphoto2 loads its drivers and port modules without locks, so one system object
 // serves the whole program from one thread at a time; a camera it opened may then be used on
@@ -12,6 +15,7 @@
 #include <gphoto2/gphoto2.h>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -64,6 +68,9 @@ private:
 
     CameraResult ResultOf(int code);
     CameraResult List(const std::string& folder, bool folders, std::vector<std::string>& names);
+    // The card's own path of a file the library does not list; empty for the library's files.
+    std::string CardPathOf(const std::string& folder, const std::string& name) const;
+    void AddCardFiles(const std::string& folder, std::vector<std::string>& names);
 
     CameraPort m_port;
     GphotoPortInfoListPtr m_ports; // the port the camera was given lives in this list
@@ -71,6 +78,8 @@ private:
     GphotoCameraPtr m_camera;
     std::string m_lastError;
     bool m_stopRequested = false;
+    std::string m_cardRoot;                // the mount point of a "disk:" port, else empty
+    std::set<std::string> m_cardOnlyFiles; // camera paths the library does not list
 };
 
 class CGphotoCameraSystem : public CAbstractCameraSystem {
