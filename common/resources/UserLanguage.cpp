@@ -1,7 +1,6 @@
 #include "common/resources/UserLanguage.h"
 
 #include <algorithm>
-
 #include <utility>
 
 namespace {

@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <system_error>
 
 CFoundPictureSet::CFoundPictureSet(const FoundSet& pictures) {
@@ -29,7 +28,7 @@ CAbstractPictureSet::DeleteOutcome CFoundPictureSet::DeleteOriginal(size_t pictu
     if (!RemoveLocalFile(source, error)) {
         const bool gone = error == ENOENT;
         std::printf("Cannot delete %s: %s\n", source.c_str(),
-                    gone ? "it is gone" : std::strerror(error));
+                    gone ? "it is gone" : std::generic_category().message(error).c_str());
         // One picture that stays does not keep the others.
         return gone ? DeleteOutcome::Deleted : DeleteOutcome::Kept;
     }
