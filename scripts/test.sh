@@ -60,4 +60,3 @@ export WINEPREFIX WINEDEBUG=-all
 trap 'timeout 30 wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXIT
 timeout 300 wineboot -i >/dev/null 2>&1
 ctest --test-dir "$windows" --output-on-failure --timeout 300 -j2 -LE 'smb|gui|integration|keyboard'
-timeout 30 wineserver -w
