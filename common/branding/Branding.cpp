@@ -1,7 +1,7 @@
 #include "common/branding/Branding.h"
 
 #include "common/branding/IniFile.h"
-#include "common/resources/linux/ProgramDirectory.h"
+#include "common/resources/ProgramDirectory.h"
 
 #include <algorithm>
 #include <climits>

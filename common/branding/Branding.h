@@ -25,8 +25,8 @@ inline constexpr const char* kDefaultMyPhotos = "MyPhotos";
 inline constexpr size_t kLauncherValueLimit = 255;
 inline constexpr size_t kWizardValueLimit = 254;
 
-// The directory of the running program, ending with '/'. The environment variable
-// VELMORA_PROGRAM_DIR, when set and not empty, names it instead (for tools and tests).
+// The directory of the running program, ending with the platform's separator. The environment
+// variable VELMORA_PROGRAM_DIR, when set and not empty, names it instead (for tools and tests).
 std::string GetProgramDirectory();
 
 // The launcher's reader: [section] key, at most 255 characters; the default when the file,

@@ -1,6 +1,6 @@
 #include "common/branding/IniFile.h"
 
-#include "common/files/linux/RegularFile.h"
+#include "common/files/RegularFile.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 // manager).
 #pragma once
 
+#include <memory>
 #include <string>
 
 struct OpenOutcome {
@@ -15,3 +16,6 @@ public:
     virtual ~CAbstractOpener() = default;
     virtual OpenOutcome Open(const std::string& address) = 0;
 };
+
+// The opener of the platform being built: xdg-open on Linux, the shell's "open" verb on Windows.
+std::unique_ptr<CAbstractOpener> CreatePlatformOpener();

@@ -1,5 +1,5 @@
 // Where the locate step's worker gets announcement datagrams from: an IPv4 datagram endpoint on
-// all local interfaces. The Linux implementation is CPosixAnnouncementSocket.
+// all local interfaces: CPosixAnnouncementSocket on Linux, CWinsockAnnouncementSocket on Windows.
 #pragma once
 
 #include <chrono>

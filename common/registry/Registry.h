@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 enum RegistryRoot : int {
@@ -60,6 +61,9 @@ public:
     virtual bool EnumSubKeyName(int root, const std::string& keyPath, uint32_t index,
                                 std::string& name) = 0;
 };
+
+// The store of the platform being built: the registry itself on Windows, the hive files on Linux.
+std::unique_ptr<CRegistry> CreatePlatformRegistry();
 
 // The process-wide instance, created and destroyed by the program's start-up routine.
 CRegistry* CreateRegistry();

@@ -1,7 +1,5 @@
 #include "common/registry/Registry.h"
 
-#include "common/registry/linux/RegistryFile.h"
-
 #include <memory>
 #include <mutex>
 
@@ -15,7 +13,7 @@ std::unique_ptr<CRegistry> registryInstance;
 CRegistry* CreateRegistry() {
     const std::lock_guard lock(registryMutex);
     if (!registryInstance) {
-        registryInstance = std::make_unique<CRegistryFile>();
+        registryInstance = CreatePlatformRegistry();
     }
     return registryInstance.get();
 }

@@ -1,9 +1,11 @@
 #include "common/resources/ResourceBundle.h"
 
+#include "common/files/RegularFile.h"
+
 #include <algorithm>
 #include <array>
-#include <fstream>
 #include <iterator>
+#include <optional>
 
 namespace bundle_format {
 
@@ -316,24 +318,12 @@ std::unique_ptr<ResourceBundle> ResourceBundle::Parse(std::span<const unsigned c
 }
 
 std::unique_ptr<ResourceBundle> ResourceBundle::LoadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    // Through the platform's file calls, which take the UTF-8 path as it is on every system.
+    const std::optional<std::string> text = ReadRegularFile(path, kMaxBundleSize);
+    if (!text) {
         return nullptr;
     }
-    std::vector<unsigned char> bytes;
-    char buffer[64 * 1024];
-    while (in) {
-        in.read(buffer, sizeof buffer);
-        const auto got = static_cast<size_t>(in.gcount());
-        if (bytes.size() + got > kMaxBundleSize) {
-            return nullptr;
-        }
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    }
-    if (in.bad()) {
-        return nullptr;
-    }
-    return Parse(bytes);
+    return Parse(std::span(reinterpret_cast<const unsigned char*>(text->data()), text->size()));
 }
 
 std::vector<std::string> ResourceBundle::LanguageOrder(std::string_view userTag) const {

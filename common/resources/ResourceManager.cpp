@@ -1,5 +1,7 @@
 #include "common/resources/ResourceManager.h"
 
+#include "common/files/Paths.h"
+
 #include <cctype>
 
 const char* LanguageLibraryName(unsigned primaryLanguage) {
@@ -21,10 +23,11 @@ const char* LanguageLibraryName(unsigned primaryLanguage) {
 
 std::string BundlePathForLibrary(std::string_view libraryName,
                                  const std::string& programDirectory) {
+    // Library names are written with backslashes; the path takes the platform's separator.
     std::string name(libraryName);
     for (char& c : name) {
-        if (c == '\\') {
-            c = '/';
+        if (IsPathSeparator(c) || c == '\\') {
+            c = kPathSeparator;
         }
     }
     constexpr std::string_view kLibrarySuffix = ".dll";
@@ -40,14 +43,10 @@ std::string BundlePathForLibrary(std::string_view libraryName,
             name.erase(start);
         }
     }
-    if (!name.empty() && name.front() == '/') {
+    if (IsAbsolutePath(name)) {
         return name;
     }
-    std::string path = programDirectory;
-    if (!path.empty() && path.back() != '/') {
-        path.push_back('/');
-    }
-    return path + name;
+    return JoinPath(programDirectory, name);
 }
 
 std::string CutUtf8Text(std::string text, size_t limit) {

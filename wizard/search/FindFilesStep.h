@@ -36,7 +36,7 @@ public:
     // set matches every file. A search takes the set as it is when it starts.
     void AddExtension(const std::string& extension);
 
-    // Searches root (a folder, with or without a trailing '/'). Returns 0 at once, doing
+    // Searches root (a folder, with or without a trailing separator). Returns 0 at once, doing
     // nothing, while a search runs. Synchronous (the default): serves the UI thread's events
     // until the search is complete and returns 0; Result() tells how it ended. Should the loop be
     // told to quit first, the search ends as cancelled and the loop's exit code is returned.

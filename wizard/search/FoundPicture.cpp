@@ -1,5 +1,7 @@
 #include "wizard/search/FoundPicture.h"
 
+#include "common/files/Paths.h"
+
 #include <algorithm>
 #include <array>
 #include <string_view>
@@ -9,8 +11,8 @@ namespace {
 // The rank of each byte in the order of the found set. ASCII letters fold to lower case. The path
 // separator ranks where a backslash stands, so that the copy order, and with it the pictures'
 // numbers, is the same on every platform the suite runs on ("Trip2.jpg" before "Trip/a.jpg").
-// A backslash in a name ranks just after the separator, so that "a\\b.jpg" in one folder and
-// "b.jpg" in folder "a" stay two pictures.
+// Where a backslash may be part of a name (Linux), it ranks just after the separator, so that
+// "a\\b.jpg" in one folder and "b.jpg" in folder "a" stay two pictures.
 constexpr std::array<unsigned short, 256> MakeRankTable() {
     std::array<unsigned short, 256> table{};
     for (int c = 0; c < 256; ++c) {
@@ -18,7 +20,7 @@ constexpr std::array<unsigned short, 256> MakeRankTable() {
         table[c] = static_cast<unsigned short>(2 * folded);
     }
     table['/'] = 2 * '\\';
-    table['\\'] = 2 * '\\' + 1;
+    table['\\'] = IsPathSeparator('\\') ? 2 * '\\' : 2 * '\\' + 1;
     return table;
 }
 
@@ -30,8 +32,9 @@ class PathPieces {
 public:
     explicit PathPieces(const FoundPicture& picture)
         : m_pieces{picture.folder,
-                   !picture.folder.empty() && picture.folder.back() == '/' ? std::string_view{}
-                                                                           : std::string_view{"/"},
+                   !picture.folder.empty() && IsPathSeparator(picture.folder.back())
+                       ? std::string_view{}
+                       : std::string_view{&kPathSeparator, 1},
                    picture.name} {}
 
     // The unread rest of the current piece; empty only at the end of the path.
@@ -77,8 +80,8 @@ std::string FoundPicture::FullPath() const {
     std::string path;
     path.reserve(folder.size() + 1 + name.size());
     path += folder;
-    if (folder.empty() || folder.back() != '/') {
-        path += '/';
+    if (folder.empty() || !IsPathSeparator(folder.back())) {
+        path += kPathSeparator;
     }
     path += name;
     return path;

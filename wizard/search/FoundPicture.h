@@ -5,16 +5,17 @@
 #include <string>
 
 struct FoundPicture {
-    std::string folder; // the folder that holds the file, ending with '/'
+    std::string folder; // the folder that holds the file, ending with a separator
     std::string name;   // the file name with its extension, as the directory listing gave it
 
-    // folder, a '/' when folder does not end with one, then name. Never cut.
+    // folder, a separator when folder does not end with one, then name. Never cut.
     std::string FullPath() const;
 };
 
 // Orders by the full path with ASCII letters folded to lower case, compared byte by byte, with the
-// separator '/' ranked as a backslash (after digits, before '_' and letters); a backslash in a name
-// ranks just after it. Two pictures whose full paths differ only in letter case are the same entry.
+// separators ranked as a backslash (after digits, before '_' and letters); on Linux, where a
+// backslash may be part of a name, such a backslash ranks just after them. Two pictures whose full
+// paths differ only in letter case are the same entry.
 struct FoundPictureOrder {
     bool operator()(const FoundPicture& a, const FoundPicture& b) const;
 };

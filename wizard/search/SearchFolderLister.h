@@ -50,11 +50,11 @@ class CAbstractFolderLister {
 public:
     virtual ~CAbstractFolderLister() = default;
 
-    // Fills listing with the entries of folder (a path ending with '/'), "." and ".." included as
-    // the file system gives them. followLink: folder may be a link to a folder (the root the user
-    // chose); otherwise a folder that has turned into a link is not listed. Returns false, with
-    // the listing empty, when the folder cannot be opened for listing. Once stop reads 1 it may
-    // end early with what it has read so far.
+    // Fills listing with the entries of folder (a path ending with a separator), "." and ".."
+    // included as the file system gives them. followLink: folder may be a link to a folder (the
+    // root the user chose); otherwise a folder that has turned into a link is not listed. Returns
+    // false, with the listing empty, when the folder cannot be opened for listing. Once stop reads
+    // 1 it may end early with what it has read so far.
     virtual bool List(const std::string& folder, bool followLink, const std::atomic<int>& stop,
                       CFolderListing& listing) = 0;
 };

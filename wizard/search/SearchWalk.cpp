@@ -1,5 +1,7 @@
 #include "wizard/search/SearchContext.h"
 
+#include "common/files/Paths.h"
+
 #include <algorithm>
 #include <chrono>
 #include <climits>
@@ -25,7 +27,7 @@ public:
         }
     }
 
-    // folder ends with '/'; it is restored before the call returns.
+    // folder ends with a separator; it is restored before the call returns.
     void Walk(std::string& folder, size_t depth) {
         // One listing per level, kept for the next folder at the same level.
         if (depth == m_listings.size()) {
@@ -52,7 +54,7 @@ public:
             case FolderEntryKind::Folder:
                 if (m_context.recurse) {
                     folder.append(name);
-                    folder += '/';
+                    folder += kPathSeparator;
                     Walk(folder, depth + 1);
                     folder.resize(folderLength);
                 }
@@ -113,9 +115,7 @@ bool MatchesExtension(const ExtensionSet& extensions, std::string_view name) {
 
 void WalkSearchTree(SearchContext& context, CAbstractFolderLister& lister) {
     std::string folder = context.root;
-    if (!folder.empty() && folder.back() != '/') {
-        folder += '/';
-    }
+    AppendSeparator(folder);
     SearchWalker walker(context, lister);
     walker.Walk(folder, 0);
     context.stop.store(1, std::memory_order_release);

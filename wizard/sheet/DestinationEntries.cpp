@@ -1,6 +1,7 @@
 #include "wizard/sheet/DestinationEntries.h"
 
 #include "common/branding/Branding.h"
+#include "common/system/LocalTime.h"
 
 #include <algorithm>
 #include <cctype>
@@ -56,7 +57,7 @@ std::string LibraryNetworkFolder(const std::string& serverAddress, bool personal
 
 std::string FormatLocalDate(std::time_t when) {
     std::tm local{};
-    if (::localtime_r(&when, &local) == nullptr) {
+    if (!ToLocalTime(when, local)) {
         return {};
     }
     char text[64];

@@ -3,10 +3,9 @@
 #include "common/branding/Branding.h"
 #include "wizard/transfer/TransferTexts.h"
 
-#include <cerrno>
+#include "common/files/RegularFile.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <cerrno>
 
 namespace {
 
@@ -55,11 +54,10 @@ KeptOriginals JudgeKeptOriginals(const RunForDeleting& run, const FoundSet* pict
 }
 
 bool LocalOriginalStillThere(const FoundPicture& picture, int& error) {
-    struct stat info {};
-    if (::lstat(picture.FullPath().c_str(), &info) != 0) {
+    if (!LocalPathExists(picture.FullPath())) {
         return false;
     }
-    error = ::access(picture.folder.c_str(), W_OK) == 0 ? 0 : errno;
+    error = FolderWriteError(picture.folder);
     return true;
 }
 

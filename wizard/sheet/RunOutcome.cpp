@@ -1,15 +1,11 @@
 #include "wizard/sheet/RunOutcome.h"
 
 #include "common/branding/Branding.h"
+#include "common/files/Paths.h"
 #include "wizard/sheet/PageFlow.h"
 #include "wizard/transfer/TransferTexts.h"
 
 namespace {
-
-std::string FileNameOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // The file left on the server, on a line of its own, when there is one.
 std::string LeftOnServerLine(const TransferFailure& failure) {
@@ -27,7 +23,7 @@ std::string RunFailureLine(const TransferFailure& failure) {
     }
     std::string reason = ShareReasonText({failure.status, failure.error});
     if (!failure.source.empty()) {
-        reason = FileNameOf(failure.source).append(": ").append(reason);
+        reason = std::string(FileNameOf(failure.source)).append(": ").append(reason);
     }
     // Claiming a clean share while copies are still on it would send the user away misinformed.
     return failure.leftBehind > 0

@@ -2,8 +2,10 @@
 
 #include "wizard/search/MediaGroups.h"
 
+#include "common/files/RegularFile.h"
+
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <system_error>
 
 CFoundPictureSet::CFoundPictureSet(const FoundSet& pictures, bool withVideos) {
@@ -27,12 +29,13 @@ std::unique_ptr<CAbstractPictureSource> CFoundPictureSet::Source(size_t picture)
 
 CAbstractPictureSet::DeleteOutcome CFoundPictureSet::DeleteOriginal(size_t picture) {
     const std::string source = m_files[picture].found->FullPath();
-    std::error_code error;
-    if (!std::filesystem::remove(source, error)) {
+    int error = 0;
+    if (!RemoveLocalFile(source, error)) {
+        const bool gone = error == ENOENT;
         std::printf("Cannot delete %s: %s\n", source.c_str(),
-                    error ? error.message().c_str() : "it is gone");
+                    gone ? "it is gone" : std::generic_category().message(error).c_str());
         // One picture that stays does not keep the others.
-        return error ? DeleteOutcome::Kept : DeleteOutcome::Deleted;
+        return gone ? DeleteOutcome::Deleted : DeleteOutcome::Kept;
     }
     return DeleteOutcome::Deleted;
 }

@@ -2,9 +2,11 @@
 
 #include "wizard/transfer/TransferNaming.h"
 
+#include "common/files/Paths.h"
+#include "common/files/RegularFile.h"
+
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
 #include <functional>
 #include <future>
 #include <string_view>
@@ -17,9 +19,7 @@ constexpr size_t kMinimumReadChunk = size_t(1) << 20;
 
 // The extension of the file's own name: a dot in a folder's name is not one.
 std::string ExtensionOfPath(std::string_view path) {
-    const size_t slash = path.find_last_of('/');
-    return std::string(
-        FileExtension(slash == std::string_view::npos ? path : path.substr(slash + 1)));
+    return std::string(FileExtension(FileNameOf(path)));
 }
 
 } // namespace
@@ -35,18 +35,18 @@ void CLocalPictureSource::FileCloser::operator()(std::FILE* file) const {
 }
 
 ShareResult CLocalPictureSource::Open(PictureSourceFacts& facts) {
-    std::error_code sizeError;
-    const bool regular = std::filesystem::is_regular_file(m_path, sizeError);
-    const uintmax_t size = regular ? std::filesystem::file_size(m_path, sizeError) : 0;
-    m_file.reset(regular && !sizeError ? std::fopen(m_path.c_str(), "rb") : nullptr);
+    // The platform's call, which takes the UTF-8 path as it is: a narrow fopen on Windows would
+    // read it in the ANSI code page and miss every name outside it.
+    uint64_t size = 0;
+    int error = 0;
+    m_file.reset(OpenRegularFileForReading(m_path, size, error));
     if (!m_file) {
-        const int error = sizeError ? sizeError.value() : (regular ? errno : EISDIR);
         return {ShareStatus::SourceUnreadable, error};
     }
     // The chunks go straight from the transfer's buffers to the server.
     std::setvbuf(m_file.get(), nullptr, _IONBF, 0);
     facts.sizeKnown = true;
-    facts.size = static_cast<uint64_t>(size);
+    facts.size = size;
     return {};
 }
 

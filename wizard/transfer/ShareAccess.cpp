@@ -11,7 +11,8 @@ struct ErrnoMapping {
     ShareStatus status;
 };
 
-// Every errno value the share library is known to give, and what it means to the user.
+// Every errno value the share library is known to give, and what it means to the user. Codes that
+// only some systems have (a host that is down, a quota) are listed where they exist.
 constexpr ErrnoMapping kErrnoTable[] = {
     {EEXIST, ShareStatus::AlreadyExists},
     {ENOENT, ShareStatus::NotFound},
@@ -23,7 +24,9 @@ constexpr ErrnoMapping kErrnoTable[] = {
     {ECONNREFUSED, ShareStatus::ConnectionRefused},
     {EHOSTUNREACH, ShareStatus::Unreachable},
     {ENETUNREACH, ShareStatus::Unreachable},
+#ifdef EHOSTDOWN
     {EHOSTDOWN, ShareStatus::Unreachable},
+#endif
     {ETIMEDOUT, ShareStatus::Unreachable},
     {ENETDOWN, ShareStatus::Unreachable},
     {ECONNRESET, ShareStatus::ConnectionLost},
@@ -33,7 +36,9 @@ constexpr ErrnoMapping kErrnoTable[] = {
     {EPIPE, ShareStatus::ConnectionLost},
     {EIO, ShareStatus::ConnectionLost},
     {ENOSPC, ShareStatus::DiskFull},
+#ifdef EDQUOT
     {EDQUOT, ShareStatus::DiskFull},
+#endif
     {ENAMETOOLONG, ShareStatus::NameTooLong},
     {EINVAL, ShareStatus::InvalidName},
     {ECANCELED, ShareStatus::Cancelled},

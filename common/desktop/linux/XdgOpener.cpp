@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include <poll.h>
@@ -120,4 +121,8 @@ OpenOutcome CXdgOpener::Open(const std::string& address) {
         std::printf("%s %s ended with status %d\n", m_program.c_str(), address.c_str(), status);
     }
     return {status == 0, status};
+}
+
+std::unique_ptr<CAbstractOpener> CreatePlatformOpener() {
+    return std::make_unique<CXdgOpener>();
 }

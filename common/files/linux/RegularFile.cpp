@@ -1,8 +1,10 @@
-#include "common/files/linux/RegularFile.h"
+#include "common/files/RegularFile.h"
 
 #include "common/files/linux/FileDescriptor.h"
+#include "common/files/linux/FileWriting.h"
 
 #include <cerrno>
+#include <string>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -51,4 +53,57 @@ std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t 
         }
         text.append(buffer, static_cast<std::size_t>(count));
     }
+}
+
+bool ReplaceRegularFile(const std::string& path, std::string_view contents) {
+    // The process id keeps two writers' temporary files apart; O_EXCL keeps a stale one intact.
+    const std::string temporary = path + ".tmp." + std::to_string(::getpid());
+    CFileDescriptor file(
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+    if (!file.IsOpen()) {
+        return false;
+    }
+    const bool written = WriteAll(file.Get(), contents) && ::fsync(file.Get()) == 0 && file.Close();
+    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::FILE* OpenRegularFileForReading(const std::string& path, std::uint64_t& size, int& error) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        error = errno;
+        return nullptr;
+    }
+    // Checked before the open, which would wait for a writer on a FIFO.
+    if (!S_ISREG(status.st_mode)) {
+        error = EISDIR;
+        return nullptr;
+    }
+    std::FILE* file = std::fopen(path.c_str(), "rbe");
+    if (file == nullptr) {
+        error = errno;
+        return nullptr;
+    }
+    size = static_cast<std::uint64_t>(status.st_size);
+    return file;
+}
+
+bool RemoveLocalFile(const std::string& path, int& error) {
+    if (::unlink(path.c_str()) != 0) {
+        error = errno;
+        return false;
+    }
+    return true;
+}
+
+bool LocalPathExists(const std::string& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0;
+}
+
+int FolderWriteError(const std::string& folder) {
+    return ::access(folder.c_str(), W_OK) == 0 ? 0 : errno;
 }

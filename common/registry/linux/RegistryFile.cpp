@@ -1,13 +1,14 @@
 #include "common/registry/linux/RegistryFile.h"
 
+#include "common/files/RegularFile.h"
 #include "common/files/linux/FileDescriptor.h"
 #include "common/files/linux/FileWriting.h"
-#include "common/files/linux/RegularFile.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -469,4 +470,8 @@ bool CRegistryFile::EnumSubKeyName(int root, const std::string& keyPath, uint32_
     }
     return HandOutEnumeratedName(index < key->SubKeyCount() ? &key->SubKey(index).Name() : nullptr,
                                  name);
+}
+
+std::unique_ptr<CRegistry> CreatePlatformRegistry() {
+    return std::make_unique<CRegistryFile>();
 }

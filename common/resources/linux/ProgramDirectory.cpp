@@ -1,4 +1,4 @@
-#include "common/resources/linux/ProgramDirectory.h"
+#include "common/resources/ProgramDirectory.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -6,9 +6,11 @@
 #include <chrono>
 #include <future>
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 TEST(IniFile, WindowsConventions) {
     const IniFile ini = IniFile::Parse("\xEF\xBB\xBF"
@@ -59,6 +61,7 @@ TEST(IniFile, UnreadableOrOversizedFileIsEmpty) {
     EXPECT_EQ(IniFile::Load(folder.Path() + "small.ini").Find("Default", "ProductName"), "Small");
 }
 
+#ifndef _WIN32
 // Anyone who can write the program's folder could leave a FIFO there; a blocking open of it would
 // hang every branded text, so start-up would never show a window.
 TEST(IniFile, OnlyARegularFileIsRead) {
@@ -79,3 +82,4 @@ TEST(IniFile, OnlyARegularFileIsRead) {
     EXPECT_EQ(IniFile::Load("/dev/zero").EntryCount(), 0u);
     EXPECT_EQ(IniFile::Load("/dev/null").EntryCount(), 0u);
 }
+#endif

@@ -17,6 +17,11 @@ using namespace testing_support;
 using Clock = std::chrono::steady_clock;
 
 TEST(LauncherLocate, FiveSecondWindowHearsEverySenderAndSurvivesStrayDatagrams) {
+#ifdef _WIN32
+    // Wine hands every datagram sent on loopback over as coming from 127.0.0.1, whatever address
+    // its sender is bound to; the sources cannot be told apart there.
+    GTEST_SKIP() << "loopback source addresses are not kept under Wine";
+#endif
     CLocateDeviceStep step(LocateSettings::Launcher());
     step.SetTimeout(5);
 
@@ -70,7 +75,7 @@ TEST(LauncherLocate, PortHeldByAnotherProgramGivesAnEmptyResultAfterItsRetries) 
     EXPECT_LT(took, 3s);
     EXPECT_TRUE(step.Found().empty());
     EXPECT_EQ(step.LastStatistics()->openAttempts, 9);
-    EXPECT_EQ(step.LastStatistics()->exitError, EADDRINUSE);
+    EXPECT_EQ(step.LastStatistics()->exitError, kAddressInUseError);
 }
 
 } // namespace

@@ -325,6 +325,11 @@ TEST(LocateStep, SynchronousWaitRunsThePumpAndLastsTheWindow) {
 
 // Real datagrams on loopback, on a port of the test's own.
 TEST(LocateStepOnLoopback, FindsSeveralSendersByTheirSourceAddresses) {
+#ifdef _WIN32
+    // Wine hands every datagram sent on loopback over as coming from 127.0.0.1, whatever address
+    // its sender is bound to; the sources cannot be told apart there.
+    GTEST_SKIP() << "loopback source addresses are not kept under Wine";
+#endif
     LocateSettings settings = LocateSettings::Wizard();
     settings.port = FreeUdpPort();
     ASSERT_NE(settings.port, 0);
@@ -371,7 +376,7 @@ TEST(LocateStepOnLoopback, APortHeldByAnotherSocketEndsWithNothingFound) {
     EXPECT_LT(Clock::now() - start, 2s);
     EXPECT_TRUE(step.Found().empty());
     EXPECT_EQ(step.LastStatistics()->openAttempts, 20);
-    EXPECT_EQ(step.LastStatistics()->exitError, EADDRINUSE);
+    EXPECT_EQ(step.LastStatistics()->exitError, kAddressInUseError);
 }
 
 } // namespace

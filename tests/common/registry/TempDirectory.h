@@ -1,7 +1,8 @@
 // A scratch folder for one test, removed with everything in it afterwards.
 #pragma once
 
-#include <cstdlib>
+#include "PortableTestSupport.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -9,13 +10,7 @@
 
 class CTempDirectory {
 public:
-    CTempDirectory() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "velmora-registry-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            path_ = pattern;
-        }
-    }
+    CTempDirectory() { path_ = MakeTemporaryFolder("velmora-registry"); }
     CTempDirectory(const CTempDirectory&) = delete;
     CTempDirectory& operator=(const CTempDirectory&) = delete;
     ~CTempDirectory() {

@@ -1,4 +1,4 @@
-#include "common/resources/linux/ResourceManagerBundle.h"
+#include "common/resources/ResourceManagerBundle.h"
 #include "tests/common/resources/TestFolder.h"
 
 #include <gtest/gtest.h>

@@ -187,6 +187,10 @@ TEST(ShippedBundles, BuiltInTablesHoldEveryTextIdOfThePrograms) {
 }
 
 TEST(ShippedBundles, GermanSystemGetsGermanTextsWithTheConfiguredProductName) {
+#ifdef _WIN32
+    // The user's language comes from the account's locale there, which a test cannot set.
+    GTEST_SKIP() << "the language is not set through LANG";
+#endif
     TestFolder program;
     for (const char* name : {"dorltRES", "snfRES", "languages/de-de", "languages/en-us"}) {
         std::filesystem::create_directories(

@@ -1,4 +1,5 @@
-#include "common/resources/linux/UserLanguage.h"
+#include "common/resources/UserLanguage.h"
+#include "common/files/Paths.h"
 #include "common/resources/ResourceManager.h"
 #include "tests/common/resources/TestFolder.h"
 
@@ -33,6 +34,10 @@ TEST(UserLanguage, LocaleNamesGiveTagAndPrimaryLanguage) {
 }
 
 TEST(UserLanguage, FirstNonEmptyOfLcAllLcMessagesLang) {
+#ifdef _WIN32
+    // The locale variables are Linux's; Windows has the account's locale.
+    GTEST_SKIP() << "the language does not come from LC_ALL, LC_MESSAGES or LANG";
+#endif
     {
         ScopedEnvironment all("LC_ALL", "");
         ScopedEnvironment messages("LC_MESSAGES", "fr_FR.UTF-8");
@@ -62,9 +67,37 @@ TEST(UserLanguage, LanguageTableAndLibraryFileNames) {
     EXPECT_STREQ(LanguageLibraryName(17), "languages\\en-us.dll");
     EXPECT_STREQ(LanguageLibraryName(0), "languages\\en-us.dll");
 
-    EXPECT_EQ(BundlePathForLibrary("languages\\de-de.dll", "/opt/v/"), "/opt/v/languages/de-de");
-    EXPECT_EQ(BundlePathForLibrary("dorltRES.DLL", "/opt/v"), "/opt/v/dorltRES");
+    // Library names take the platform's separator; the program directory stays as it is given.
+    const std::string s(1, kPathSeparator);
+    EXPECT_EQ(BundlePathForLibrary("languages\\de-de.dll", "/opt/v/"),
+              "/opt/v/languages" + s + "de-de");
+    EXPECT_EQ(BundlePathForLibrary("dorltRES.DLL", "/opt/v"), "/opt/v" + s + "dorltRES");
     EXPECT_EQ(BundlePathForLibrary("snfRES", "/opt/v/"), "/opt/v/snfRES");
     EXPECT_EQ(BundlePathForLibrary(".dll", "/opt/v/"), "/opt/v/.dll");
-    EXPECT_EQ(BundlePathForLibrary("/tmp/x.dll", "/opt/v/"), "/tmp/x");
+    EXPECT_EQ(BundlePathForLibrary("/tmp/x.dll", "/opt/v/"), s + "tmp" + s + "x");
+#ifdef _WIN32
+    EXPECT_EQ(BundlePathForLibrary("languages\\de-de.dll", "C:\\Program Files\\Velmora\\"),
+              "C:\\Program Files\\Velmora\\languages\\de-de");
+    EXPECT_EQ(BundlePathForLibrary("D:\\x.dll", "C:\\v\\"), "D:\\x");
+#endif
+}
+
+TEST(UserLanguage, WindowsLocaleNamesGiveLanguageAndRegion) {
+    struct Case {
+        const char* locale;
+        const char* tag;
+        unsigned primary;
+    };
+    const Case cases[] = {
+        {"de-DE", "de-de", 7},      {"nl", "nl", 19},
+        {"sr-Latn-RS", "sr-rs", 0}, {"zh-Hans", "zh", 4},
+        {"es-419", "es-419", 10},   {"fr-CA", "fr-ca", 12},
+        {"", "en-us", 9},           {"de-DE.UTF-8", "en-us", 9},
+        {"x-y", "en-us", 9},        {"de-DE@euro", "en-us", 9},
+    };
+    for (const auto& c : cases) {
+        const UserLanguage language = ParseWindowsLocaleName(c.locale);
+        EXPECT_EQ(language.tag, c.tag) << c.locale;
+        EXPECT_EQ(language.primaryLanguage, c.primary) << c.locale;
+    }
 }

@@ -1,4 +1,5 @@
 #include "wizard/search/FoundPicture.h"
+#include "common/files/Paths.h"
 #include "common/steps/BusyCounter.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +20,8 @@ std::vector<std::string> Paths(const FoundSet& set) {
 
 TEST(FoundPicture, FullPathAddsOneSeparatorAndNeverCuts) {
     EXPECT_EQ((FoundPicture{"/media/card/", "a.jpg"}.FullPath()), "/media/card/a.jpg");
-    EXPECT_EQ((FoundPicture{"/media/card", "a.jpg"}.FullPath()), "/media/card/a.jpg");
+    EXPECT_EQ((FoundPicture{"/media/card", "a.jpg"}.FullPath()),
+              "/media/card" + std::string(1, kPathSeparator) + "a.jpg");
     const std::string longFolder = "/" + std::string(600, 'x') + "/";
     EXPECT_EQ((FoundPicture{longFolder, "b.jpg"}.FullPath()).size(), longFolder.size() + 5);
 }
@@ -55,6 +57,9 @@ TEST(FoundPicture, SeparatorRanksAsABackslash) {
 }
 
 TEST(FoundPicture, ABackslashInANameIsNotTheSeparator) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a backslash cannot be part of a file name there";
+#endif
     FoundSet set;
     EXPECT_TRUE(set.insert({"/p/", "Trip\\a.jpg"}).second);
     EXPECT_TRUE(set.insert({"/p/Trip/", "a.jpg"}).second);

@@ -258,6 +258,10 @@ public:
 };
 
 TEST(SearchStep, WhatTheSearchCannotReachIsCountedAndTheCountIsInTheUsersLanguage) {
+#ifdef _WIN32
+    // The user's language comes from the account's locale there, which a test cannot set.
+    GTEST_SKIP() << "the language is not set through LANG";
+#endif
     CPlainSearchEventLoop loop;
     RecordingStatusWindow window;
     CFindFilesStep step(loop, std::make_unique<MadeUpLister>());

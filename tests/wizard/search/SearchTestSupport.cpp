@@ -4,24 +4,33 @@
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
-#include <sys/stat.h>
 #include <thread>
+
+#include "PortableTestSupport.h"
+#include "common/files/Paths.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace fs = std::filesystem;
 
 TempTree::TempTree() {
-    std::string pattern = (fs::temp_directory_path() / "velmora-search.XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
+    const std::string folder = MakeTemporaryFolder("velmora-search");
+    if (folder.empty()) {
         throw std::runtime_error("cannot make a temporary folder");
     }
-    m_root = pattern;
+    m_root = folder;
+#ifndef _WIN32
     // Readable by everybody, so that a test may walk it under another user.
     chmod(m_root.c_str(), 0755);
+#endif
 }
 
 TempTree::~TempTree() {
-    // Folders a test locked must be opened again before they can be emptied.
     std::error_code error;
+#ifndef _WIN32
+    // Folders a test locked must be opened again before they can be emptied.
     for (auto it = fs::recursive_directory_iterator(
              m_root, fs::directory_options::skip_permission_denied, error);
          it != fs::recursive_directory_iterator(); it.increment(error)) {
@@ -30,6 +39,7 @@ TempTree::~TempTree() {
         }
     }
     chmod(m_root.c_str(), 0755);
+#endif
     fs::remove_all(m_root, error);
 }
 
@@ -51,10 +61,18 @@ void TempTree::AddLink(const std::string& relative, const std::string& target) c
 
 std::vector<std::string> RelativePaths(const FoundSet& found, const std::string& root) {
     std::vector<std::string> paths;
+    // Written with '/' whatever the platform, as the tests expect them.
+    const auto slashed = [](std::string path) {
+        for (char& c : path) {
+            c = IsPathSeparator(c) ? '/' : c;
+        }
+        return path;
+    };
+    const std::string prefix = slashed(JoinPath(root, ""));
     for (const FoundPicture& picture : found) {
-        std::string path = picture.FullPath();
-        if (path.compare(0, root.size() + 1, root + "/") == 0) {
-            path.erase(0, root.size() + 1);
+        std::string path = slashed(picture.FullPath());
+        if (path.compare(0, prefix.size(), prefix) == 0) {
+            path.erase(0, prefix.size());
         }
         paths.push_back(path);
     }

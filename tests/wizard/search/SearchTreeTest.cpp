@@ -1,4 +1,5 @@
 // What the search finds in real folder trees.
+#include "common/files/Paths.h"
 #include "tests/wizard/search/SearchTestSupport.h"
 #include "wizard/search/FindFilesStep.h"
 #include "wizard/search/SearchEventLoopPlain.h"
@@ -6,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#ifndef _WIN32
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <memory>
@@ -71,7 +74,8 @@ TEST(SearchTree, RecordsTheFolderAndTheNameApart) {
     step.AddExtension(".JPG");
     step.Start(tree.Root() + "/");
     ASSERT_EQ(step.Found().size(), 1u);
-    EXPECT_EQ(step.Found().begin()->folder, tree.Root() + "/DCIM/100CANON/");
+    const std::string s(1, kPathSeparator);
+    EXPECT_EQ(step.Found().begin()->folder, tree.Root() + "/DCIM" + s + "100CANON" + s);
     EXPECT_EQ(step.Found().begin()->name, "IMG_1.JPG");
 }
 
@@ -114,6 +118,8 @@ TEST(SearchTree, MissingOrUnusableRootGivesAnEmptyCompletedSearch) {
     }
 }
 
+// Links, access rights and other users are Linux's to test.
+#ifndef _WIN32
 TEST(SearchTree, LinksToFoldersAreNotFollowedAndLinksToFilesAreFiles) {
     TempTree tree;
     tree.AddFile("a/real.jpg");
@@ -203,6 +209,8 @@ TEST(SearchTree, FolderThatCannotBeListedIsSkipped) {
     ASSERT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(output, "1.jpg\nopen/4.jpg\nz/5.jpg\n");
 }
+
+#endif
 
 TEST(SearchTree, FolderRemovedDuringTheWalkIsSkipped) {
     TempTree tree;

@@ -7,6 +7,8 @@
 #include "wizard/transfer/AsyncData.h"
 #include "wizard/transfer/SmbSession.h"
 
+#include "PortableTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -29,8 +31,9 @@ std::vector<std::string> Texts(const std::vector<DestinationEntry>& entries) {
 class DestinationTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("VELMORA_PROGRAM_DIR", "/nonexistent-velmora-program", 1); // no settings.ini
-        ::unsetenv(kSmbPortVariable);
+        SetTestEnvironment("VELMORA_PROGRAM_DIR",
+                           std::string("/nonexistent-velmora-program")); // no settings.ini
+        SetTestEnvironment(kSmbPortVariable, std::nullopt);
     }
 };
 
@@ -91,18 +94,18 @@ TEST_F(DestinationTest, TheFolderNameIsTheDestinationUpToItsFirstSlash) {
 TEST_F(DestinationTest, DatesAreWrittenYearMonthDayInLocalTime) {
     const char* savedZone = std::getenv("TZ");
     const std::string saved = savedZone != nullptr ? savedZone : "";
-    ::setenv("TZ", "UTC", 1);
+    SetTestEnvironment("TZ", std::string("UTC"));
     ::tzset();
     EXPECT_EQ(FormatLocalDate(0), "1970-01-01");
     EXPECT_EQ(FormatLocalDate(951782400), "2000-02-29");
-    ::setenv("TZ", "EST5", 1); // a POSIX zone, so no zone files are needed
+    SetTestEnvironment("TZ", std::string("EST5")); // a POSIX zone, so no zone files are needed
     ::tzset();
     EXPECT_EQ(FormatLocalDate(951782400), "2000-02-28");
     EXPECT_EQ(TodayText().size(), 10u);
     if (savedZone != nullptr) {
-        ::setenv("TZ", saved.c_str(), 1);
+        SetTestEnvironment("TZ", saved);
     } else {
-        ::unsetenv("TZ");
+        SetTestEnvironment("TZ", std::nullopt);
     }
     ::tzset();
 }
@@ -197,10 +200,10 @@ TEST_F(DestinationTest, TheFinishLinkEscapesEveryFolderAndKeepsThePort) {
     EXPECT_EQ(DestinationAddress("127.0.0.1:1445", true, "My Photos/100% #1 Été?"),
               "smb://127.0.0.1:1445/MyLibrary/My%20Photos/100%25%20%231%20%C3%89t%C3%A9%3F/");
     EXPECT_EQ(DestinationAddress("10.0.0.5", true, ""), "smb://10.0.0.5/MyLibrary/");
-    ::setenv(kSmbPortVariable, "4445", 1);
+    SetTestEnvironment(kSmbPortVariable, std::string("4445"));
     EXPECT_EQ(DestinationAddress("10.0.0.5", true, "MyPhotos"),
               "smb://10.0.0.5:4445/MyLibrary/MyPhotos/");
-    ::unsetenv(kSmbPortVariable);
+    SetTestEnvironment(kSmbPortVariable, std::nullopt);
     EXPECT_EQ(DestinationAddress("10.0.0.5:0", true, "MyPhotos"), "");
     EXPECT_EQ(DestinationAddress("evil@host", true, "MyPhotos"), "");
     EXPECT_EQ(DestinationAddress("", true, "MyPhotos"), "");

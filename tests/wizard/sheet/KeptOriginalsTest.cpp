@@ -9,9 +9,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
-#include <unistd.h>
+
+#include "PortableTestSupport.h"
+#include "common/files/Paths.h"
 #include <vector>
 
 namespace {
@@ -86,18 +89,18 @@ TEST(KeptOriginals, TheLineNamesTheCountAndTheReason) {
 }
 
 TEST(KeptOriginals, ALocalOriginalIsThereUntilItIsGone) {
-    char folder[] = "/tmp/vm-kept.XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    const FoundPicture picture{std::string(folder) + "/", "a.jpg"};
+    const std::string folder = MakeTemporaryFolder("vm-kept");
+    ASSERT_FALSE(folder.empty());
+    const FoundPicture picture{JoinPath(folder, ""), "a.jpg"};
     std::FILE* file = std::fopen(picture.FullPath().c_str(), "w");
     ASSERT_NE(file, nullptr);
     std::fclose(file);
     int error = -1;
     EXPECT_TRUE(LocalOriginalStillThere(picture, error));
     EXPECT_EQ(error, 0) << "nothing keeps it: the folder may be written";
-    ASSERT_EQ(unlink(picture.FullPath().c_str()), 0);
+    ASSERT_EQ(std::remove(picture.FullPath().c_str()), 0);
     EXPECT_FALSE(LocalOriginalStillThere(picture, error));
-    rmdir(folder);
+    std::filesystem::remove(folder);
 }
 
 } // namespace

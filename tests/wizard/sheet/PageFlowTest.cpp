@@ -5,6 +5,8 @@
 #include "common/resources/ResourceManager.h"
 #include "resources/BuiltinBundles.h"
 
+#include "PortableTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -101,7 +103,8 @@ public:
 class QuickPathTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("VELMORA_PROGRAM_DIR", "/nonexistent-velmora-program", 1); // no settings.ini
+        SetTestEnvironment("VELMORA_PROGRAM_DIR",
+                           std::string("/nonexistent-velmora-program")); // no settings.ini
         settings.saveSettings = true;
         settings.usingSaved = true;
         settings.serverName = "srv1";

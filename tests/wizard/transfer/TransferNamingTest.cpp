@@ -5,6 +5,8 @@
 #include "wizard/transfer/AsyncData.h"
 #include "wizard/transfer/SmbSession.h"
 
+#include "PortableTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -122,7 +124,7 @@ TEST(SmbAddresses, EscapeEveryNameSoTheLibraryReadsItAsWritten) {
 }
 
 TEST(SmbAddresses, ReadAnOptionalPortFromTheAddressOrTheEnvironment) {
-    ::unsetenv(kSmbPortVariable);
+    SetTestEnvironment(kSmbPortVariable, std::nullopt);
     SmbEndpoint endpoint;
     ASSERT_TRUE(ParseServerAddress("192.168.1.20", endpoint));
     EXPECT_EQ(endpoint.host, "192.168.1.20");
@@ -136,12 +138,12 @@ TEST(SmbAddresses, ReadAnOptionalPortFromTheAddressOrTheEnvironment) {
     EXPECT_FALSE(ParseServerAddress("", endpoint));
     EXPECT_FALSE(ParseServerAddress("evil/host", endpoint));
 
-    ::setenv(kSmbPortVariable, "5445", 1);
+    SetTestEnvironment(kSmbPortVariable, std::string("5445"));
     ASSERT_TRUE(ParseServerAddress("10.0.0.5", endpoint));
     EXPECT_EQ(endpoint.port, 5445);
     ASSERT_TRUE(ParseServerAddress("10.0.0.5:6445", endpoint));
     EXPECT_EQ(endpoint.port, 6445);
-    ::unsetenv(kSmbPortVariable);
+    SetTestEnvironment(kSmbPortVariable, std::nullopt);
 }
 
 TEST(ShareResults, MapTheLibrarysErrorsOntoWhatTheUserCanActOn) {

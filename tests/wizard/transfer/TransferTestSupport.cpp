@@ -1,5 +1,7 @@
 #include "TransferTestSupport.h"
 
+#include "PortableTestSupport.h"
+
 #include "wizard/transfer/TransferNaming.h"
 
 #include <gtest/gtest.h>
@@ -234,8 +236,7 @@ const kvDoneCopyAsyncData& RecordingPoster::Done() const {
 }
 
 SourceFolder::SourceFolder() {
-    char pattern[] = "/tmp/velmora-sources-XXXXXX";
-    m_root = ::mkdtemp(pattern) != nullptr ? pattern : "/tmp";
+    m_root = MakeTemporaryFolder("velmora-sources");
 }
 
 SourceFolder::~SourceFolder() {

@@ -4,6 +4,8 @@
 #include "resources/BuiltinBundles.h"
 #include "wizard/transfer/Authenticator.h"
 
+#include "PortableTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -12,7 +14,8 @@
 namespace {
 
 TEST(TransferTexts, FailuresNameTheShareAndTheReasonFromTheWizardsTexts) {
-    ::setenv("VELMORA_PROGRAM_DIR", "/nonexistent-velmora-program", 1); // no settings.ini
+    SetTestEnvironment("VELMORA_PROGRAM_DIR",
+                       std::string("/nonexistent-velmora-program")); // no settings.ini
     ASSERT_NE(CreateResourceManager(ProgramKind::Wizard, WizardBuiltinBundle()), nullptr);
     EXPECT_EQ(ShareFailureText("\\\\10.0.0.5\\MyLibrary", {ShareStatus::ConnectionRefused, 0}),
               "The share \\\\10.0.0.5\\MyLibrary cannot be used: the server cannot be reached.");

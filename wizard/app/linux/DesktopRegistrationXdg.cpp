@@ -1,7 +1,7 @@
 #include "wizard/app/linux/DesktopRegistrationXdg.h"
 
+#include "common/files/RegularFile.h"
 #include "common/files/linux/FileWriting.h"
-#include "common/files/linux/RegularFile.h"
 
 #include "common/files/linux/FileDescriptor.h"
 #include "wizard/app/DesktopEntry.h"

@@ -243,3 +243,7 @@ FolderVolume GetFolderVolume(const std::string& folder, const VolumeSources& sou
     }
     return volume;
 }
+
+FolderVolume GetFolderVolume(const std::string& folder) {
+    return GetFolderVolume(folder, VolumeSources{});
+}

@@ -1,6 +1,7 @@
-// What the wizard shows of the volume that holds an uploaded folder: a name for it, where it is
-// mounted, and whether its pictures can be deleted.
+// The volume facts of a folder on Linux: the mount table, the disk labels and statvfs.
 #pragma once
+
+#include "wizard/app/FolderVolume.h"
 
 #include <string>
 #include <string_view>
@@ -19,26 +20,9 @@ struct MountEntry {
     std::string source; // the device, or whatever the file system was mounted from
 };
 
-enum class FolderVolumeStatus {
-    Ok,
-    Missing,    // no such folder, or the path names something else than a folder
-    Unreadable, // the folder is there but cannot be listed; error says why
-};
-
-struct FolderVolume {
-    FolderVolumeStatus status = FolderVolumeStatus::Missing;
-    int error = 0; // errno, when status is not Ok
-    // The file system's label, else the last component of its mount point; on the root file
-    // system, which has no such name, the folder's own name ("/" for the root folder itself).
-    std::string displayName;
-    // The mount point; empty when the mount table could not be read.
-    std::string driveText;
-    // The file system is mounted read-only, so nothing can be deleted from it.
-    bool cannotDelete = false;
-};
-
-// The volume facts of folder (relative paths are taken from the working directory).
-FolderVolume GetFolderVolume(const std::string& folder, const VolumeSources& sources = {});
+// The volume facts of folder read from `sources` (relative paths are taken from the working
+// directory).
+FolderVolume GetFolderVolume(const std::string& folder, const VolumeSources& sources);
 
 // The mounts of a mountinfo text in the order listed; lines that are not understood are left out.
 std::vector<MountEntry> ParseMountInfo(std::string_view text);

@@ -1,4 +1,4 @@
-// The user's interface language, from the locale environment of the process.
+// The user's interface language, as a tag and the language table's number.
 #pragma once
 
 #include <string>
@@ -19,5 +19,14 @@ UserLanguage ParseLocaleName(std::string_view localeName);
 // The primary language number of an ISO 639-1 code ("de" gives 7); 0 when unknown.
 unsigned PrimaryLanguageOf(std::string_view isoLanguage);
 
-// From LC_ALL, LC_MESSAGES and LANG, the first that is set and not empty.
+// A Windows locale name ("de-DE", "sr-Latn-RS", "nl"): its language and its region, the
+// script left out. A malformed one gives English.
+UserLanguage ParseWindowsLocaleName(std::string_view localeName);
+
+// English ("en-us", 9), the language of every name that says nothing better.
+UserLanguage EnglishUserLanguage();
+
+// The user's interface language as the platform keeps it: on Linux from LC_ALL, LC_MESSAGES and
+// LANG, the first that is set and not empty; on Windows the user's default locale name
+// ("de-DE").
 UserLanguage ReadUserLanguage();

@@ -8,6 +8,7 @@
 // folder.
 inline constexpr const char* kProgramDirectoryVariable = "VELMORA_PROGRAM_DIR";
 
-// The directory of /proc/self/exe (or of the override above), ending with '/'. When neither
-// gives one, "./".
+// The directory of the running executable (/proc/self/exe on Linux, the module's file name on
+// Windows), or of the override above, ending with the platform's separator. When neither gives
+// one, the current folder.
 std::string ProgramDirectoryOfThisProcess();

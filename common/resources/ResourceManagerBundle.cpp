@@ -1,7 +1,7 @@
-#include "common/resources/linux/ResourceManagerBundle.h"
+#include "common/resources/ResourceManagerBundle.h"
 
-#include "common/resources/linux/ProgramDirectory.h"
-#include "common/resources/linux/UserLanguage.h"
+#include "common/resources/ProgramDirectory.h"
+#include "common/resources/UserLanguage.h"
 
 namespace {
 
