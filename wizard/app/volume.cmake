@@ -1,5 +1,7 @@
 # The volume facts of an uploaded folder (its file system's label, mount point and read-only
-# state). A library of its own without GUI code, so that it builds and is tested apart from the
-# application object.
-add_library(vm_volume STATIC ${CMAKE_CURRENT_LIST_DIR}/linux/VolumeInfo.cpp)
+# state) and the identity of the pictures in it. A library of its own without GUI code, so that
+# it builds and is tested apart from the application object.
+add_library(vm_volume STATIC ${CMAKE_CURRENT_LIST_DIR}/linux/VolumeInfo.cpp
+                             ${CMAKE_CURRENT_LIST_DIR}/linux/SourceIdentity.cpp)
 velmora_target_defaults(vm_volume)
+target_link_libraries(vm_volume PUBLIC vm_search vm_record)

@@ -110,6 +110,8 @@ struct PassedOver {
     uint32_t count = 0;
     TransferFailure first; // why the first of them could not be copied, and which it was
     uint32_t originalsKept = 0;
+    // Pictures left out because their copies were already on the server.
+    uint32_t alreadyThere = 0;
 };
 
 class kvDoneCopyAsyncData : public kvAsyncData {
@@ -118,7 +120,7 @@ public:
                         TransferFailure why = {}, PassedOver passed = {})
         : kvAsyncData(target), cancelled(wasCancelled), failure(std::move(why)),
           skipped(passed.count), firstSkipped(std::move(passed.first)),
-          originalsKept(passed.originalsKept) {}
+          originalsKept(passed.originalsKept), alreadyThere(passed.alreadyThere) {}
     void Apply() override;
     bool MovesPages() const override { return true; }
 
@@ -129,6 +131,7 @@ public:
     TransferFailure firstSkipped;
     // Originals the delete pass was to delete that stayed at the source.
     uint32_t originalsKept;
+    uint32_t alreadyThere;
 };
 
 class kvSwitchDeletePageAsyncData : public kvAsyncData {

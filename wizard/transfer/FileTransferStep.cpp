@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -12,6 +13,7 @@
 // found set or the step's transfer do not reach a run under way.
 struct CFileTransferStep::Job {
     FoundSet pictures;
+    FoundSet alreadyThere;                    // left out: their copies are on the server
     std::unique_ptr<CAbstractPictureSet> set; // over `pictures`, or the camera's
     CTransferProperties properties;
     std::shared_ptr<CAbstractFileTransfer> transfer;
@@ -46,6 +48,17 @@ CFileTransferStep::MakeJob(const CTransferProperties& properties) {
     }
     job->properties = properties;
     job->properties.pictures = &job->pictures;
+    if (const RecordPlan* plan = properties.recordPlan.get();
+        plan != nullptr && !properties.cameraMode) {
+        for (auto picture = job->pictures.begin(); picture != job->pictures.end();) {
+            if (plan->alreadyThere.count(picture->FullPath()) != 0) {
+                job->alreadyThere.insert(*picture);
+                picture = job->pictures.erase(picture);
+            } else {
+                ++picture;
+            }
+        }
+    }
     if (!properties.cameraMode) {
         job->set = std::make_unique<CFoundPictureSet>(job->pictures);
     } else if (m_cameraPictures) {
@@ -159,6 +172,9 @@ void CFileTransferStep::Execute(Job& job) {
         cancelled = ending.cancelled;
         passedOver = ending.passedOver;
         if (ending.keepCopies) {
+            // Recorded before the end is reported, and only for copies that stay: a run that
+            // is taken back never reaches this.
+            RecordCopies(job, *run);
             std::vector<std::string> kept;
             for (const CTransferRun::Copy& copy : run->Copies()) {
                 kept.push_back(copy.path);
@@ -223,6 +239,7 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
 
     std::vector<size_t> copied; // in the order of the run's copies
     PassedOver passedOver;
+    passedOver.alreadyThere = static_cast<uint32_t>(job.alreadyThere.size());
     for (size_t picture = 0; picture < set.Count(); ++picture) {
         const std::unique_ptr<CAbstractPictureSource> source = set.Source(picture);
         switch (run.CopyPicture(*source, set.NumberOf(picture))) {
@@ -252,10 +269,14 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
     // deletes none.
     const bool deleting =
         properties.deleteAfterCopy && passedOver.count == 0 && copied.size() == set.Count();
-    // Reading the copies back only guards the delete: when the originals stay, a listing that
-    // fails must not take good copies away.
+    // Reading the copies back guards the delete. When the originals stay, a listing that fails
+    // must not take good copies away: it only keeps them out of the record.
     if (deleting && !run.VerifyCopies()) {
         return {false, false, passedOver};
+    }
+    if (!deleting && properties.recordPlan && properties.recordPlan->record &&
+        !run.Copies().empty() && !run.ReadBackCopies()) {
+        std::printf("The copies could not be read back; they are not recorded\n");
     }
     // A cancel confirmed while the last picture was copied still takes the run back.
     callback.WaitForRunGate();
@@ -273,6 +294,10 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
             return {false, true, passedOver};
         }
     }
+    // Pictures already on the server go with the others, once the server shows their copies
+    // again now; those it does not stay.
+    const std::vector<const FoundPicture*> confirmed = ConfirmAlreadyThere(job);
+    const uint32_t deleteTotal = properties.total + static_cast<uint32_t>(confirmed.size());
     callback.OnSwitchToDelete();
     for (size_t index = 0; index < copied.size(); ++index) {
         const size_t picture = copied[index];
@@ -281,7 +306,7 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
             return {true, true, passedOver};
         }
         callback.WaitForRunGate();
-        if (callback.OnDeleteFile(properties.total, set.NumberOf(picture), set.NameOf(picture))) {
+        if (callback.OnDeleteFile(deleteTotal, set.NumberOf(picture), set.NameOf(picture))) {
             return {true, true, passedOver};
         }
         const CAbstractPictureSet::DeleteOutcome outcome = set.DeleteOriginal(picture);
@@ -289,8 +314,73 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
             ++passedOver.originalsKept;
         } else if (outcome == CAbstractPictureSet::DeleteOutcome::KeptAndStop) {
             passedOver.originalsKept += static_cast<uint32_t>(copied.size() - index);
-            break;
+            return {false, true, passedOver};
+        }
+    }
+    FoundSet there;
+    for (const FoundPicture* picture : confirmed) {
+        there.insert(*picture);
+    }
+    CFoundPictureSet originals(there);
+    for (size_t index = 0; index < originals.Count(); ++index) {
+        callback.WaitForRunGate();
+        if (control.IsCancelled()) {
+            return {true, true, passedOver};
+        }
+        if (callback.OnDeleteFile(deleteTotal, properties.total + uint32_t(index) + 1,
+                                  originals.NameOf(index))) {
+            return {true, true, passedOver};
+        }
+        if (originals.DeleteOriginal(index) != CAbstractPictureSet::DeleteOutcome::Deleted) {
+            ++passedOver.originalsKept;
         }
     }
     return {false, true, passedOver};
+}
+
+std::vector<const FoundPicture*> CFileTransferStep::ConfirmAlreadyThere(const Job& job) const {
+    std::vector<const FoundPicture*> confirmed;
+    CAbstractShareSession* session = job.transfer->Session();
+    const RecordPlan* plan = job.properties.recordPlan.get();
+    if (job.alreadyThere.empty() || session == nullptr || plan == nullptr) {
+        return confirmed;
+    }
+    std::vector<const FoundPicture*> pictures;
+    std::vector<std::vector<CopyEntry>> recorded;
+    for (const FoundPicture& picture : job.alreadyThere) {
+        const auto known = plan->alreadyThere.find(picture.FullPath());
+        if (known == plan->alreadyThere.end()) {
+            continue;
+        }
+        CopyEntry entry;
+        entry.destination = known->second.destination;
+        entry.copiedSize = known->second.size;
+        pictures.push_back(&picture);
+        recorded.push_back({entry});
+    }
+    for (const KnownCopy& copy : ConfirmKnownCopies(*session, recorded)) {
+        confirmed.push_back(pictures[copy.picture]);
+    }
+    return confirmed;
+}
+
+void CFileTransferStep::RecordCopies(const Job& job, const CTransferRun& run) {
+    const RecordPlan* plan = job.properties.recordPlan.get();
+    if (plan == nullptr || !plan->record) {
+        return;
+    }
+    const int64_t now = static_cast<int64_t>(std::time(nullptr));
+    const std::string library = LibraryShareOf(job.properties);
+    std::vector<CopyEntry> entries;
+    for (const CTransferRun::Copy& copy : run.Copies()) {
+        const auto facts = plan->facts.find(copy.source);
+        if (!CTransferRun::PassedReadBack(copy) || facts == plan->facts.end() ||
+            !facts->second.identity.Known()) {
+            continue;
+        }
+        entries.push_back({facts->second, plan->server, library, copy.path, copy.size, now});
+    }
+    if (!entries.empty() && !plan->record->Add(entries, plan->serverAddress)) {
+        std::printf("The copies of this run were not recorded; the next run copies them again\n");
+    }
 }
