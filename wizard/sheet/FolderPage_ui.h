@@ -74,6 +74,7 @@ public:
     ComboBoxMore* Destinations() const { return m_destinations; }
     wxCheckBox* DeleteBox() const { return m_delete; }
     CPageText* ListingStatus() const { return m_status; }
+    wxCheckBox* SkipBox() const { return m_skip; }
     // True while the library's folders are being listed.
     bool IsListing() const { return m_listing; }
 
@@ -82,6 +83,7 @@ private:
     // The last listing's answer, once: on the UI thread after the worker, or at Next.
     void ApplyListing();
     void SwitchLibrary(bool personal);
+    void ShowAlreadyCopied();
     void RebuildEntries();
     void WaitForListing();
     // A plain file on the share holds the name of the folder the destination makes: says so and
@@ -95,6 +97,9 @@ private:
     CPageText* m_status = nullptr;
     wxCheckBox* m_delete = nullptr;
     wxCheckBox* m_always = nullptr;
+    // The pictures already on the server, when they were only found once the server was chosen.
+    CPageText* m_alreadyCopied = nullptr;
+    wxCheckBox* m_skip = nullptr;
 
     std::vector<std::string> m_folders; // the library's sub-folders, as last listed
     struct Listing {

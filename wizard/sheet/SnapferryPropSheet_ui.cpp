@@ -500,7 +500,55 @@ void CSnapferryPropSheet::TakeServer(const DeviceRecord& chosen,
     properties.library = settings.usePersonalLibrary ? 1 : 0;
     // The name the wizard remembers is held to 127 bytes, as the saved value always was.
     settings.serverName = CutText(ServerNameOf(chosen).value_or(std::string()), 127);
+    const std::string library = LibraryShareName(settings.usePersonalLibrary);
+    if (!cameraMode && copyRecord && !alreadyCopied.IsFor(settings.serverName, library)) {
+        wxBusyCursor busy;
+        alreadyCopied =
+            CheckAlreadyCopied(copyRecord.get(), transfer ? transfer->Session() : nullptr,
+                               settings.serverName, chosen.addressText, library, pictureFacts);
+        std::printf("Already on the server: %zu of %zu picture(s)\n", alreadyCopied.copies.size(),
+                    pictures.size());
+    }
     m_fileStep.SetTransfer(std::move(transfer));
+}
+
+void CSnapferryPropSheet::CheckAlreadyCopiedOnSavedServer() {
+    const std::string library = LibraryShareName(settings.usePersonalLibrary);
+    if (cameraMode || !copyRecord || settings.serverName.empty() ||
+        !RecordKnowsAny(*copyRecord, settings.serverName, library, pictureFacts)) {
+        return;
+    }
+    const std::string address = copyRecord->LastAddress(settings.serverName);
+    if (address.empty()) {
+        return;
+    }
+    wxBusyCursor busy;
+    CFileTransferFactory factory(address, LocalDevice, settings.usePersonalLibrary ? 1 : 0);
+    factory.SetCredentialCache(m_credentialCache);
+    factory.SetDestination(SavedDestination(settings, TodayText()));
+    std::unique_ptr<CAbstractFileTransfer> transfer = factory.Create();
+    if (!transfer || transfer->Session() == nullptr) {
+        std::printf("The saved server is not at %s: earlier copies are looked for later\n",
+                    address.c_str());
+        return;
+    }
+    alreadyCopied = CheckAlreadyCopied(copyRecord.get(), transfer->Session(), settings.serverName,
+                                       address, library, pictureFacts);
+    std::printf("Already on the server: %zu of %zu picture(s)\n", alreadyCopied.copies.size(),
+                pictures.size());
+}
+
+int CSnapferryPropSheet::FinishAsAlreadyCopied() {
+    copiedCount = 0;
+    skippedCount = 0;
+    firstSkipped = {};
+    lastFailure = {};
+    keptOriginals = {};
+    alreadyThereCount = uint32_t(alreadyCopied.copies.size());
+    properties.serverAddress = alreadyCopied.serverAddress;
+    properties.library = settings.usePersonalLibrary ? 1 : 0;
+    properties.location = LocationOfShareFolder(FolderOfMostCopies(alreadyCopied.copies));
+    return kFinishPage;
 }
 
 bool CSnapferryPropSheet::StartTransferThreads(
@@ -514,7 +562,17 @@ bool CSnapferryPropSheet::StartTransferThreads(
     properties.pictures = &pictures;
     properties.cameraMode = cameraMode;
     properties.cameraDeviceId = cameraDeviceId;
+    properties.serverName = settings.serverName;
+    properties.recordPlan = nullptr;
+    if (!cameraMode) {
+        const bool sameServer =
+            alreadyCopied.IsFor(settings.serverName, LibraryShareName(settings.usePersonalLibrary));
+        properties.recordPlan = MakeRecordPlan(
+            copyRecord, settings.serverName, properties.serverAddress, pictures, pictureFacts,
+            skipAlreadyCopied && sameServer ? &alreadyCopied : nullptr);
+    }
     copiedCount = 0;
+    alreadyThereCount = 0;
     skippedCount = 0;
     firstSkipped = {};
     lastFailure = {};
@@ -625,6 +683,7 @@ void CSnapferryPropSheet::ApplyDoneCopy(const kvDoneCopyAsyncData& record) {
                 static_cast<long long>(m_longestTickWait.count()));
     skippedCount = record.skipped;
     firstSkipped = record.firstSkipped;
+    alreadyThereCount = record.alreadyThere;
     if (record.failure.Failed()) {
         std::printf("Copy run failed: %s\n", record.failure.Describe().c_str());
     }
