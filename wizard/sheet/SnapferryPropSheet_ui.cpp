@@ -47,11 +47,15 @@ constexpr unsigned kFinishText = 184;
 constexpr unsigned kCancelText = 185;
 
 // The bytes of the pictures found, for the time a run has left; a picture that cannot be read
-// counts nothing (the run says what became of it).
-uint64_t TotalBytes(const FoundSet& pictures) {
+// counts nothing (the run says what became of it), nor one already on the server (the run leaves
+// it out).
+uint64_t TotalBytes(const FoundSet& pictures, const RecordPlan* plan) {
     uint64_t total = 0;
     struct stat info {};
     for (const FoundPicture& picture : pictures) {
+        if (plan != nullptr && plan->alreadyThere.count(picture.FullPath()) != 0) {
+            continue;
+        }
         if (::stat(picture.FullPath().c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
             total += uint64_t(info.st_size);
         }
@@ -581,8 +585,10 @@ bool CSnapferryPropSheet::StartTransferThreads(
     if (auto* page = dynamic_cast<CCopyingFilesPage*>(PageByTemplate(kCopyingPage))) {
         // A camera's pictures have no sizes before they are fetched: the page then judges the
         // pictures to come by those copied.
-        page->StartRate(cameraMode ? 0 : int(pictures.size()),
-                        cameraMode ? 0 : TotalBytes(pictures));
+        const size_t leftOut =
+            properties.recordPlan ? properties.recordPlan->alreadyThere.size() : 0;
+        page->StartRate(cameraMode ? 0 : int(pictures.size() - leftOut),
+                        cameraMode ? 0 : TotalBytes(pictures, properties.recordPlan.get()));
     }
     m_timerTakesRecords = true;
     if (!m_fileStep.Start(properties)) {
