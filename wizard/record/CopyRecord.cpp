@@ -164,7 +164,7 @@ bool MoveAside(const std::string& path, std::string& movedTo) {
     movedTo = DamagedName(path);
     std::error_code error;
     fs::rename(path, movedTo, error);
-    if (error && fs::exists(path)) {
+    if (error) {
         std::printf("Cannot move the damaged record %s aside: %s\n", path.c_str(),
                     error.message().c_str());
         return false;

@@ -17,6 +17,7 @@
 #include "wizard/sheet/WorkPages_ui.h"
 #include "wizard/transfer/AuthenticationDialog_ui.h"
 #include "wizard/transfer/FileTransferFactory.h"
+#include "wizard/transfer/SmbSession.h"
 
 #include <wx/button.h>
 #include <wx/icon.h>
@@ -45,6 +46,8 @@ constexpr unsigned kBackText = 182;
 constexpr unsigned kNextText = 183;
 constexpr unsigned kFinishText = 184;
 constexpr unsigned kCancelText = 185;
+// How long the saved server may take to answer before the welcome page.
+constexpr std::chrono::milliseconds kSavedServerProbeTimeout{1500};
 
 // The bytes of the pictures found, for the time a run has left; a picture that cannot be read
 // counts nothing (the run says what became of it), nor one already on the server (the run leaves
@@ -527,6 +530,15 @@ void CSnapferryPropSheet::CheckAlreadyCopiedOnSavedServer() {
         return;
     }
     wxBusyCursor busy;
+    // Away from home the address answers nothing, and the welcome page must not wait for the
+    // share library's time-outs: one short question first.
+    SmbEndpoint endpoint;
+    if (!ParseServerAddress(address, endpoint) ||
+        ProbeSmbDialects(endpoint, kSavedServerProbeTimeout) == SmbDialectOffer::Unknown) {
+        std::printf("The saved server does not answer at %s: earlier copies are looked for later\n",
+                    address.c_str());
+        return;
+    }
     CFileTransferFactory factory(address, LocalDevice, settings.usePersonalLibrary ? 1 : 0);
     factory.SetCredentialCache(m_credentialCache);
     factory.SetDestination(SavedDestination(settings, TodayText()));
