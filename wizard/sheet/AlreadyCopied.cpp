@@ -62,7 +62,7 @@ std::string LocationOfShareFolder(const std::string& folder) {
     const std::vector<std::string> parts = SplitPathParts(folder);
     std::string location;
     for (size_t part = 1; part < parts.size(); ++part) {
-        location += (part > 1 ? "\\" : "") + parts[part];
+        location += (part > 1 ? "/" : "") + parts[part];
     }
     return location;
 }

@@ -53,9 +53,8 @@ MakeRecordPlan(std::shared_ptr<CCopyRecord> record, const std::string& server,
                const std::string& serverAddress, const FoundSet& pictures,
                const std::vector<SourceFacts>& facts, const AlreadyCopied* skipped);
 
-// The destination text of a folder given as a share path: the folders below the library share,
-// joined with '\' as the folder page writes them ("FamilyLibrary/Holidays/Beach" gives
-// "Holidays\Beach").
+// The destination text of a folder given as a share path: the folders below the library share, as
+// the folder page writes them ("FamilyLibrary/Holidays/Beach" gives "Holidays/Beach").
 std::string LocationOfShareFolder(const std::string& folder);
 
 // The welcome and folder pages' line: how many of the pictures are already there, or that all

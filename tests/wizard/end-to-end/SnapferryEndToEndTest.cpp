@@ -881,9 +881,18 @@ TEST_F(SnapferryEndToEndTest, ACardCopiedAgainPutsOnlyItsNewPicturesOnTheServer)
     EXPECT_FALSE(Printed("already on the server"));
     ExpectCopiedOnce(kFamilyLibrary, destination, "Beach");
 
-    // The same card again: nothing is copied, and the finish page comes straight after Next.
+    // The same card again: nothing is copied, the finish page comes straight after Next, and its
+    // link opens the folder that holds the pictures.
     NextRunOnTheSameShares();
-    ASSERT_NO_FATAL_FAILURE(runToTheEnd("Already on the server: 3 of 3 picture(s)", false));
+    ASSERT_NO_FATAL_FAILURE(Start());
+    EXPECT_TRUE(Printed("Already on the server: 3 of 3 picture(s)"));
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("finish"), "the finish page"));
+    const std::string address = "smb://127.0.0.1/FamilyLibrary/Holidays/Beach/";
+    EXPECT_TRUE(Press(
+        {"key", "shift+Tab", "Return"}, [this] { return Printed("Opening smb://"); },
+        "the link's opening"));
+    EXPECT_EQ(EndWith({"key", "Tab", "Return"}), 0);
+    EXPECT_TRUE(Printed("Opening " + address + ": opened (0)"));
     EXPECT_TRUE(Printed("Wizard closed: finished, 0 picture(s) copied, 3 already on the server"));
     ExpectCopiedOnce(kFamilyLibrary, destination, "Beach");
 

@@ -192,7 +192,7 @@ TEST_F(RecordedRunTest, PicturesAlreadyThereAreLeftOutAndTheNumberingGoesOn) {
     EXPECT_EQ(check.copies.size(), 3u);
     EXPECT_TRUE(check.Any());
     EXPECT_FALSE(check.All());
-    EXPECT_EQ(LocationOfShareFolder(FolderOfMostCopies(check.copies)), "MyPhotos\\Trip");
+    EXPECT_EQ(LocationOfShareFolder(FolderOfMostCopies(check.copies)), "MyPhotos/Trip");
     RunWithRecord(&check);
     EXPECT_EQ(poster->Done().alreadyThere, 3u);
     EXPECT_EQ(poster->All<kvGroupStatusAsyncData>().size(), 2u);
@@ -244,7 +244,7 @@ TEST(AlreadyCopiedTest, NothingIsCheckedWithoutARecordASessionOrAServerName) {
     EXPECT_FALSE(MakeRecordPlan(nullptr, "home", "", FoundSet{}, {}, nullptr));
     EXPECT_EQ(LocationOfShareFolder("FamilyLibrary"), "");
     EXPECT_EQ(LocationOfShareFolder("MyLibrary/MyPhotos/2026-12-08, Beach"),
-              "MyPhotos\\2026-12-08, Beach");
+              "MyPhotos/2026-12-08, Beach");
 }
 
 } // namespace
