@@ -29,10 +29,13 @@ CWelcomePage::CWelcomePage(CSnapferryPropSheet& sheet, wxWindow* book)
     column->Add(m_source, 0, wxBOTTOM, 12);
     m_unreachable = new CPageText(this, wxID_ANY, wxString(), kFullPageTextWidth);
     column->Add(m_unreachable, 0, wxBOTTOM, 12);
+    // The line and its box keep their distance to the text below together, whichever shows.
+    auto* already = new wxBoxSizer(wxVERTICAL);
     m_alreadyCopied = new CPageText(this, wxID_ANY, wxString(), kFullPageTextWidth);
-    column->Add(m_alreadyCopied, 0, wxBOTTOM, 4);
+    already->Add(m_alreadyCopied, 0, wxBOTTOM, 4);
     m_skip = new wxCheckBox(this, wxID_ANY, WizardText(kSkipThemText));
-    column->Add(m_skip, 0, wxBOTTOM, 12);
+    already->Add(m_skip, 0);
+    column->Add(already, 0, wxBOTTOM, 12);
     column->Add(new CPageText(this, 1008, WizardDialogText(kWelcomePage, 1008), kFullPageTextWidth),
                 0, wxBOTTOM, 16);
     m_useSaved = new wxCheckBox(this, kUseSavedId, WizardDialogText(kWelcomePage, kUseSavedId));
