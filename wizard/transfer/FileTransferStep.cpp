@@ -9,6 +9,20 @@
 #include <optional>
 #include <system_error>
 
+#include <sys/stat.h>
+
+namespace {
+
+// The file is still as it was described: same size, same modification time.
+bool SourceUnchanged(const std::string& path, const SourceFacts& facts) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           uint64_t(info.st_size) == facts.size &&
+           int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec == facts.modified;
+}
+
+} // namespace
+
 // What one run works on, taken when it starts: later changes to the sheet's properties, its
 // found set or the step's transfer do not reach a run under way.
 struct CFileTransferStep::Job {
@@ -349,7 +363,10 @@ std::vector<const FoundPicture*> CFileTransferStep::ConfirmAlreadyThere(const Jo
     std::vector<std::vector<CopyEntry>> recorded;
     for (const FoundPicture& picture : job.alreadyThere) {
         const auto known = plan->alreadyThere.find(picture.FullPath());
-        if (known == plan->alreadyThere.end()) {
+        const auto facts = plan->facts.find(picture.FullPath());
+        // An original changed since it was matched is not the picture whose copy is there.
+        if (known == plan->alreadyThere.end() || facts == plan->facts.end() ||
+            !SourceUnchanged(picture.FullPath(), facts->second)) {
             continue;
         }
         CopyEntry entry;

@@ -2,6 +2,7 @@
 // run taken back records nothing, and that pictures already on the server are left out, numbered
 // around and deleted at the source only when the server still shows their copies.
 #include "TransferTestSupport.h"
+#include "wizard/app/linux/SourceIdentity.h"
 #include "wizard/sheet/AlreadyCopied.h"
 #include "wizard/transfer/FileTransferStep.h"
 
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 namespace fs = std::filesystem;
 
@@ -53,14 +55,10 @@ protected:
         fs::remove_all(folder, ignored);
     }
 
-    // The pictures' facts as start-up gives them: one card, the names below its root.
+    // The pictures' facts as start-up takes them.
     std::vector<SourceFacts> Facts() {
-        std::vector<SourceFacts> facts;
-        for (const FoundPicture& picture : sources.Pictures()) {
-            facts.push_back(
-                {{"uuid:CARD-1", "/DCIM/" + picture.name}, fs::file_size(picture.FullPath()), 1});
-        }
-        return facts;
+        CVolumeIdentifier volumes;
+        return DescribePictures(sources.Pictures(), volumes);
     }
 
     AlreadyCopied Check() {
@@ -71,11 +69,13 @@ protected:
         return check;
     }
 
-    // A run recording its copies, leaving out `skipped` when given.
-    void RunWithRecord(const AlreadyCopied* skipped = nullptr) {
+    // A run recording its copies, leaving out `skipped` when given; the facts are those taken
+    // when the run was prepared, now unless given.
+    void RunWithRecord(const AlreadyCopied* skipped = nullptr,
+                       std::vector<SourceFacts> facts = {}) {
         NewPoster();
-        properties.recordPlan =
-            MakeRecordPlan(record, "home", "10.0.0.5", sources.Pictures(), Facts(), skipped);
+        properties.recordPlan = MakeRecordPlan(record, "home", "10.0.0.5", sources.Pictures(),
+                                               facts.empty() ? Facts() : facts, skipped);
         step.Run(properties);
     }
 
@@ -218,20 +218,25 @@ TEST_F(RecordedRunTest, PicturesAlreadyThereAreLeftOutAndTheNumberingGoesOn) {
 TEST_F(RecordedRunTest, DeleteAfterCopyTakesTheOriginalsWhoseCopiesTheServerStillShows) {
     sources.Add("1.jpg");
     sources.Add("2.jpg");
+    sources.Add("4.jpg");
     RunWithRecord();
     sources.Add("3.jpg");
+    const std::vector<SourceFacts> atStart = Facts();
     const AlreadyCopied check = Check();
-    ASSERT_EQ(check.copies.size(), 2u);
-    // Between the check and the run, one of the earlier copies goes away on the server.
+    ASSERT_EQ(check.copies.size(), 3u);
+    // Between the check and the run, one of the earlier copies goes away on the server, and
+    // another original is changed.
     {
         std::lock_guard lock(share->mutex);
         share->files.erase(Path("Holiday 1.jpg"));
     }
+    std::ofstream(sources.Root() + "/4.jpg", std::ios::app) << "edited";
     properties.deleteAfterCopy = true;
-    RunWithRecord(&check);
+    RunWithRecord(&check, atStart);
     EXPECT_FALSE(poster->Done().failure.Failed()) << poster->Done().failure.Describe();
-    EXPECT_EQ(step.CopiedList(), std::vector<std::string>{Path("Holiday 3.jpg")});
+    EXPECT_EQ(step.CopiedList(), std::vector<std::string>{Path("Holiday 4.jpg")});
     EXPECT_TRUE(sources.Exists("1.jpg")) << "its copy is gone: the original must stay";
+    EXPECT_TRUE(sources.Exists("4.jpg")) << "changed since its copy was made: it must stay";
     EXPECT_FALSE(sources.Exists("2.jpg"));
     EXPECT_FALSE(sources.Exists("3.jpg"));
     EXPECT_EQ(poster->All<kvDeleteStatusAsyncData>().size(), 2u);
