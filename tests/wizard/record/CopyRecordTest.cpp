@@ -41,8 +41,20 @@ private:
     std::string m_path;
 };
 
+SourceFacts FactsOn(const std::string& volume, const std::string& path) {
+    SourceFacts facts;
+    facts.identity.volume = volume;
+    facts.identity.path = path;
+    facts.size = 1000;
+    facts.modified = 42;
+    return facts;
+}
+
 SourceFacts Facts(const std::string& path, uint64_t size = 1000, int64_t modified = 42) {
-    return {{"uuid:1234-ABCD", path}, size, modified};
+    SourceFacts facts = FactsOn("uuid:1234-ABCD", path);
+    facts.size = size;
+    facts.modified = modified;
+    return facts;
 }
 
 CopyEntry Entry(const SourceFacts& source, const std::string& destination,
@@ -99,15 +111,12 @@ TEST_F(CopyRecordTest, FindsACopyOnlyForTheSameFileServerAndLibrary) {
          false},
         {"changed since: another time", Facts(beach.identity.path, 1000, 43), "home",
          "FamilyLibrary", false},
-        {"another card",
-         {{"uuid:9999-0000", beach.identity.path}, 1000, 42},
-         "home",
-         "FamilyLibrary",
+        {"another card", FactsOn("uuid:9999-0000", beach.identity.path), "home", "FamilyLibrary",
          false},
         {"another picture", Facts("/DCIM/100CANON/IMG_0002.JPG"), "home", "FamilyLibrary", false},
         {"another server", beach, "office", "FamilyLibrary", false},
         {"the other library", beach, "home", "MyLibrary", false},
-        {"an unknown identity", {{"", ""}, 1000, 42}, "home", "FamilyLibrary", false},
+        {"an unknown identity", FactsOn("", ""), "home", "FamilyLibrary", false},
     };
     for (const Case& c : cases) {
         const auto found = record->Find(c.server, c.library, {c.source});
