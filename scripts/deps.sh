@@ -6,7 +6,7 @@ source "$(dirname "$0")/apt-waiting.sh"
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
   libwxgtk3.2-dev libtinyxml2-dev libsmbclient-dev libgphoto2-dev libcurl4-openssl-dev
-  libsecret-1-dev libgtest-dev libgmock-dev libgtk-3-dev libglib2.0-dev
+  libsecret-1-dev libsqlite3-dev libgtest-dev libgmock-dev libgtk-3-dev libglib2.0-dev
 )
 if [[ "${1:-}" == "--tests" ]]; then
   # libclang-rt-14-dev holds the libFuzzer and sanitizer runtimes, which clang only recommends.

@@ -30,6 +30,10 @@ std::FILE* OpenRegularFileForReading(const std::string& path, std::uint64_t& siz
 // Deletes a local file. False, with `error` set (an errno value), when it cannot.
 bool RemoveLocalFile(const std::string& path, int& error);
 
+// The size and the last modification time (nanoseconds since 1970) of the regular file at
+// `path`; false for anything else or nothing.
+bool RegularFileFacts(const std::string& path, std::uint64_t& size, std::int64_t& modified);
+
 // Whether anything is at `path` (a link is not followed: a dangling one is there too).
 bool LocalPathExists(const std::string& path);
 

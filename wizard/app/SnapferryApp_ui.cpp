@@ -11,6 +11,7 @@
 #include "wizard/app/SingleInstance.h"
 #include "wizard/app/WizardHelp.h"
 #include "wizard/app/linux/GioCameraLinks.h"
+#include "wizard/app/linux/SourceIdentity.h"
 #include "wizard/app/linux/VolumeInfo.h"
 #include "wizard/camera/CameraFinder.h"
 #include "wizard/camera/CameraTransfer.h"
@@ -113,6 +114,9 @@ int RunSheet(CSnapferryPropSheet& sheet) {
                 answer == wxID_OK ? "finished" : "cancelled", sheet.copiedCount);
     if (sheet.videoCount > 0) {
         std::printf(", %u video(s)", sheet.videoCount);
+    }
+    if (sheet.alreadyThereCount > 0) {
+        std::printf(", %u already on the server", sheet.alreadyThereCount);
     }
     if (sheet.skippedCount > 0) {
         std::printf(", %u passed over", sheet.skippedCount);
@@ -248,6 +252,15 @@ int CSnapferryApp::RunFolderMode() {
     sheet.properties.sourceDisplayName = volume.displayName;
     sheet.properties.driveText = volume.driveText;
     sheet.properties.cannotDelete = volume.cannotDelete;
+    // A record that cannot be kept never stops the copy: the wizard then copies every picture.
+    RecordOpening opening = RecordOpening::Unavailable;
+    sheet.copyRecord = CCopyRecord::Open(DefaultCopyRecordPath(), opening);
+    sheet.copyRecordReplaced = opening == RecordOpening::Replaced;
+    if (sheet.copyRecord) {
+        CVolumeIdentifier volumes;
+        sheet.pictureFacts = DescribePictures(sheet.pictures, volumes);
+        sheet.CheckAlreadyCopiedOnSavedServer();
+    }
     sheet.AddPages();
     SetTopWindow(&sheet);
     sheet.onPageShown = [&, first = true](int /*page*/) mutable {

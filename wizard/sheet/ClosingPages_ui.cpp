@@ -52,6 +52,10 @@ void CFinishPage::OnSetActive() {
     sheet.SetWizardButtons(FixedPageButtons(kFinishPage));
     std::string count = RunFinishLines(sheet.copiedCount, sheet.videoCount, sheet.skippedCount,
                                        sheet.firstSkipped, sheet.lastFailure, sheet.cameraMode);
+    if (sheet.alreadyThereCount > 0) {
+        count.append("\n").append(
+            FormatBrandedText(kAlreadyThereCountText, sheet.alreadyThereCount));
+    }
     if (const std::string kept = KeptOriginalsLine(sheet.keptOriginals); !kept.empty()) {
         count.append("\n").append(kept);
     }

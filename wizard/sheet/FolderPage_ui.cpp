@@ -136,6 +136,10 @@ CFolderPage::CFolderPage(CSnapferryPropSheet& sheet, wxWindow* book)
 
     m_videos = new wxCheckBox(this, kVideosId, ToWxText(LoadBrandedText(kCopyVideosText)));
     column->Add(m_videos, 0, wxLEFT | wxRIGHT | wxTOP, 10);
+    m_alreadyCopied = new CPageText(this, wxID_ANY, wxString(), kBoxTextWidth);
+    column->Add(m_alreadyCopied, 0, wxLEFT | wxRIGHT | wxTOP, 10);
+    m_skip = new wxCheckBox(this, wxID_ANY, WizardText(kSkipThemText));
+    column->Add(m_skip, 0, wxLEFT | wxRIGHT | wxTOP, 10);
     m_delete = new wxCheckBox(this, kDeleteId, WizardDialogText(kFolderPage, kDeleteId));
     column->Add(m_delete, 0, wxALL, 10);
     m_always = new wxCheckBox(this, kAlwaysId, WizardDialogText(kFolderPage, kAlwaysId));
@@ -155,6 +159,17 @@ CFolderPage::CFolderPage(CSnapferryPropSheet& sheet, wxWindow* book)
     m_always->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& event) {
         Sheet().settings.saveSettings = event.IsChecked();
     });
+    m_skip->Bind(wxEVT_CHECKBOX,
+                 [this](wxCommandEvent& event) { Sheet().skipAlreadyCopied = event.IsChecked(); });
+}
+
+void CFolderPage::ShowAlreadyCopied() {
+    const AlreadyCopied& check = Sheet().alreadyCopied;
+    m_alreadyCopied->SetText(ToWxText(AlreadyCopiedLine(check)));
+    m_alreadyCopied->Show(check.Any());
+    m_skip->Show(check.Any() && !check.All());
+    m_skip->SetValue(Sheet().skipAlreadyCopied);
+    Layout();
 }
 
 CFolderPage::~CFolderPage() {
@@ -175,6 +190,7 @@ void CFolderPage::OnSetActive() {
     m_videos->SetValue(settings.copyVideos);
     m_delete->Enable(!Sheet().properties.cannotDelete);
     m_delete->SetValue(settings.deleteAfterCopy && !Sheet().properties.cannotDelete);
+    ShowAlreadyCopied();
     if (!m_initialised) {
         m_initialised = true;
         (settings.usePersonalLibrary ? m_personal : m_family)->SetValue(true);
@@ -274,6 +290,7 @@ void CFolderPage::SwitchLibrary(bool personal) {
         return;
     }
     Sheet().TakeServer(Sheet().server, std::move(transfer));
+    ShowAlreadyCopied();
     FillLists();
 }
 
@@ -340,5 +357,8 @@ int CFolderPage::OnWizardNext() {
     sheet.properties.location = destination;
     sheet.properties.library = settings.usePersonalLibrary ? 1 : 0;
     sheet.SaveSettings();
+    if (sheet.SkipsEverything()) {
+        return sheet.FinishAsAlreadyCopied();
+    }
     return FolderNext(true);
 }

@@ -76,6 +76,7 @@ public:
     wxCheckBox* DeleteBox() const { return m_delete; }
     wxCheckBox* VideosBox() const { return m_videos; }
     CPageText* ListingStatus() const { return m_status; }
+    wxCheckBox* SkipBox() const { return m_skip; }
     // True while the library's folders are being listed.
     bool IsListing() const { return m_listing; }
 
@@ -84,6 +85,7 @@ private:
     // The last listing's answer, once: on the UI thread after the worker, or at Next.
     void ApplyListing();
     void SwitchLibrary(bool personal);
+    void ShowAlreadyCopied();
     void RebuildEntries();
     void WaitForListing();
     // A plain file on the share holds the name of the folder the destination makes: says so and
@@ -98,6 +100,9 @@ private:
     wxCheckBox* m_delete = nullptr;
     wxCheckBox* m_videos = nullptr;
     wxCheckBox* m_always = nullptr;
+    // The pictures already on the server, when they were only found once the server was chosen.
+    CPageText* m_alreadyCopied = nullptr;
+    wxCheckBox* m_skip = nullptr;
 
     std::vector<std::string> m_folders; // the library's sub-folders, as last listed
     struct Listing {

@@ -18,6 +18,7 @@
 #include "wizard/sheet/WorkPages_ui.h"
 #include "wizard/transfer/AuthenticationDialog_ui.h"
 #include "wizard/transfer/FileTransferFactory.h"
+#include "wizard/transfer/SmbSession.h"
 
 #include <wx/button.h>
 #include <wx/icon.h>
@@ -46,13 +47,19 @@ constexpr unsigned kBackText = 182;
 constexpr unsigned kNextText = 183;
 constexpr unsigned kFinishText = 184;
 constexpr unsigned kCancelText = 185;
+// How long the saved server may take to answer before the welcome page.
+constexpr std::chrono::milliseconds kSavedServerProbeTimeout{1500};
 
 // The bytes of the pictures found, for the time a run has left; a picture that cannot be read
-// counts nothing (the run says what became of it).
-uint64_t TotalBytes(const FoundSet& pictures) {
+// counts nothing (the run says what became of it), nor one already on the server (the run leaves
+// it out).
+uint64_t TotalBytes(const FoundSet& pictures, const RecordPlan* plan) {
     uint64_t total = 0;
     struct stat info {};
     for (const FoundPicture& picture : pictures) {
+        if (plan != nullptr && plan->alreadyThere.count(picture.FullPath()) != 0) {
+            continue;
+        }
         if (::stat(picture.FullPath().c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
             total += uint64_t(info.st_size);
         }
@@ -501,7 +508,64 @@ void CSnapferryPropSheet::TakeServer(const DeviceRecord& chosen,
     properties.library = settings.usePersonalLibrary ? 1 : 0;
     // The name the wizard remembers is held to 127 bytes, as the saved value always was.
     settings.serverName = CutText(ServerNameOf(chosen).value_or(std::string()), 127);
+    const std::string library = LibraryShareName(settings.usePersonalLibrary);
+    if (!cameraMode && copyRecord && !alreadyCopied.IsFor(settings.serverName, library)) {
+        wxBusyCursor busy;
+        alreadyCopied =
+            CheckAlreadyCopied(copyRecord.get(), transfer ? transfer->Session() : nullptr,
+                               settings.serverName, chosen.addressText, library, pictureFacts);
+        std::printf("Already on the server: %zu of %zu picture(s)\n", alreadyCopied.copies.size(),
+                    pictures.size());
+    }
     m_fileStep.SetTransfer(std::move(transfer));
+}
+
+void CSnapferryPropSheet::CheckAlreadyCopiedOnSavedServer() {
+    const std::string library = LibraryShareName(settings.usePersonalLibrary);
+    if (cameraMode || !copyRecord || settings.serverName.empty() ||
+        !RecordKnowsAny(*copyRecord, settings.serverName, library, pictureFacts)) {
+        return;
+    }
+    const std::string address = copyRecord->LastAddress(settings.serverName);
+    if (address.empty()) {
+        return;
+    }
+    wxBusyCursor busy;
+    // Away from home the address answers nothing, and the welcome page must not wait for the
+    // share library's time-outs: one short question first.
+    SmbEndpoint endpoint;
+    if (!ParseServerAddress(address, endpoint) ||
+        ProbeSmbDialects(endpoint, kSavedServerProbeTimeout) == SmbDialectOffer::Unknown) {
+        std::printf("The saved server does not answer at %s: earlier copies are looked for later\n",
+                    address.c_str());
+        return;
+    }
+    CFileTransferFactory factory(address, LocalDevice, settings.usePersonalLibrary ? 1 : 0);
+    factory.SetCredentialCache(m_credentialCache);
+    factory.SetDestination(SavedDestination(settings, TodayText()));
+    std::unique_ptr<CAbstractFileTransfer> transfer = factory.Create();
+    if (!transfer || transfer->Session() == nullptr) {
+        std::printf("The saved server is not at %s: earlier copies are looked for later\n",
+                    address.c_str());
+        return;
+    }
+    alreadyCopied = CheckAlreadyCopied(copyRecord.get(), transfer->Session(), settings.serverName,
+                                       address, library, pictureFacts);
+    std::printf("Already on the server: %zu of %zu picture(s)\n", alreadyCopied.copies.size(),
+                pictures.size());
+}
+
+int CSnapferryPropSheet::FinishAsAlreadyCopied() {
+    copiedCount = 0;
+    skippedCount = 0;
+    firstSkipped = {};
+    lastFailure = {};
+    keptOriginals = {};
+    alreadyThereCount = uint32_t(alreadyCopied.copies.size());
+    properties.serverAddress = alreadyCopied.serverAddress;
+    properties.library = settings.usePersonalLibrary ? 1 : 0;
+    properties.location = LocationOfShareFolder(FolderOfMostCopies(alreadyCopied.copies));
+    return kFinishPage;
 }
 
 bool CSnapferryPropSheet::StartTransferThreads(
@@ -515,8 +579,18 @@ bool CSnapferryPropSheet::StartTransferThreads(
     properties.pictures = &pictures;
     properties.cameraMode = cameraMode;
     properties.cameraDeviceId = cameraDeviceId;
+    properties.serverName = settings.serverName;
+    properties.recordPlan = nullptr;
+    if (!cameraMode) {
+        const bool sameServer =
+            alreadyCopied.IsFor(settings.serverName, LibraryShareName(settings.usePersonalLibrary));
+        properties.recordPlan = MakeRecordPlan(
+            copyRecord, settings.serverName, properties.serverAddress, pictures, pictureFacts,
+            skipAlreadyCopied && sameServer ? &alreadyCopied : nullptr);
+    }
     copiedCount = 0;
     videoCount = 0;
+    alreadyThereCount = 0;
     skippedCount = 0;
     firstSkipped = {};
     lastFailure = {};
@@ -525,8 +599,10 @@ bool CSnapferryPropSheet::StartTransferThreads(
     if (auto* page = dynamic_cast<CCopyingFilesPage*>(PageByTemplate(kCopyingPage))) {
         // A camera's pictures have no sizes before they are fetched: the page then judges the
         // pictures to come by those copied.
-        page->StartRate(cameraMode ? 0 : int(pictures.size()),
-                        cameraMode ? 0 : TotalBytes(pictures));
+        const size_t leftOut =
+            properties.recordPlan ? properties.recordPlan->alreadyThere.size() : 0;
+        page->StartRate(cameraMode ? 0 : int(pictures.size() - leftOut),
+                        cameraMode ? 0 : TotalBytes(pictures, properties.recordPlan.get()));
     }
     m_timerTakesRecords = true;
     if (!m_fileStep.Start(properties)) {
@@ -630,6 +706,7 @@ void CSnapferryPropSheet::ApplyDoneCopy(const kvDoneCopyAsyncData& record) {
                 static_cast<long long>(m_longestTickWait.count()));
     skippedCount = record.skipped;
     firstSkipped = record.firstSkipped;
+    alreadyThereCount = record.alreadyThere;
     if (record.failure.Failed()) {
         std::printf("Copy run failed: %s\n", record.failure.Describe().c_str());
     }

@@ -5,7 +5,9 @@
 
 #include "common/discovery/DeviceRecord.h"
 #include "common/discovery/LocateDeviceStep.h"
+#include "wizard/record/CopyRecord.h"
 #include "wizard/search/FoundPicture.h"
+#include "wizard/sheet/AlreadyCopied.h"
 #include "wizard/sheet/KeptOriginals.h"
 #include "wizard/sheet/PageFlow.h"
 #include "wizard/sheet/WizardSettings.h"
@@ -109,8 +111,19 @@ public:
     // A transfer object for a server, through the factory: may ask for credentials. Null keeps
     // the wizard where it is.
     std::unique_ptr<CAbstractFileTransfer> MakeTransfer(const DeviceRecord& server);
-    // The server, the transfer and the server name are the wizard's from now on.
+    // The server, the transfer and the server name are the wizard's from now on. The pictures
+    // already on it are looked for again when the server or the library is not the one they
+    // were looked for on.
     void TakeServer(const DeviceRecord& server, std::unique_ptr<CAbstractFileTransfer> transfer);
+
+    // Before the welcome page: the pictures already on the saved server, reached at the address
+    // the record remembers with the credentials remembered for it (nobody is asked). Nothing
+    // is checked when the record knows none of the pictures there.
+    void CheckAlreadyCopiedOnSavedServer();
+    // Every picture is already on the server and the user skips them: the finish page names the
+    // folder that holds them, and nothing is copied. The page to go to.
+    int FinishAsAlreadyCopied();
+    bool SkipsEverything() const { return skipAlreadyCopied && alreadyCopied.All(); }
 
     // Starts the copy run of the current choices (the copying page calls it).
     bool StartTransferThreads(const std::shared_ptr<CFileTransferCallback>& callback);
@@ -162,6 +175,17 @@ public:
     bool lastRunCancelled = false;
     // The originals the last run was asked to delete and kept.
     KeptOriginals keptOriginals;
+
+    // The record of copies (folder mode; null when none can be kept), whether it was damaged and
+    // started anew, the facts of the pictures in the found set's order, and those of them already
+    // on the chosen server.
+    std::shared_ptr<CAbstractCopyRecord> copyRecord;
+    bool copyRecordReplaced = false;
+    std::vector<SourceFacts> pictureFacts;
+    AlreadyCopied alreadyCopied;
+    bool skipAlreadyCopied = true;
+    // Pictures the last run (or the finish without one) found already on the server.
+    uint32_t alreadyThereCount = 0;
 
     // Tests and the pages reach the controls through these.
     wxButton* BackButton() const { return m_back; }

@@ -29,6 +29,13 @@ CWelcomePage::CWelcomePage(CSnapferryPropSheet& sheet, wxWindow* book)
     column->Add(m_source, 0, wxBOTTOM, 12);
     m_unreachable = new CPageText(this, wxID_ANY, wxString(), kFullPageTextWidth);
     column->Add(m_unreachable, 0, wxBOTTOM, 12);
+    // The line and its box keep their distance to the text below together, whichever shows.
+    auto* already = new wxBoxSizer(wxVERTICAL);
+    m_alreadyCopied = new CPageText(this, wxID_ANY, wxString(), kFullPageTextWidth);
+    already->Add(m_alreadyCopied, 0, wxBOTTOM, 4);
+    m_skip = new wxCheckBox(this, wxID_ANY, WizardText(kSkipThemText));
+    already->Add(m_skip, 0);
+    column->Add(already, 0, wxBOTTOM, 12);
     column->Add(new CPageText(this, 1008, WizardDialogText(kWelcomePage, 1008), kFullPageTextWidth),
                 0, wxBOTTOM, 16);
     m_useSaved = new wxCheckBox(this, kUseSavedId, WizardDialogText(kWelcomePage, kUseSavedId));
@@ -39,6 +46,8 @@ CWelcomePage::CWelcomePage(CSnapferryPropSheet& sheet, wxWindow* book)
     m_useSaved->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& event) {
         Sheet().settings.usingSaved = event.IsChecked();
     });
+    m_skip->Bind(wxEVT_CHECKBOX,
+                 [this](wxCommandEvent& event) { Sheet().skipAlreadyCopied = event.IsChecked(); });
     FillTexts();
 }
 
@@ -51,7 +60,18 @@ void CWelcomePage::FillTexts() {
     const unsigned unreachable = Sheet().unreachablePictures;
     m_unreachable->SetText(
         unreachable > 0 ? ToWxText(FormatBrandedText(kUnreachableText, unreachable)) : wxString());
+    std::string notes;
+    if (Sheet().copyRecordReplaced) {
+        notes = LoadBrandedText(kRecordReplacedText);
+    }
     m_unreachable->Show(unreachable > 0);
+    const std::string already = AlreadyCopiedLine(Sheet().alreadyCopied);
+    notes.append(notes.empty() || already.empty() ? "" : "\n").append(already);
+    m_alreadyCopied->SetText(ToWxText(notes));
+    m_alreadyCopied->Show(!notes.empty());
+    // Every picture there: Next shows where they are, and there is nothing to choose.
+    m_skip->Show(Sheet().alreadyCopied.Any() && !Sheet().alreadyCopied.All());
+    m_skip->SetValue(Sheet().skipAlreadyCopied);
     if (Sheet().noPictures) {
         m_bottom->SetText(WizardText(kNoPicturesText));
     }
@@ -67,6 +87,9 @@ void CWelcomePage::OnSetActive() {
 }
 
 int CWelcomePage::OnWizardNext() {
+    if (!Sheet().noPictures && Sheet().SkipsEverything()) {
+        return Sheet().FinishAsAlreadyCopied();
+    }
     switch (WelcomeNext(Sheet().settings, Sheet().noPictures)) {
     case WelcomeNextAction::Stay:
         return kStayOnPage;

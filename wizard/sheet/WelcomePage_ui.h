@@ -20,6 +20,8 @@ public:
     CPageText* SourceLabel() const { return m_source; }
     CPageText* BottomText() const { return m_bottom; }
     CPageText* UnreachableLine() const { return m_unreachable; }
+    CPageText* AlreadyCopiedText() const { return m_alreadyCopied; }
+    wxCheckBox* SkipBox() const { return m_skip; }
 
 private:
     void FillTexts();
@@ -27,6 +29,8 @@ private:
 
     CPageText* m_source = nullptr;
     CPageText* m_unreachable = nullptr;
+    CPageText* m_alreadyCopied = nullptr;
+    wxCheckBox* m_skip = nullptr;
     wxCheckBox* m_useSaved = nullptr;
     CPageText* m_bottom = nullptr;
 };

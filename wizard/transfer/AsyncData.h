@@ -112,6 +112,8 @@ struct PassedOver {
     uint32_t originalsKept = 0;
     uint32_t picturesCopied = 0; // pictures with at least one file copied, videos aside
     uint32_t videosCopied = 0;
+    // Pictures left out because their copies were already on the server.
+    uint32_t alreadyThere = 0;
 };
 
 class kvDoneCopyAsyncData : public kvAsyncData {
@@ -121,7 +123,7 @@ public:
         : kvAsyncData(target), cancelled(wasCancelled), failure(std::move(why)),
           skipped(passed.count), firstSkipped(std::move(passed.first)),
           originalsKept(passed.originalsKept), picturesCopied(passed.picturesCopied),
-          videosCopied(passed.videosCopied) {}
+          videosCopied(passed.videosCopied), alreadyThere(passed.alreadyThere) {}
     void Apply() override;
     bool MovesPages() const override { return true; }
 
@@ -135,6 +137,8 @@ public:
     // What the run kept on the server: pictures (however many files each), and videos.
     uint32_t picturesCopied;
     uint32_t videosCopied;
+    // Pictures left out because their copies were already on the server.
+    uint32_t alreadyThere;
 };
 
 class kvSwitchDeletePageAsyncData : public kvAsyncData {

@@ -2,16 +2,32 @@
 
 #include "wizard/transfer/TransferNaming.h"
 
+#include "common/files/RegularFile.h"
+
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <new>
 #include <optional>
 #include <system_error>
+
+namespace {
+
+// The file is still as it was described: same size, same modification time.
+bool SourceUnchanged(const std::string& path, const SourceFacts& facts) {
+    uint64_t size = 0;
+    int64_t modified = 0;
+    return RegularFileFacts(path, size, modified) && size == facts.size &&
+           modified == facts.modified;
+}
+
+} // namespace
 
 // What one run works on, taken when it starts: later changes to the sheet's properties, its
 // found set or the step's transfer do not reach a run under way.
 struct CFileTransferStep::Job {
     FoundSet pictures;
+    FoundSet alreadyThere;                    // left out: their copies are on the server
     std::unique_ptr<CAbstractPictureSet> set; // over `pictures`, or the camera's
     CTransferProperties properties;
     std::shared_ptr<CAbstractFileTransfer> transfer;
@@ -46,6 +62,17 @@ CFileTransferStep::MakeJob(const CTransferProperties& properties) {
     }
     job->properties = properties;
     job->properties.pictures = &job->pictures;
+    if (const RecordPlan* plan = properties.recordPlan.get();
+        plan != nullptr && !properties.cameraMode) {
+        for (auto picture = job->pictures.begin(); picture != job->pictures.end();) {
+            if (plan->alreadyThere.count(picture->FullPath()) != 0) {
+                job->alreadyThere.insert(*picture);
+                picture = job->pictures.erase(picture);
+            } else {
+                ++picture;
+            }
+        }
+    }
     if (!properties.cameraMode) {
         job->set = std::make_unique<CFoundPictureSet>(job->pictures, properties.copyVideos);
     } else if (m_cameraPictures) {
@@ -159,6 +186,9 @@ void CFileTransferStep::Execute(Job& job) {
         cancelled = ending.cancelled;
         passedOver = ending.passedOver;
         if (ending.keepCopies) {
+            // Recorded before the end is reported, and only for copies that stay: a run that
+            // is taken back never reaches this.
+            RecordCopies(job, *run);
             std::vector<std::string> kept;
             for (const CTransferRun::Copy& copy : run->Copies()) {
                 kept.push_back(copy.path);
@@ -228,6 +258,7 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
     size_t pictureCopies = 0;
     PassedOver passedBeforePicture;
     int moves = 0;
+    passedOver.alreadyThere = static_cast<uint32_t>(job.alreadyThere.size());
     for (size_t picture = 0; picture < set.Count(); ++picture) {
         if (set.StartsPicture(picture)) {
             pictureStart = picture;
@@ -281,10 +312,14 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
     // deletes none.
     const bool deleting =
         properties.deleteAfterCopy && passedOver.count == 0 && copied.size() == set.Count();
-    // Reading the copies back only guards the delete: when the originals stay, a listing that
-    // fails must not take good copies away.
+    // Reading the copies back guards the delete. When the originals stay, a listing that fails
+    // must not take good copies away: it only keeps them out of the record.
     if (deleting && !run.VerifyCopies()) {
         return {false, false, passedOver};
+    }
+    if (!deleting && properties.recordPlan && properties.recordPlan->record &&
+        !run.Copies().empty() && !run.ReadBackCopies()) {
+        std::printf("The copies could not be read back; they are not recorded\n");
     }
     // A cancel confirmed while the last picture was copied still takes the run back.
     callback.WaitForRunGate();
@@ -302,6 +337,10 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
             return {false, true, passedOver};
         }
     }
+    // Pictures already on the server go with the others, once the server shows their copies
+    // again now; those it does not stay.
+    const std::vector<const FoundPicture*> confirmed = ConfirmAlreadyThere(job);
+    const uint32_t deleteTotal = properties.total + static_cast<uint32_t>(confirmed.size());
     callback.OnSwitchToDelete();
     for (size_t index = 0; index < copied.size(); ++index) {
         const size_t picture = copied[index];
@@ -310,7 +349,7 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
             return {true, true, passedOver};
         }
         callback.WaitForRunGate();
-        if (callback.OnDeleteFile(properties.total, set.NumberOf(picture), set.NameOf(picture))) {
+        if (callback.OnDeleteFile(deleteTotal, set.NumberOf(picture), set.NameOf(picture))) {
             return {true, true, passedOver};
         }
         const CAbstractPictureSet::DeleteOutcome outcome = set.DeleteOriginal(picture);
@@ -318,8 +357,76 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
             ++passedOver.originalsKept;
         } else if (outcome == CAbstractPictureSet::DeleteOutcome::KeptAndStop) {
             passedOver.originalsKept += static_cast<uint32_t>(copied.size() - index);
-            break;
+            return {false, true, passedOver};
+        }
+    }
+    FoundSet there;
+    for (const FoundPicture* picture : confirmed) {
+        there.insert(*picture);
+    }
+    CFoundPictureSet originals(there);
+    for (size_t index = 0; index < originals.Count(); ++index) {
+        callback.WaitForRunGate();
+        if (control.IsCancelled()) {
+            return {true, true, passedOver};
+        }
+        if (callback.OnDeleteFile(deleteTotal, properties.total + uint32_t(index) + 1,
+                                  originals.NameOf(index))) {
+            return {true, true, passedOver};
+        }
+        if (originals.DeleteOriginal(index) != CAbstractPictureSet::DeleteOutcome::Deleted) {
+            ++passedOver.originalsKept;
         }
     }
     return {false, true, passedOver};
+}
+
+std::vector<const FoundPicture*> CFileTransferStep::ConfirmAlreadyThere(const Job& job) const {
+    std::vector<const FoundPicture*> confirmed;
+    CAbstractShareSession* session = job.transfer->Session();
+    const RecordPlan* plan = job.properties.recordPlan.get();
+    if (job.alreadyThere.empty() || session == nullptr || plan == nullptr) {
+        return confirmed;
+    }
+    std::vector<const FoundPicture*> pictures;
+    std::vector<std::vector<CopyEntry>> recorded;
+    for (const FoundPicture& picture : job.alreadyThere) {
+        const auto known = plan->alreadyThere.find(picture.FullPath());
+        const auto facts = plan->facts.find(picture.FullPath());
+        // An original changed since it was matched is not the picture whose copy is there.
+        if (known == plan->alreadyThere.end() || facts == plan->facts.end() ||
+            !SourceUnchanged(picture.FullPath(), facts->second)) {
+            continue;
+        }
+        CopyEntry entry;
+        entry.destination = known->second.destination;
+        entry.copiedSize = known->second.size;
+        pictures.push_back(&picture);
+        recorded.push_back({entry});
+    }
+    for (const KnownCopy& copy : ConfirmKnownCopies(*session, recorded)) {
+        confirmed.push_back(pictures[copy.picture]);
+    }
+    return confirmed;
+}
+
+void CFileTransferStep::RecordCopies(const Job& job, const CTransferRun& run) {
+    const RecordPlan* plan = job.properties.recordPlan.get();
+    if (plan == nullptr || !plan->record) {
+        return;
+    }
+    const int64_t now = static_cast<int64_t>(std::time(nullptr));
+    const std::string library = LibraryShareOf(job.properties);
+    std::vector<CopyEntry> entries;
+    for (const CTransferRun::Copy& copy : run.Copies()) {
+        const auto facts = plan->facts.find(copy.source);
+        if (!CTransferRun::PassedReadBack(copy) || facts == plan->facts.end() ||
+            !facts->second.identity.Known()) {
+            continue;
+        }
+        entries.push_back({facts->second, plan->server, library, copy.path, copy.size, now});
+    }
+    if (!entries.empty() && !plan->record->Add(entries, plan->serverAddress)) {
+        std::printf("The copies of this run were not recorded; the next run copies them again\n");
+    }
 }

@@ -1,7 +1,9 @@
 // The copy step: copies the pictures of a run to the server on a worker thread, numbered after
 // the group name, optionally deletes the originals afterwards, and removes every copy it made when
-// the run is cancelled or fails. The pictures are the found set of a folder, or in camera mode
-// those of the camera the run's properties name; the run is the same for both.
+// the run is cancelled or fails. A run that keeps its copies records them, just before it reports
+// its end; pictures whose copies are already on the server are left out. The pictures are the found
+// set of a folder, or in camera mode those of the camera the run's properties name; the run is the
+// same for both.
 //
 // Threads: Start, Run, Wait, CancelAll, SetTransfer, Transfer and the destructor belong to the UI
 // thread (the thread that owns the step); IsRunning and CopiedList may be called from any thread.
@@ -84,6 +86,11 @@ private:
     std::shared_ptr<Job> MakeJob(const CTransferProperties& properties);
     void Execute(Job& job);
     Ending CopyAndDelete(Job& job, CTransferRun& run);
+    // The originals of the pictures left out as already on the server whose copies the server
+    // still shows now, in the found set's order.
+    std::vector<const FoundPicture*> ConfirmAlreadyThere(const Job& job) const;
+    // Records the run's copies that passed their read-back, all in one transaction.
+    static void RecordCopies(const Job& job, const CTransferRun& run);
 
     std::shared_ptr<CAbstractFileTransfer> m_transfer;
     CameraPictureSetMaker m_cameraPictures;

@@ -2,14 +2,17 @@
 #pragma once
 
 #include "wizard/search/FoundPicture.h"
+#include "wizard/transfer/KnownCopies.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 struct CTransferProperties {
     std::string location;      // destination folder below the library share ("MyPhotos\Holiday")
     std::string groupName;     // the name the user gave the group of pictures
     std::string serverAddress; // the chosen server's address text ("a.b.c.d")
+    std::string serverName;    // its name as the wizard remembers it
     bool deleteAfterCopy = false;
     bool copyVideos = true;             // videos go with the pictures
     const FoundSet* pictures = nullptr; // folder mode: the found pictures, not owned
@@ -18,6 +21,9 @@ struct CTransferProperties {
     uint32_t total = 0;                 // pictures of the run
     bool cameraMode = false;
     std::string cameraDeviceId; // camera mode: the camera's port
+    // Folder mode: the record of copies, and the pictures already on the server; none: every
+    // picture is copied and nothing recorded.
+    std::shared_ptr<const RecordPlan> recordPlan;
 
     // Kept for the other pages of the wizard.
     std::string userName;

@@ -144,16 +144,12 @@ void CTransferRun::TakeBackLast(size_t count) {
     }
 }
 
-bool CTransferRun::VerifyCopies() {
-    if (m_copies.empty()) {
-        return true;
-    }
+bool CTransferRun::ReadBackCopies() {
     CAbstractShareSession* session = m_transfer.Session();
     std::vector<ShareEntry> entries;
-    const ShareResult listed = session != nullptr ? session->List(m_folder, entries)
-                                                  : ShareResult{ShareStatus::NotSupported};
-    if (!listed.ok()) {
-        m_failure = {listed.status, listed.error, {}, {}, 0};
+    m_readBack = session != nullptr ? session->List(m_folder, entries)
+                                    : ShareResult{ShareStatus::NotSupported};
+    if (!m_readBack.ok()) {
         return false;
     }
     std::map<std::string, uint64_t> sizes;
@@ -172,10 +168,24 @@ bool CTransferRun::VerifyCopies() {
             // the share itself says whether the name leads to the copy.
             listedSize = entry.size;
         }
+        copy.readBack = listedSize.has_value();
         copy.listedSize = listedSize.value_or(0);
-        if (!listedSize || *listedSize != copy.size) {
+    }
+    return true;
+}
+
+bool CTransferRun::VerifyCopies() {
+    if (m_copies.empty()) {
+        return true;
+    }
+    if (!ReadBackCopies()) {
+        m_failure = {m_readBack.status, m_readBack.error, {}, {}, 0};
+        return false;
+    }
+    for (const Copy& copy : m_copies) {
+        if (!PassedReadBack(copy)) {
             std::printf("The copy %s does not match %s\n", copy.path.c_str(), copy.source.c_str());
-            m_failure = {ShareStatus::SizeMismatch, 0, copy.source, name, 0};
+            m_failure = {ShareStatus::SizeMismatch, 0, copy.source, FileNameOf(copy.path), 0};
             return false;
         }
     }

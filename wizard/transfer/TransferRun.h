@@ -21,7 +21,8 @@ public:
         std::string path;        // share path of the copy
         std::string source;      // where the picture came from
         uint64_t size = 0;       // bytes written
-        uint64_t listedSize = 0; // the size the share listed for it, once VerifyCopies read it
+        uint64_t listedSize = 0; // the size the share listed for it, once read back
+        bool readBack = false;   // the share listed it; listedSize is what it said
     };
 
     // Taken names skipped for one picture before its copy fails.
@@ -66,10 +67,17 @@ public:
     // A failure found outside the copies (the pictures could not be got ready).
     void SetFailure(TransferFailure failure) { m_failure = std::move(failure); }
 
-    // Reads the destination folder back and checks that every copy is there with the size that
-    // was written, finding names as the share does (with or without letter case). False (and the
-    // failure set) when one is missing or differs.
+    // Reads the destination folder back and notes for every copy whether the share holds it and
+    // with what size, finding names as the share does (with or without letter case). False when
+    // the folder cannot be listed (nothing is noted then).
+    bool ReadBackCopies();
+    // Reads the copies back and checks that every one is there with the size that was written.
+    // False (and the failure set) when one is missing or differs.
     bool VerifyCopies();
+    // A copy that was read back with the size that was written.
+    static bool PassedReadBack(const Copy& copy) {
+        return copy.readBack && copy.listedSize == copy.size;
+    }
 
     // Removes every copy of this run and any partial file left by a failed copy. While the server
     // is unreachable it retries until the patience runs out; what is left is counted in the
@@ -99,5 +107,6 @@ private:
     std::vector<Copy> m_copies;
     std::vector<std::string> m_partials;
     TransferFailure m_failure;
+    ShareResult m_readBack;
     std::chrono::milliseconds m_patience = kDefaultCleanupPatience;
 };

@@ -99,6 +99,16 @@ bool RemoveLocalFile(const std::string& path, int& error) {
     return true;
 }
 
+bool RegularFileFacts(const std::string& path, std::uint64_t& size, std::int64_t& modified) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return false;
+    }
+    size = std::uint64_t(status.st_size);
+    modified = std::int64_t(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+    return true;
+}
+
 bool LocalPathExists(const std::string& path) {
     struct stat status {};
     return ::lstat(path.c_str(), &status) == 0;

@@ -155,6 +155,22 @@ bool RemoveLocalFile(const std::string& path, int& error) {
     return true;
 }
 
+bool RegularFileFacts(const std::string& path, std::uint64_t& size, std::int64_t& modified) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(WideFromUtf8(path).c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+        return false;
+    }
+    size = (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    // FILETIME counts 100 ns steps since 1601.
+    constexpr std::int64_t kFrom1601To1970 = 116444736000000000;
+    const std::int64_t ticks =
+        std::int64_t((std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                     data.ftLastWriteTime.dwLowDateTime);
+    modified = (ticks - kFrom1601To1970) * 100;
+    return true;
+}
+
 bool LocalPathExists(const std::string& path) {
     return ::GetFileAttributesW(WideFromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -171,6 +171,8 @@ TEST(ShippedBundles, BuiltInTablesHoldEveryTextIdOfThePrograms) {
     }
     // A picture passed over and why, a file a run left on the server, a server that is silent.
     wizardIds.insert({240, 241, 242, 243});
+    // Pictures already on the server, and a record of copies started anew.
+    wizardIds.insert({250, 251, 252, 253, 254});
     wizardIds.insert({270, 271, 272, 273}); // videos, and locations the wizard cannot use
     EXPECT_EQ(Ids(*launcher->StringTable("en-us")), launcherIds);
     EXPECT_EQ(Ids(*wizard->StringTable("en-us")), wizardIds);

@@ -79,6 +79,8 @@ protected:
         setenv("XDG_CONFIG_HOME", (folder.Path() / "config").c_str(), 1);
         setenv("XDG_CONFIG_DIRS", (folder.Path() / "machine").c_str(), 1);
         setenv("VELMORA_LOCK_DIR", (folder.Path() / "lock").c_str(), 1);
+        // The record of copies is the run's own, and starts empty.
+        setenv("XDG_STATE_HOME", (folder.Path() / "state").c_str(), 1);
         setenv("LC_ALL", "C.UTF-8", 1);
         // No desktop keyring: the credentials prompt's "remember" must never reach a real one.
         unsetenv("DBUS_SESSION_BUS_ADDRESS");
@@ -182,6 +184,9 @@ protected:
         command.insert(command.end(), {"bash", kHarness});
         if (slowNetwork) {
             command.push_back("--slow");
+        }
+        if (!seedShares.empty()) {
+            command.insert(command.end(), {"--seed-shares", seedShares.string()});
         }
         command.insert(command.end(), {"--keep-shares", KeptShares().string(), "--server-pid-file",
                                        ServerPidFile().string(), kSnapferry});
@@ -513,6 +518,19 @@ protected:
 
     std::string SavedValues() const { return ReadTextFile(UserHive()); }
 
+    // Makes ready for another run of the program against a server whose shares hold what the
+    // last run left on them.
+    void NextRunOnTheSameShares() {
+        run.reset();
+        output.clear();
+        pagesTaken = 0;
+        exitStatus.reset();
+        sheet.clear();
+        seedShares = folder.Path() / "seed";
+        fs::remove_all(seedShares);
+        fs::rename(KeptShares(), seedShares);
+    }
+
     TemporaryFolder folder;
     std::map<std::string, std::string> sources;
     // Files of the picture folder that are no pictures (see MakeOthers).
@@ -528,6 +546,8 @@ protected:
     size_t pagesTaken = 0;
     // Options of the simulated server for the next Start.
     std::vector<std::string> serverOptions;
+    // What the shares hold when the next Start's server starts (none: they start empty).
+    fs::path seedShares;
     std::string liveShares;
     std::string sheet;
     std::vector<std::string> output;
@@ -898,4 +918,68 @@ TEST_F(SnapferryEndToEndTest, AServerThatStaysAwaySaysWhatItLeftBehind) {
             [&](const auto& source) { return source.second.compare(0, bytes.size(), bytes) == 0; }))
             << path << " (" << bytes.size() << " bytes) holds no part of a picture";
     }
+}
+
+TEST_F(SnapferryEndToEndTest, ACardCopiedAgainPutsOnlyItsNewPicturesOnTheServer) {
+    const std::string destination = "Holidays/Beach";
+    const fs::path copies = KeptShares() / kFamilyLibrary / destination;
+    MakePictures(kThreePictures, 100 * 1024);
+    WriteUserSettings(kQuickSettings);
+    // Every run: the welcome page, Next, and Finish on the finish page.
+    auto runToTheEnd = [this](const std::string& already, bool copying) {
+        ASSERT_NO_FATAL_FAILURE(Start());
+        EXPECT_TRUE(Printed(already)) << "before the welcome page: " << already;
+        ASSERT_TRUE(Press({"key", "Return"}, PageShows(copying ? "copying" : "finish"),
+                          copying ? "the copying page" : "the finish page"));
+        if (copying) {
+            ASSERT_TRUE(WaitForPage("finish"));
+        }
+        EXPECT_EQ(EndWith({"key", "Return"}), 0);
+    };
+
+    ASSERT_NO_FATAL_FAILURE(runToTheEnd("", true));
+    EXPECT_TRUE(Printed("Wizard closed: finished, 3 picture(s) copied"));
+    EXPECT_FALSE(Printed("already on the server"));
+    ExpectCopiedOnce(kFamilyLibrary, destination, "Beach");
+
+    // The same card again: nothing is copied, the finish page comes straight after Next, and its
+    // link opens the folder that holds the pictures.
+    NextRunOnTheSameShares();
+    ASSERT_NO_FATAL_FAILURE(Start());
+    EXPECT_TRUE(Printed("Already on the server: 3 of 3 picture(s)"));
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("finish"), "the finish page"));
+    const std::string address = "smb://127.0.0.1/FamilyLibrary/Holidays/Beach/";
+    EXPECT_TRUE(Press(
+        {"key", "shift+Tab", "Return"}, [this] { return Printed("Opening smb://"); },
+        "the link's opening"));
+    EXPECT_EQ(EndWith({"key", "Tab", "Return"}), 0);
+    EXPECT_TRUE(Printed("Opening " + address + ": opened (0)"));
+    EXPECT_TRUE(Printed("Wizard closed: finished, 0 picture(s) copied, 3 already on the server"));
+    ExpectCopiedOnce(kFamilyLibrary, destination, "Beach");
+
+    // Two new pictures on it: only those two go, numbered after the others.
+    MakePictures({"pier.jpg", "gull.png"}, 100 * 1024 + 1);
+    NextRunOnTheSameShares();
+    ASSERT_NO_FATAL_FAILURE(runToTheEnd("Already on the server: 3 of 5 picture(s)", true));
+    EXPECT_TRUE(Printed("Wizard closed: finished, 2 picture(s) copied, 3 already on the server"));
+    ExpectCopiedOnce(kFamilyLibrary, destination, "Beach");
+
+    // A copy removed on the server: its picture goes anew, under the next free number.
+    const fs::path removed = copies / "Beach 2.png";
+    ASSERT_TRUE(fs::exists(removed)) << "dog.png, the second picture, was Beach 2.png";
+    NextRunOnTheSameShares();
+    fs::remove(seedShares / kFamilyLibrary / destination / "Beach 2.png");
+    ASSERT_NO_FATAL_FAILURE(runToTheEnd("Already on the server: 4 of 5 picture(s)", true));
+    EXPECT_TRUE(Printed("Wizard closed: finished, 1 picture(s) copied, 4 already on the server"));
+    const std::map<std::string, std::string> onServer = FilesUnder(copies);
+    EXPECT_EQ(onServer.size(), 5u);
+    EXPECT_EQ(onServer.count("Beach 2.png"), 0u);
+    EXPECT_EQ(onServer.count("Beach 6.png"), 1u);
+    for (const auto& [name, bytes] : sources) {
+        EXPECT_EQ(std::count_if(onServer.begin(), onServer.end(),
+                                [&](const auto& copy) { return copy.second == bytes; }),
+                  1)
+            << name << " should be on the server once";
+    }
+    ExpectPicturesKept();
 }

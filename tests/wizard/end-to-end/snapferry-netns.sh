@@ -5,12 +5,15 @@
 # or the machine. A mount namespace of its own keeps the server's small disks (--small-disk) out
 # of everybody else's sight. Needs root (unshare -n -m, smbd).
 #
-# Usage: snapferry-netns.sh [--slow] [--keep-shares DIR] [--server-pid-file FILE] SNAPFERRY
+# Usage: snapferry-netns.sh [--slow] [--keep-shares DIR] [--seed-shares DIR]
+#          [--server-pid-file FILE] SNAPFERRY
 #          [SIM_OPTION...] -- [SNAPFERRY_ARGUMENT...]
 #   --slow              holds the namespace's loopback to about 50 MB/s, so that a copy of a few
 #                       large pictures lasts long enough to be cancelled by hand
 #   --keep-shares DIR   copies the share folders into DIR once snapferry has ended, before the
 #                       server (which removes its own) stops
+#   --seed-shares DIR   copies DIR's folders into the share folders before snapferry starts, so
+#                       that a run finds what an earlier run (kept with --keep-shares) left there
 #   --server-pid-file FILE  writes the simulated server's process id into FILE once it is ready,
 #                       so that a test can stop its smbd (SIGUSR1) and start it again (SIGUSR2)
 # The first line on standard output is "snapferry-netns: shares=FOLDER", the live share folders
@@ -25,11 +28,13 @@ ip link set lo up || exit 90
 
 slow=""
 keep=""
+seed=""
 pid_file=""
 while (($#)); do
   case $1 in
     --slow) slow=1; shift ;;
     --keep-shares) keep=$2; shift 2 ;;
+    --seed-shares) seed=$2; shift 2 ;;
     --server-pid-file) pid_file=$2; shift 2 ;;
     *) break ;;
   esac
@@ -68,6 +73,11 @@ if ! read -r -t 30 ready <&"${SIM[0]}" || [[ $ready != "velmora-sim ready"* ]]; 
   exit 91
 fi
 shares=${ready##* shares=}
+if [[ -n $seed ]] && ! cp -a "$seed"/. "$shares"/; then
+  echo "snapferry-netns.sh: the shares could not be seeded from $seed" >&2
+  stop
+  exit 93
+fi
 [[ -n $pid_file ]] && echo "$sim_pid" >"$pid_file"
 echo "snapferry-netns: shares=$shares"
 

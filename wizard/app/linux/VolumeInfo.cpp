@@ -136,6 +136,7 @@ std::vector<MountEntry> ParseMountInfo(std::string_view text) {
             continue;
         }
         MountEntry entry;
+        entry.root = DecodeMountInfoField(fields[3]);
         entry.mountPoint = DecodeMountInfoField(fields[4]);
         entry.fileSystem = DecodeMountInfoField(separator[1]);
         entry.source = DecodeMountInfoField(separator[2]);

@@ -11,10 +11,12 @@
 struct VolumeSources {
     std::string mountInfo = "/proc/self/mountinfo";
     std::string byLabel = "/dev/disk/by-label";
+    std::string byUuid = "/dev/disk/by-uuid";
 };
 
 // One line of a mountinfo file, with its escapes decoded.
 struct MountEntry {
+    std::string root; // the folder of the file system that is mounted there ("/" for all of it)
     std::string mountPoint;
     std::string fileSystem;
     std::string source; // the device, or whatever the file system was mounted from
