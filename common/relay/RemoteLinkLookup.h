@@ -1,8 +1,8 @@
 // The link lookup: asks the relay service where a user's web folder on a server is.
 #pragma once
 
-#include "launcher/HttpClient.h"
-#include "launcher/WebDavLink.h"
+#include "common/relay/HttpClient.h"
+#include "common/relay/WebDavLink.h"
 
 #include <string>
 #include <string_view>

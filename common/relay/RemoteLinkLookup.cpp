@@ -1,6 +1,6 @@
-#include "launcher/RemoteLinkLookup.h"
+#include "common/relay/RemoteLinkLookup.h"
 
-#include "launcher/WebAddresses.h"
+#include "common/relay/RelayAddresses.h"
 
 #include <cstdio>
 
