@@ -194,13 +194,11 @@ private:
     PictureReadBuffers m_buffers;
 };
 
-// Servers reached through the relay take no files: every copy fails.
-class CWebDAVFileTransfer : public CAbstractFileTransfer {
+// Copies into the user's web folder through a WebDAV session, as to a share. Without a session
+// (a server reached through the relay whose web folder is not known) every copy fails.
+class CWebDAVFileTransfer : public CSambaFileTransfer {
 public:
-    using CAbstractFileTransfer::Transfer;
-    TransferResult Transfer(CAbstractPictureSource&, const std::string&,
-                            CAbstractFileTransferCallback*) override {
-        return {{ShareStatus::NotSupported, 0}, false, {}, 0};
-    }
-    CAbstractShareSession* Session() override { return nullptr; }
+    CWebDAVFileTransfer() : CSambaFileTransfer(nullptr, kMinimumChunkSize) {}
+    explicit CWebDAVFileTransfer(std::unique_ptr<CAbstractShareSession> session)
+        : CSambaFileTransfer(std::move(session)) {}
 };

@@ -1,6 +1,7 @@
 #include "wizard/transfer/TransferNaming.h"
 
 #include "common/branding/Branding.h"
+#include "wizard/transfer/WebDavReply.h"
 
 #include <cstdio>
 #include <vector>
@@ -53,6 +54,10 @@ bool IsGroupPictureName(std::string_view name, std::string_view groupName) {
 } // namespace
 
 std::string LibraryShareOf(const CTransferProperties& properties) {
+    if (WebFolderAddress webFolder; !properties.webFolderLink.empty() &&
+                                    ParseWebFolderLink(properties.webFolderLink, webFolder)) {
+        return webFolder.share;
+    }
     return LibraryShareName(properties.library != 0);
 }
 

@@ -33,6 +33,7 @@ inline constexpr unsigned kReasonOther = 170;       // "error %d"
 inline constexpr unsigned kReasonOldProtocol = 171; // "the server only offers the old SMB1 ..."
 inline constexpr unsigned kNeedsCredentials = 172;  // "This library needs your name and password."
 inline constexpr unsigned kCannotWrite = 173;       // "This account may not add files to ..."
+inline constexpr unsigned kReasonUntrustedCertificate = 300; // "the server's certificate ..."
 
 } // namespace transfer_text
 
