@@ -313,3 +313,21 @@ TransferResult CSambaFileTransfer::Transfer(CAbstractPictureSource& source,
     }
     return result;
 }
+
+CWebDAVFileTransfer::CWebDAVFileTransfer(const SessionMaker& makeSession, size_t lanes)
+    : CSambaFileTransfer(makeSession(), kMinimumChunkSize) {
+    for (size_t lane = 0; lane < lanes && lanes > 1; ++lane) {
+        if (std::unique_ptr<CAbstractShareSession> session = makeSession()) {
+            m_lanes.push_back(
+                std::make_unique<CSambaFileTransfer>(std::move(session), kMinimumChunkSize));
+        }
+    }
+}
+
+std::vector<CAbstractFileTransfer*> CWebDAVFileTransfer::Lanes() {
+    std::vector<CAbstractFileTransfer*> lanes;
+    for (const auto& lane : m_lanes) {
+        lanes.push_back(lane.get());
+    }
+    return lanes.size() > 1 ? lanes : std::vector<CAbstractFileTransfer*>{};
+}

@@ -223,24 +223,30 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
 
     std::vector<size_t> copied; // in the order of the run's copies
     PassedOver passedOver;
-    for (size_t picture = 0; picture < set.Count(); ++picture) {
-        const std::unique_ptr<CAbstractPictureSource> source = set.Source(picture);
-        switch (run.CopyPicture(*source, set.NumberOf(picture))) {
+    std::optional<Ending> ended;
+    run.CopyPictures(set, [&](size_t picture, CTransferRun::CopyOutcome outcome) {
+        switch (outcome) {
         case CTransferRun::CopyOutcome::Copied:
             copied.push_back(picture);
-            break;
+            return true;
         case CTransferRun::CopyOutcome::Stopped:
-            return {true, false, passedOver};
+            ended = Ending{true, false, passedOver};
+            return false;
         case CTransferRun::CopyOutcome::Failed:
             if (!set.PassesOver(run.Failure())) {
-                return {false, false, passedOver};
+                ended = Ending{false, false, passedOver};
+                return false;
             }
             if (passedOver.count++ == 0) {
                 passedOver.first = run.Failure();
             }
             run.ForgetFailure();
-            break;
+            return true;
         }
+        return true;
+    });
+    if (ended) {
+        return *ended;
     }
     if (passedOver.count > 0 && copied.empty()) {
         // Nothing arrived: the run failed, for the reason of its first picture, however many

@@ -4,10 +4,12 @@
 #pragma once
 
 #include "wizard/transfer/FileTransfer.h"
+#include "wizard/transfer/PictureSet.h"
 #include "wizard/transfer/TransferProperties.h"
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +50,16 @@ public:
     // The local file `source`, with `extension` for its copy.
     CopyOutcome CopyPicture(const std::string& source, std::string_view extension, uint32_t index);
 
+    // Copies the pictures of `set` in order, each as CopyPicture does, and hands each outcome to
+    // `onOutcome` in picture order; the pass ends when that returns false. With a transfer that
+    // offers lanes (Lanes()), up to that many copies are under way at once: every picture gets
+    // its name in picture order before its upload starts, so the numbering follows the pictures
+    // (but for a name someone else takes meanwhile: that picture then takes the next free number
+    // after those already given). When the pass ends early, the copies still under way are
+    // cancelled and waited for; those that arrived anyway count as copies of the run.
+    void CopyPictures(CAbstractPictureSet& set,
+                      const std::function<bool(size_t picture, CopyOutcome outcome)>& onOutcome);
+
     // Forgets the failure of a picture that was passed over, so that the run does not end as
     // failed for it.
     void ForgetFailure() { m_failure = {}; }
@@ -72,6 +84,15 @@ public:
     void SetCleanupPatience(std::chrono::milliseconds patience) { m_patience = patience; }
 
 private:
+    struct Upload;
+    CopyOutcome CopyPictureWith(CAbstractFileTransfer& transfer, CAbstractPictureSource& picture,
+                                uint32_t index, std::string name = {});
+    void CopyPicturesAtOnce(CAbstractPictureSet& set,
+                            const std::vector<CAbstractFileTransfer*>& lanes,
+                            const std::function<bool(size_t, CopyOutcome)>& onOutcome);
+    // The outcome of an upload that was under way; a taken name is tried again under the next
+    // free number when `mayRetry`.
+    CopyOutcome Settle(Upload& upload, bool mayRetry);
     void RemoveLeftoverTemporaries(const std::vector<ShareEntry>& entries);
     // Removes the paths, retrying while the server cannot be reached; returns how many stay.
     int RemovePaths(std::vector<std::string> pending);

@@ -46,7 +46,7 @@ protected:
     }
 
     void UseTransfer() {
-        auto transfer = std::make_unique<CWebDAVFileTransfer>(Session());
+        auto transfer = std::make_unique<CWebDAVFileTransfer>([this] { return Session(); });
         transfer->SetCallback(callback);
         step.SetTransfer(std::move(transfer));
     }
@@ -93,14 +93,19 @@ TEST_F(WebDavTransferTest, ContinuesTheNumberingAndNeverReplacesAFile) {
                   .status,
               ShareStatus::AlreadyExists);
 
+    // Three at once: the big first picture arrives last but keeps the first number.
     sources.Add("a.jpg", 3 << 20);
     sources.Add("b.png", 1000);
+    sources.Add("c.jpg", 2000);
+    sources.Add("d.jpg", 3000);
     UseTransfer();
     step.Run(properties);
 
     EXPECT_FALSE(poster.Done().failure.Failed());
-    EXPECT_EQ(NamesOnDisk(), (std::vector<std::string>{"Holiday 2.JPG", "Holiday 3.jpg",
-                                                       "Holiday 4.png", "other #1.jpg"}));
+    EXPECT_EQ(NamesOnDisk(),
+              (std::vector<std::string>{"Holiday 2.JPG", "Holiday 3.jpg", "Holiday 4.png",
+                                        "Holiday 5.jpg", "Holiday 6.jpg", "other #1.jpg"}));
+    EXPECT_EQ(fs::file_size(OnDisk("Holiday 6.jpg")), 3000u);
     std::ifstream theirs(OnDisk("Holiday 2.JPG"));
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(theirs), {}), "theirs");
     EXPECT_EQ(fs::file_size(OnDisk("Holiday 3.jpg")), 3u << 20);
