@@ -25,18 +25,19 @@ private:
 } // namespace
 
 LauncherMessage MessageForLookupResult(int result) {
-    switch (result) {
-    case kRelayServerError:
+    switch (RelayMessageFor(result)) {
+    case RelayMessage::ServerError:
         return {launcher_text::kRelayServerError, result, MessageIcon::Information};
-    case kRelayInvalidParameter:
+    case RelayMessage::InvalidParameter:
         return {launcher_text::kRelayInvalidParameter, result, MessageIcon::Information};
-    case kRelayHostUnreachable:
+    case RelayMessage::HostUnreachable:
         return {launcher_text::kRelayHostUnreachable, result, MessageIcon::Information};
-    case kRelayServiceUnavailable:
+    case RelayMessage::ServiceUnavailable:
         return {launcher_text::kRelayServiceUnavailable, result, MessageIcon::Information};
-    default:
-        return {launcher_text::kCannotNavigate, result, MessageIcon::Information};
+    case RelayMessage::CannotNavigate:
+        break;
     }
+    return {launcher_text::kCannotNavigate, result, MessageIcon::Information};
 }
 
 CNethood::CNethood(CAbstractLauncherUi& ui, CAbstractLauncherStore& store, CAbstractOpener& opener,

@@ -33,3 +33,18 @@ RemoteLinkResult LookupRemoteLink(CAbstractHttpClient& http, std::string_view re
     }
     return InterpretRelayReply(reply.body, link);
 }
+
+RelayMessage RelayMessageFor(RemoteLinkResult result) {
+    switch (result) {
+    case kRelayServerError:
+        return RelayMessage::ServerError;
+    case kRelayInvalidParameter:
+        return RelayMessage::InvalidParameter;
+    case kRelayHostUnreachable:
+        return RelayMessage::HostUnreachable;
+    case kRelayServiceUnavailable:
+        return RelayMessage::ServiceUnavailable;
+    default:
+        return RelayMessage::CannotNavigate;
+    }
+}

@@ -63,6 +63,7 @@ public:
     static constexpr int kAlwaysId = 1003;
     static constexpr int kFamilyId = 1012;
     static constexpr int kPersonalId = 1013;
+    static constexpr int kWebFolderId = 1015;
 
     CFolderPage(CSnapferryPropSheet& sheet, wxWindow* book);
     ~CFolderPage() override;
@@ -74,6 +75,7 @@ public:
     ComboBoxMore* Destinations() const { return m_destinations; }
     wxCheckBox* DeleteBox() const { return m_delete; }
     CPageText* ListingStatus() const { return m_status; }
+    wxRadioButton* WebFolderChoice() const { return m_webFolder; }
     // True while the library's folders are being listed.
     bool IsListing() const { return m_listing; }
 
@@ -90,6 +92,7 @@ private:
 
     wxRadioButton* m_family = nullptr;
     wxRadioButton* m_personal = nullptr;
+    wxRadioButton* m_webFolder = nullptr;
     wxComboBox* m_groupName = nullptr;
     ComboBoxMore* m_destinations = nullptr;
     CPageText* m_status = nullptr;
@@ -108,4 +111,5 @@ private:
     unsigned m_generation = 0;       // a later listing makes the results of an earlier one stale
     bool m_listing = false;
     bool m_initialised = false;
+    std::string m_filledFor; // the share the lists were filled for, as the user knows it
 };

@@ -4,6 +4,7 @@
 #include "common/desktop/linux/XdgOpener.h"
 #include "common/discovery/ServerName.h"
 #include "common/registry/Registry.h"
+#include "common/relay/RelayNames.h"
 #include "common/resources/ResourceManager.h"
 #include "common/ui/BrandedImage_ui.h"
 #include "common/ui/IntervalTimer_ui.h"
@@ -17,6 +18,9 @@
 #include "wizard/sheet/WorkPages_ui.h"
 #include "wizard/transfer/AuthenticationDialog_ui.h"
 #include "wizard/transfer/FileTransferFactory.h"
+#include "wizard/transfer/SmbSession.h"
+#include "wizard/transfer/TransferNaming.h"
+#include "wizard/transfer/WebDavSession.h"
 
 #include <wx/button.h>
 #include <wx/icon.h>
@@ -489,7 +493,37 @@ CSnapferryPropSheet::MakeTransfer(const DeviceRecord& chosen) {
     // pictures go, and an account may be allowed to write only there.
     factory.SetDestination(properties.location.empty() ? SavedDestination(settings, TodayText())
                                                        : properties.location);
-    return factory.Create();
+    factory.SetRelayNames(chosen.hostName, RememberedRelayUserName());
+    std::unique_ptr<CAbstractFileTransfer> transfer = factory.Create();
+    if (transfer && chosen.kind == RemoteHome) {
+        m_webFolderLink = factory.WebFolderLink();
+    }
+    return transfer;
+}
+
+std::optional<DeviceRecord> CSnapferryPropSheet::RelayServer() const {
+    return RelayServerRecord(settings.serverName, RememberedRelayServerName());
+}
+
+std::unique_ptr<CAbstractShareSession> CSnapferryPropSheet::MakeDestinationSession() const {
+    if (WebFolderAddress address;
+        CopiesToWebFolder() && ParseWebFolderLink(properties.webFolderLink, address)) {
+        return CreateWebDavSession(address, m_credentialCache);
+    }
+    return CreateSmbSession(properties.serverAddress, m_credentialCache);
+}
+
+std::string CSnapferryPropSheet::DestinationShare() const {
+    CTransferProperties current = properties;
+    current.library = settings.usePersonalLibrary ? 1 : 0;
+    return LibraryShareOf(current);
+}
+
+std::string CSnapferryPropSheet::DestinationShareDisplay() const {
+    if (CopiesToWebFolder()) {
+        return properties.webFolderLink;
+    }
+    return "\\\\" + properties.serverAddress + "\\" + DestinationShare();
 }
 
 void CSnapferryPropSheet::TakeServer(const DeviceRecord& chosen,
@@ -498,6 +532,7 @@ void CSnapferryPropSheet::TakeServer(const DeviceRecord& chosen,
     hasServer = true;
     properties.serverAddress = chosen.addressText;
     properties.library = settings.usePersonalLibrary ? 1 : 0;
+    properties.webFolderLink = chosen.kind == RemoteHome ? m_webFolderLink : std::string();
     // The name the wizard remembers is held to 127 bytes, as the saved value always was.
     settings.serverName = CutText(ServerNameOf(chosen).value_or(std::string()), 127);
     m_fileStep.SetTransfer(std::move(transfer));

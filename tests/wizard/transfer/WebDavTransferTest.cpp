@@ -3,9 +3,11 @@
 // before originals go, a refused password, and a server that goes away in mid-run.
 #include "TestProcess.h"
 #include "TransferTestSupport.h"
+#include "common/relay/CurlHttpClient.h"
 #include "common/relay/CurlTrust.h"
 #include "wizard/transfer/FileTransferStep.h"
 #include "wizard/transfer/WebDavSession.h"
+#include "wizard/transfer/WebFolderAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -151,6 +153,38 @@ TEST_F(WebDavTransferTest, ARefusedPasswordIsAccessDenied) {
     EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [](const ShareEntry& entry) {
         return entry.name == "Pictures" && entry.isFolder;
     }));
+}
+
+TEST_F(WebDavTransferTest, TheRelayNamesTheFolderAndARefusedPasswordIsAskedAgainSayingWhy) {
+    CCurlHttpClient http;
+    MemoryCredentialStore store;
+    ScriptedPrompt prompt;
+    prompt.script = {{true, {kUser, "wrong", {}, false}, true},
+                     {true, {kUser, kPassword, {}, false}, true}};
+    CWebFolderAccess access("localhost:" + std::to_string(server.RelayPort()), "Home", kUser);
+    access.SetHttpClient(&http);
+    access.SetOwner(&prompt);
+    access.SetCredentialStore(&store);
+    access.SetCredentialCache(std::make_shared<CCredentialCache>());
+
+    ASSERT_TRUE(access.Authenticate());
+    EXPECT_EQ(access.Link(), link);
+    ASSERT_EQ(prompt.shownFailures.size(), 2u);
+    EXPECT_TRUE(prompt.shownFailures[0].empty());
+    EXPECT_NE(prompt.shownFailures[1].find(kUser), std::string::npos) << prompt.shownFailures[1];
+    ASSERT_EQ(store.saved.count(address.host), 1u);
+    EXPECT_EQ(store.saved[address.host].password, kPassword);
+    EXPECT_TRUE(prompt.failures.empty());
+
+    // The relay's own refusal is shown and nothing is asked.
+    ScriptedPrompt refused;
+    CWebFolderAccess unknown("localhost:" + std::to_string(server.RelayPort()), "home", "error3");
+    unknown.SetHttpClient(&http);
+    unknown.SetOwner(&refused);
+    EXPECT_FALSE(unknown.Authenticate());
+    EXPECT_TRUE(refused.askedShares.empty());
+    ASSERT_EQ(refused.failures.size(), 1u);
+    EXPECT_NE(refused.failures[0].find("3"), std::string::npos) << refused.failures[0];
 }
 
 TEST_F(WebDavTransferTest, ACertificateFromAnUnknownAuthorityIsRefused) {
