@@ -261,6 +261,9 @@ void CChooseVelmoraPage::OnLocateDone() {
     m_list->SetItemState(0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
                          wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
     Sheet().Enable();
+    // The keys go to the list, so that another entry (the way through the relay) can be
+    // chosen without the mouse.
+    m_list->SetFocus();
     UpdateButtons();
 }
 

@@ -252,7 +252,8 @@ void CFolderPage::ApplyListing() {
             ToWxText(FormatBrandedText(kListingFailed, share, ShareReasonText(result))));
     }
     WizardSettings& settings = Sheet().settings;
-    m_destinations->SetItems(FillDestinationEntries(settings, m_folders, TodayText()));
+    m_destinations->SetItems(
+        FillDestinationEntries(settings, m_folders, TodayText(), Sheet().CopiesToWebFolder()));
     const int selection = settings.groupSelection < int(CComboBoxMoreModel::kShownLimit)
                               ? settings.groupSelection
                               : 0;
@@ -262,7 +263,8 @@ void CFolderPage::ApplyListing() {
 
 void CFolderPage::RebuildEntries() {
     const int selection = m_destinations->Model().Selection();
-    m_destinations->SetItems(FillDestinationEntries(Sheet().settings, m_folders, TodayText()));
+    m_destinations->SetItems(FillDestinationEntries(Sheet().settings, m_folders, TodayText(),
+                                                    Sheet().CopiesToWebFolder()));
     m_destinations->SelectEntry(selection);
 }
 
