@@ -316,8 +316,9 @@ private:
         if (m_code == CURLE_OK) {
             return {};
         }
-        std::printf("%s %s: %s\n", verb, url.c_str(),
-                    m_errorText[0] != '\0' ? m_errorText : curl_easy_strerror(m_code));
+        std::printf("%s %s: %s (curl %d)\n", verb, url.c_str(),
+                    m_errorText[0] != '\0' ? m_errorText : curl_easy_strerror(m_code),
+                    static_cast<int>(m_code));
         return ShareResultFromCurl(m_code);
     }
 

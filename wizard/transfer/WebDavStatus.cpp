@@ -55,6 +55,8 @@ constexpr CurlMapping kCurlTable[] = {
     {CURLE_RECV_ERROR, ShareStatus::ConnectionLost, ECONNRESET},
     {CURLE_GOT_NOTHING, ShareStatus::ConnectionLost, ECONNRESET},
     {CURLE_PARTIAL_FILE, ShareStatus::ConnectionLost, ECONNRESET},
+    // A kept connection that broke under a body already handed over: it cannot be sent again.
+    {CURLE_SEND_FAIL_REWIND, ShareStatus::ConnectionLost, ECONNRESET},
     {CURLE_HTTP2_STREAM, ShareStatus::ConnectionLost, ECONNRESET},
     {CURLE_SSL_CONNECT_ERROR, ShareStatus::ConnectionLost, ECONNRESET},
     {CURLE_PEER_FAILED_VERIFICATION, ShareStatus::UntrustedCertificate, EACCES},

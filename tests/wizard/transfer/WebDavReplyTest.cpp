@@ -94,6 +94,7 @@ TEST(DavStatusTest, EachAnswerMeansWhatItMeansForItsRequest) {
     }
     EXPECT_EQ(ShareResultFromCurl(CURLE_COULDNT_CONNECT).status, ShareStatus::ConnectionRefused);
     EXPECT_EQ(ShareResultFromCurl(CURLE_RECV_ERROR).status, ShareStatus::ConnectionLost);
+    EXPECT_EQ(ShareResultFromCurl(CURLE_SEND_FAIL_REWIND).status, ShareStatus::ConnectionLost);
     EXPECT_EQ(ShareResultFromCurl(CURLE_OPERATION_TIMEDOUT).status, ShareStatus::Unreachable);
     EXPECT_EQ(ShareResultFromCurl(CURLE_PEER_FAILED_VERIFICATION).status,
               ShareStatus::UntrustedCertificate);
