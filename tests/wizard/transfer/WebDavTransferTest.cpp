@@ -22,6 +22,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// "<text><number><suffix>", built by appending (GCC 12's -O3 misreads a literal joined to a
+// temporary string as an overlapping copy).
+std::string Numbered(std::string text, long number, const char* suffix) {
+    text += std::to_string(number);
+    text += suffix;
+    return text;
+}
+
 constexpr const char* kUser = "velmoratest";
 constexpr const char* kPassword = "Pictures-4-all";
 
@@ -31,8 +39,7 @@ protected:
         ClearProxyEnvironment();
         ASSERT_TRUE(server.DavPort() > 0) << "velmora-sim --httpd did not start";
         setenv(kCertificateBundleVariable, server.CertificateAuthority().c_str(), 1);
-        link =
-            "https://home.localhost:" + std::to_string(server.DavPort()) + "/webdav/" + kUser + "/";
+        link = Numbered("https://home.localhost:", server.DavPort(), "/webdav/") + kUser + "/";
         ASSERT_TRUE(ParseWebFolderLink(link, address));
         callback->SetTarget(&poster, nullptr);
         properties.groupName = "Holiday";
@@ -118,7 +125,7 @@ TEST_F(WebDavTransferTest, ContinuesTheNumberingAndNeverReplacesAFile) {
 TEST_F(WebDavTransferTest, ACancelledRunTakesItsCopiesBackAndLeavesOthersAlone) {
     ASSERT_TRUE(Session()->MakeFolder("velmoratest/Pictures/Trip").ok());
     for (int i = 0; i < 4; ++i) {
-        sources.Add("p" + std::to_string(i) + ".jpg", 200'000);
+        sources.Add(Numbered("p", i, ".jpg"), 200'000);
     }
     UseTransfer();
     poster.onPost = [this](const kvAsyncData& record) {
@@ -161,7 +168,7 @@ TEST_F(WebDavTransferTest, TheRelayNamesTheFolderAndARefusedPasswordIsAskedAgain
     ScriptedPrompt prompt;
     prompt.script = {{true, {kUser, "wrong", {}, false}, true},
                      {true, {kUser, kPassword, {}, false}, true}};
-    CWebFolderAccess access("localhost:" + std::to_string(server.RelayPort()), "Home", kUser);
+    CWebFolderAccess access(Numbered("localhost:", server.RelayPort(), ""), "Home", kUser);
     access.SetHttpClient(&http);
     access.SetOwner(&prompt);
     access.SetCredentialStore(&store);
@@ -178,7 +185,7 @@ TEST_F(WebDavTransferTest, TheRelayNamesTheFolderAndARefusedPasswordIsAskedAgain
 
     // The relay's own refusal is shown and nothing is asked.
     ScriptedPrompt refused;
-    CWebFolderAccess unknown("localhost:" + std::to_string(server.RelayPort()), "home", "error3");
+    CWebFolderAccess unknown(Numbered("localhost:", server.RelayPort(), ""), "home", "error3");
     unknown.SetHttpClient(&http);
     unknown.SetOwner(&refused);
     EXPECT_FALSE(unknown.Authenticate());
@@ -195,7 +202,7 @@ TEST_F(WebDavTransferTest, ACertificateFromAnUnknownAuthorityIsRefused) {
 
 TEST_F(WebDavTransferTest, AServerThatGoesAwayFailsTheRunWhichRemovesItsCopiesOnceItIsBack) {
     for (int i = 0; i < 3; ++i) {
-        sources.Add("p" + std::to_string(i) + ".jpg", 8 << 20);
+        sources.Add(Numbered("p", i, ".jpg"), 8 << 20);
     }
     UseTransfer();
     std::atomic<bool> cut{false};
