@@ -194,10 +194,25 @@ TEST_F(WebDavTransferTest, TheRelayNamesTheFolderAndARefusedPasswordIsAskedAgain
     EXPECT_NE(refused.failures[0].find("3"), std::string::npos) << refused.failures[0];
 }
 
-TEST_F(WebDavTransferTest, ACertificateFromAnUnknownAuthorityIsRefused) {
+TEST_F(WebDavTransferTest, ACertificateFromAnUnknownAuthorityIsRefusedAndTheUserToldWhy) {
     unsetenv(kCertificateBundleVariable);
     std::vector<ShareEntry> entries;
     EXPECT_EQ(Session()->List("velmoratest", entries).status, ShareStatus::UntrustedCertificate);
+
+    // Through the relay, with a password the keyring holds: nothing is asked, the user hears why.
+    CCurlHttpClient http;
+    MemoryCredentialStore store;
+    store.saved[address.host] = {kUser, kPassword, {}, false};
+    ScriptedPrompt prompt;
+    CWebFolderAccess access(Numbered("localhost:", server.RelayPort(), ""), "home", kUser);
+    access.SetHttpClient(&http);
+    access.SetOwner(&prompt);
+    access.SetCredentialStore(&store);
+    access.SetCredentialCache(std::make_shared<CCredentialCache>());
+    EXPECT_FALSE(access.Authenticate());
+    EXPECT_TRUE(prompt.askedShares.empty());
+    ASSERT_EQ(prompt.failures.size(), 1u);
+    EXPECT_NE(prompt.failures[0].find(address.host), std::string::npos) << prompt.failures[0];
 }
 
 TEST_F(WebDavTransferTest, AServerThatGoesAwayFailsTheRunWhichRemovesItsCopiesOnceItIsBack) {
