@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -221,19 +222,23 @@ TEST_F(WebDavTransferTest, AServerThatGoesAwayFailsTheRunWhichRemovesItsCopiesOn
     }
     UseTransfer();
     std::atomic<bool> cut{false};
+    std::thread restart;
     poster.onPost = [&](const kvAsyncData& record) {
         auto* group = dynamic_cast<const kvGroupStatusAsyncData*>(&record);
         if (group != nullptr && group->pictureNumber == 2 && !cut.exchange(true)) {
             server.Signal(SIGUSR1);
             // Back while the rollback still tries, as a server that restarts.
-            std::thread([this] {
+            restart = std::thread([this] {
                 WaitForPort(server.DavPort(), false, 10s);
                 std::this_thread::sleep_for(1s);
                 server.Signal(SIGUSR2);
-            }).detach();
+            });
         }
     };
     step.Run(properties);
+    if (restart.joinable()) {
+        restart.join();
+    }
 
     const kvDoneCopyAsyncData& done = poster.Done();
     EXPECT_FALSE(done.cancelled);
