@@ -1,8 +1,8 @@
 #include "launcher/DoorletSession_ui.h"
 
 #include "common/registry/Registry.h"
+#include "common/relay/CurlHttpClient.h"
 #include "common/resources/ResourceManager.h"
-#include "launcher/CurlHttpClient.h"
 #include "launcher/LauncherStore.h"
 #include "launcher/LauncherUi_ui.h"
 #include "resources/BuiltinBundles.h"

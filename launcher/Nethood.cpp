@@ -1,7 +1,8 @@
 #include "launcher/Nethood.h"
 
+#include "common/relay/RemoteLinkLookup.h"
+#include "common/relay/WebFolderOpening.h"
 #include "launcher/LauncherTexts.h"
-#include "launcher/RemoteLinkLookup.h"
 #include "launcher/WebAddresses.h"
 
 #include <cstdio>
@@ -24,18 +25,19 @@ private:
 } // namespace
 
 LauncherMessage MessageForLookupResult(int result) {
-    switch (result) {
-    case kRelayServerError:
+    switch (RelayMessageFor(result)) {
+    case RelayMessage::ServerError:
         return {launcher_text::kRelayServerError, result, MessageIcon::Information};
-    case kRelayInvalidParameter:
+    case RelayMessage::InvalidParameter:
         return {launcher_text::kRelayInvalidParameter, result, MessageIcon::Information};
-    case kRelayHostUnreachable:
+    case RelayMessage::HostUnreachable:
         return {launcher_text::kRelayHostUnreachable, result, MessageIcon::Information};
-    case kRelayServiceUnavailable:
+    case RelayMessage::ServiceUnavailable:
         return {launcher_text::kRelayServiceUnavailable, result, MessageIcon::Information};
-    default:
-        return {launcher_text::kCannotNavigate, result, MessageIcon::Information};
+    case RelayMessage::CannotNavigate:
+        break;
     }
+    return {launcher_text::kCannotNavigate, result, MessageIcon::Information};
 }
 
 CNethood::CNethood(CAbstractLauncherUi& ui, CAbstractLauncherStore& store, CAbstractOpener& opener,
@@ -164,16 +166,7 @@ DispatchOutcome CNethood::OpenRemoteFolders(const std::string& serverName,
 }
 
 OpenOutcome CNethood::OpenWebFolder(const std::string& link, const std::string& displayName) {
-    const std::optional<std::string> location = WebFolderLocation(link);
-    if (location) {
-        std::printf("Opening the web folder \"%s\" at %s\n", displayName.c_str(),
-                    location->c_str());
-        if (m_opener.Open(*location).opened) {
-            return {true, 0};
-        }
-    }
-    // No file manager takes the WebDAV location: the browser shows the folder instead.
-    return m_opener.Open(link);
+    return OpenWebFolderLink(m_opener, link, displayName);
 }
 
 int RunLauncher(LauncherCommand command, const std::string& programPath,

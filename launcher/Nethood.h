@@ -5,7 +5,7 @@
 #pragma once
 
 #include "common/desktop/Opener.h"
-#include "launcher/HttpClient.h"
+#include "common/relay/HttpClient.h"
 #include "launcher/LauncherCommand.h"
 #include "launcher/ServerChoice.h"
 

@@ -12,7 +12,7 @@ if [[ "${1:-}" == "--tests" ]]; then
   # libclang-rt-14-dev holds the libFuzzer and sanitizer runtimes, which clang only recommends.
   packages+=(samba smbclient xvfb xauth xdg-utils gphoto2 iproute2 imagemagick xdotool clang
              python3 dbus-x11 at-spi2-core libclang-rt-14-dev
-             desktop-file-utils appstream lintian
+             desktop-file-utils appstream lintian apache2 apache2-utils openssl curl
              g++-mingw-w64-x86-64 wine wine64)
 fi
 

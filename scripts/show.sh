@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Shows the launcher at work against a simulated Velmora server (tools/velmora-sim) on loopback,
 # then the pictures wizard uploading a folder of pictures to the server's libraries (as root: the
-# libraries are served by a private smbd).
+# libraries are served by a private smbd), and, away from home, to the user's web folder through
+# the relay.
 # With a display: the real splash and windows, the desktop's own browser and file manager.
 # Without one: the same runs under a private X server, in a network namespace of their own when
 # run as root, with a recording opener that prints what would have been opened; the wizard's
@@ -315,3 +316,81 @@ echo "exit status $status"
 ((status == 0)) || grep -v -e Gtk-WARNING -e '^$' "$demo/snapferry.err" | tail -n 5 | sed 's/^/  /'
 show_opened
 show_arrived
+
+# Away from home: nothing answers on the network. The launcher's remembered server is reached
+# through the relay, and the pictures go to the user's web folder, served over TLS by a private
+# httpd with mod_dav (the simulated server's --httpd) whose test authority the wizard is given.
+stop_sim
+coproc SIM { exec python3 "$sim" --no-announce --relay-port 0 --httpd --host-name home.local \
+  2>"$demo/sim-httpd.log"; }
+sim_pid=$SIM_PID
+ready=""
+read -r -t 30 ready <&"${SIM[0]}" || true
+if [[ $ready != *" webfolders="* ]]; then
+  echo "(the simulated server's web folders did not start:" "$(tail -n 3 "$demo/sim-httpd.log")" ")"
+  exit 0
+fi
+relay_port=$(sed -n 's/.*relay=\([0-9]*\).*/\1/p' <<<"$ready")
+ca=$(sed -n 's/.* ca=\([^ ]*\).*/\1/p' <<<"$ready")
+webfolders=$(sed -n 's/.* webfolders=\([^ ]*\).*/\1/p' <<<"$ready")
+printf '[Domain]\nDomain=localhost:%s\n' "$relay_port" >"$VELMORA_PROGRAM_DIR/settings.ini"
+remember_server home
+remember_user velmoratest
+bash tests/support/recording-opener.sh "$demo/opened.log"
+opened_before=$(wc -l <"$demo/opened.log")
+echo
+echo "== Away from home: the pictures wizard copies three pictures to the web folder, through the relay"
+echo "\$ snapferry /upload $demo/pictures"
+VELMORA_CA_BUNDLE=$ca "$snapferry" /upload "$demo/pictures" >"$demo/snapferry-away.out" \
+  2>>"$demo/snapferry.err" &
+wizard_pid=$!
+sheet=$(timeout 20 xdotool search --sync --onlyvisible --name '^Dunmere Pictures Wizard$' |
+  head -1) || true
+if [[ -n $sheet ]]; then
+  echo "welcome page: Next"
+  press Return
+  timeout 5 xdotool search --sync --onlyvisible --name '^Locating ' >/dev/null || true
+  echo "device page: listening ten seconds for servers; none answers..."
+  for _ in $(seq 150); do
+    timeout 5 xdotool search --onlyvisible --name '^Locating ' >/dev/null || break
+    sleep 0.2
+  done
+  echo "device page: 'home (through the relay)', Next"
+  press Down Return
+  prompt=$(timeout 20 xdotool search --sync --onlyvisible --name '^Password for your web folder$' |
+    head -1) || true
+  if [[ -n $prompt ]]; then
+    echo "password dialog: the password, OK"
+    timeout 10 xdotool windowfocus --sync "$prompt" type Pictures-4-all 2>/dev/null || true
+    timeout 10 xdotool windowfocus --sync "$prompt" key Return 2>/dev/null || true
+  fi
+  sleep 2 # the folder page lists the web folder's folders
+  echo "folder page: 'Copy pictures to my web folder', destination Pictures/Photo, Next"
+  press Return
+  arrived=$webfolders/velmoratest/Pictures/Photo
+  for _ in $(seq 150); do
+    (($(find "$arrived" -type f 2>/dev/null | wc -l) >= 3)) && break
+    sleep 0.1
+  done
+  sleep 0.5
+  echo "finish page: the link, then Finish"
+  press shift+Tab Return
+  sleep 1
+  press Tab Return
+fi
+for _ in $(seq 300); do
+  kill -0 "$wizard_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$wizard_pid" 2>/dev/null; then
+  echo "(the wizard did not end by itself; stopped)"
+  kill "$wizard_pid"
+fi
+status=0
+wait "$wizard_pid" || status=$?
+wizard_pid=""
+sed 's/^/  /' "$demo/snapferry-away.out"
+echo "exit status $status"
+show_opened
+echo "In the web folder:"
+(cd "$webfolders" && find . -type f -printf '  %P (%s bytes)\n' | sort)

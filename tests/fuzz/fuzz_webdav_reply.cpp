@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the relay reply reader: no crash, no read past the reply, and a link
 // only ever comes with result 0.
-#include "launcher/WebDavLink.h"
+#include "common/relay/WebDavLink.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // The link lookup over real HTTP against the simulated relay on loopback.
 #include "TestProcess.h"
 
-#include "launcher/CurlHttpClient.h"
-#include "launcher/RemoteLinkLookup.h"
+#include "common/relay/CurlHttpClient.h"
+#include "common/relay/RemoteLinkLookup.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "LauncherFakes.h"
 
+#include "common/relay/WebDavLink.h"
 #include "launcher/LauncherTexts.h"
-#include "launcher/WebDavLink.h"
 
 #include <gtest/gtest.h>
 

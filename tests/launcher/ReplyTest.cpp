@@ -1,4 +1,4 @@
-#include "launcher/WebDavLink.h"
+#include "common/relay/WebDavLink.h"
 
 #include <gtest/gtest.h>
 

@@ -6,9 +6,12 @@
 #include <fstream>
 #include <sstream>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -156,6 +159,41 @@ SimulatedServer::SimulatedServer(const std::vector<std::string>& options)
             m_relayPort = std::atoi(word.c_str() + 6);
         } else if (word.rfind("web=", 0) == 0) {
             m_webPort = std::atoi(word.c_str() + 4);
+        } else if (word.rfind("dav=", 0) == 0) {
+            m_davPort = std::atoi(word.c_str() + 4);
+        } else if (word.rfind("ca=", 0) == 0) {
+            m_certificateAuthority = word.substr(3);
+        } else if (word.rfind("webfolders=", 0) == 0) {
+            m_webFolders = word.substr(11);
         }
+    }
+}
+
+void SimulatedServer::Signal(int signal) {
+    if (m_process.Pid() > 0) {
+        kill(m_process.Pid(), signal);
+    }
+}
+
+bool WaitForPort(int port, bool answering, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (true) {
+        const int probe = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const bool answers = probe >= 0 && connect(probe, reinterpret_cast<sockaddr*>(&address),
+                                                   sizeof address) == 0;
+        if (probe >= 0) {
+            close(probe);
+        }
+        if (answers == answering) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        usleep(20'000);
     }
 }

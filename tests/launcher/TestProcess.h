@@ -37,6 +37,7 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool Started() const { return m_pid > 0; }
+    pid_t Pid() const { return m_pid; }
     // The next line of its standard output, or empty after the time-out.
     std::string ReadLine(std::chrono::milliseconds timeout);
     // Waits for it to end by itself; its exit status, or -1 after the time-out.
@@ -55,11 +56,25 @@ public:
     bool Ready() const { return m_relayPort > 0 || m_webPort > 0; }
     int RelayPort() const { return m_relayPort; }
     int WebPort() const { return m_webPort; }
+    // With --httpd: the web folders' port, the test authority's certificate and the folder
+    // holding one folder per user.
+    int DavPort() const { return m_davPort; }
+    const std::string& CertificateAuthority() const { return m_certificateAuthority; }
+    const std::string& WebFolders() const { return m_webFolders; }
+    // SIGUSR1 takes the file servers down, SIGUSR2 brings them back.
+    void Signal(int signal);
 
 private:
     ChildProcess m_process;
     int m_relayPort = 0;
     int m_webPort = 0;
+    int m_davPort = 0;
+    std::string m_certificateAuthority;
+    std::string m_webFolders;
 };
+
+// Whether a TCP port on 127.0.0.1 comes to answer (or, with `answering` false, to stop
+// answering) within the time-out.
+bool WaitForPort(int port, bool answering, std::chrono::milliseconds timeout);
 
 std::string SimulatorPath();

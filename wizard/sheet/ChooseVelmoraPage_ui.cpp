@@ -1,10 +1,12 @@
 #include "wizard/sheet/ChooseVelmoraPage_ui.h"
 
+#include "common/branding/Branding.h"
 #include "common/discovery/ServerName.h"
 #include "common/ui/BrandedImage_ui.h"
 #include "common/ui/WindowStacking_ui.h"
 #include "common/ui/WxText_ui.h"
 #include "wizard/sheet/SnapferryPropSheet_ui.h"
+#include "wizard/transfer/TransferTexts.h"
 
 #include <wx/button.h>
 #include <wx/evtloop.h>
@@ -200,6 +202,7 @@ void CChooseVelmoraPage::Initialise() {
         if (m_list->GetItemCount() == 0) {
             AddNoServerItem(kNoLocalDevices);
         }
+        AddRelayServer();
         m_list->SetItemState(0, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
         return;
     }
@@ -224,6 +227,19 @@ void CChooseVelmoraPage::AddServer(const DeviceRecord& record) {
     m_list->SetColumnWidth(0, wxLIST_AUTOSIZE);
 }
 
+void CChooseVelmoraPage::AddRelayServer() {
+    const std::optional<DeviceRecord> relay = Sheet().RelayServer();
+    if (!relay) {
+        return;
+    }
+    m_records.push_back(std::make_unique<DeviceRecord>(*relay));
+    const long item = m_list->InsertItem(
+        m_list->GetItemCount(),
+        ToWxText(FormatBrandedText(transfer_text::kRelayEntry, relay->hostName)), kInternetImage);
+    m_list->SetItemPtrData(item, reinterpret_cast<wxUIntPtr>(m_records.back().get()));
+    m_list->SetColumnWidth(0, wxLIST_AUTOSIZE);
+}
+
 void CChooseVelmoraPage::AddNoServerItem(const wxString& text) {
     const long item = m_list->InsertItem(m_list->GetItemCount(), text, kNoServerImage);
     m_list->SetItemPtrData(item, 0);
@@ -239,9 +255,15 @@ void CChooseVelmoraPage::OnLocateDone() {
     if (m_list->GetItemCount() == 0) {
         AddNoServerItem(WizardText(kNoServerText));
     }
+    // Last, after the servers on the network (or the line that says there are none): the first
+    // item is the one selected, and the way through the relay is only ever the user's choice.
+    AddRelayServer();
     m_list->SetItemState(0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
                          wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
     Sheet().Enable();
+    // The keys go to the list, so that another entry (the way through the relay) can be
+    // chosen without the mouse.
+    m_list->SetFocus();
     UpdateButtons();
 }
 

@@ -110,6 +110,8 @@ private:
     void Initialise();
     void AddServer(const DeviceRecord& record);
     void AddNoServerItem(const wxString& text);
+    // The remembered server through the relay, when a name is remembered.
+    void AddRelayServer();
     void UpdateButtons();
     const DeviceRecord* SelectedRecord() const;
     void OnSelectionChanged(wxListEvent& event);

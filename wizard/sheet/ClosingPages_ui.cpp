@@ -2,6 +2,8 @@
 
 #include "common/branding/Branding.h"
 #include "common/desktop/Opener.h"
+#include "common/relay/RelayAddresses.h"
+#include "common/relay/WebFolderOpening.h"
 #include "common/ui/WxText_ui.h"
 #include "wizard/sheet/DestinationAddress.h"
 #include "wizard/sheet/PageFlow.h"
@@ -60,19 +62,28 @@ void CFinishPage::OnSetActive() {
         count.append("\n").append(kept);
     }
     m_count->SetText(ToWxText(count));
-    const std::string shown = sheet.properties.location.empty()
-                                  ? LibraryShareName(sheet.settings.usePersonalLibrary)
-                                  : sheet.properties.location;
+    const std::string shown =
+        sheet.properties.location.empty() ? sheet.DestinationShare() : sheet.properties.location;
     m_link->SetLabel(ToWxText(shown));
-    m_link->SetURL(ToWxText(DestinationAddress(
-        sheet.properties.serverAddress, sheet.properties.library != 0, sheet.properties.location)));
+    m_link->SetURL(ToWxText(
+        sheet.CopiesToWebFolder()
+            ? WebFolderDestinationAddress(sheet.properties.webFolderLink, sheet.properties.location)
+            : DestinationAddress(sheet.properties.serverAddress, sheet.properties.library != 0,
+                                 sheet.properties.location)));
     Layout();
 }
 
 bool CFinishPage::OpenDestination() {
     const std::string address = m_link->GetURL().utf8_string();
-    const OpenOutcome outcome =
-        address.empty() ? OpenOutcome{false, -1} : Sheet().Opener().Open(address);
+    OpenOutcome outcome{false, -1};
+    if (!address.empty() && Sheet().CopiesToWebFolder()) {
+        // As the launcher opens a web folder: in the file manager, else in the browser.
+        outcome = IsOpenableWebAddress(address)
+                      ? OpenWebFolderLink(Sheet().Opener(), address, Sheet().DestinationShare())
+                      : OpenOutcome{false, -1};
+    } else if (!address.empty()) {
+        outcome = Sheet().Opener().Open(address);
+    }
     std::printf("Opening %s: %s (%d)\n", address.c_str(), outcome.opened ? "opened" : "failed",
                 outcome.status);
     if (!outcome.opened) {

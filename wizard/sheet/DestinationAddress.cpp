@@ -2,6 +2,7 @@
 
 #include "common/branding/Branding.h"
 #include "wizard/transfer/SmbSession.h"
+#include "wizard/transfer/WebDavReply.h"
 
 std::string DestinationAddress(const std::string& serverAddress, bool personalLibrary,
                                const std::string& destination) {
@@ -14,4 +15,13 @@ std::string DestinationAddress(const std::string& serverAddress, bool personalLi
         host.append(":").append(std::to_string(endpoint.port));
     }
     return BuildSmbUrl(host, LibraryShareName(personalLibrary) + "/" + destination) + "/";
+}
+
+std::string WebFolderDestinationAddress(const std::string& webFolderLink,
+                                        const std::string& destination) {
+    WebFolderAddress address;
+    if (!ParseWebFolderLink(webFolderLink, address)) {
+        return {};
+    }
+    return WebFolderUrl(address, JoinSharePath(address.share, destination), true);
 }

@@ -10,3 +10,9 @@
 // reach it. Empty when the address cannot be read.
 std::string DestinationAddress(const std::string& serverAddress, bool personalLibrary,
                                const std::string& destination);
+
+// The web folder's address of the destination below the web folder `webFolderLink`
+// ("https://host/.../FOLDER/DESTINATION/"), every folder name escaped; empty when the link is no
+// web folder.
+std::string WebFolderDestinationAddress(const std::string& webFolderLink,
+                                        const std::string& destination);

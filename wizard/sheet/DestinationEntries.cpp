@@ -45,10 +45,12 @@ std::vector<DestinationEntry> BuildDestinationEntries(const std::vector<std::str
 
 std::vector<DestinationEntry> FillDestinationEntries(WizardSettings& settings,
                                                      const std::vector<std::string>& subFolders,
-                                                     const std::string& date) {
+                                                     const std::string& date, bool webFolder) {
     settings.groupName = EffectiveGroupName(settings.groupName);
-    return BuildDestinationEntries(subFolders, PictureFolderName(settings.usePersonalLibrary, {}),
-                                   settings.groupName, date);
+    const std::string pictureFolder = webFolder
+                                          ? ReadBrandingString("webfolderphotos", "Pictures")
+                                          : PictureFolderName(settings.usePersonalLibrary, {});
+    return BuildDestinationEntries(subFolders, pictureFolder, settings.groupName, date);
 }
 
 std::string LibraryNetworkFolder(const std::string& serverAddress, bool personalLibrary) {

@@ -39,10 +39,11 @@ std::vector<DestinationEntry> BuildDestinationEntries(const std::vector<std::str
 
 // Filling the folder page's lists: an empty or blank group name becomes the default one, then the
 // entries of the library the settings choose, with its default picture folder (from the branding)
-// first.
+// first; in the user's web folder, its picture folder ("webfolderphotos", "Pictures" by default).
 std::vector<DestinationEntry> FillDestinationEntries(WizardSettings& settings,
                                                      const std::vector<std::string>& subFolders,
-                                                     const std::string& date);
+                                                     const std::string& date,
+                                                     bool webFolder = false);
 
 // The library share the lists come from, as ListSubFolders takes it: "//ADDRESS/SHARE".
 std::string LibraryNetworkFolder(const std::string& serverAddress, bool personalLibrary);

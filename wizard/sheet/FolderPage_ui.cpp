@@ -109,8 +109,15 @@ CFolderPage::CFolderPage(CSnapferryPropSheet& sheet, wxWindow* book)
                                  wxDefaultSize, wxRB_GROUP);
     m_personal = new wxRadioButton(where->GetStaticBox(), kPersonalId,
                                    WizardDialogText(kFolderPage, kPersonalId));
+    // Copies through the relay go to the user's web folder: it takes the libraries' place.
+    m_webFolder = new wxRadioButton(where->GetStaticBox(), kWebFolderId,
+                                    WizardText(transfer_text::kWebFolderChoice), wxDefaultPosition,
+                                    wxDefaultSize, wxRB_SINGLE);
+    m_webFolder->SetValue(true);
+    m_webFolder->Hide();
     where->Add(m_family, 0, wxALL, 4);
     where->Add(m_personal, 0, wxALL, 4);
+    where->Add(m_webFolder, 0, wxALL, 4);
     column->Add(where, 0, wxEXPAND | wxALL, 10);
 
     auto* naming = new wxStaticBoxSizer(wxVERTICAL, this, WizardDialogText(kFolderPage, 1101));
@@ -191,11 +198,18 @@ void CFolderPage::OnSetActive() {
     m_delete->Enable(!Sheet().properties.cannotDelete);
     m_delete->SetValue(settings.deleteAfterCopy && !Sheet().properties.cannotDelete);
     ShowAlreadyCopied();
-    if (!m_initialised) {
+    const bool webFolder = Sheet().CopiesToWebFolder();
+    m_family->Show(!webFolder);
+    m_personal->Show(!webFolder);
+    m_webFolder->Show(webFolder);
+    // Another server chosen since the lists were filled (the user went back) has other folders.
+    const std::string place = Sheet().DestinationShareDisplay();
+    if (!m_initialised || place != m_filledFor) {
         m_initialised = true;
         (settings.usePersonalLibrary ? m_personal : m_family)->SetValue(true);
         FillLists();
     }
+    Layout();
 }
 
 void CFolderPage::FillLists() {
@@ -209,14 +223,13 @@ void CFolderPage::FillLists() {
     // A listing that still runs is of the other library: its answer is dropped when it comes.
     WaitForListing();
     const unsigned generation = ++m_generation;
-    const std::string address = Sheet().properties.serverAddress;
-    const std::string share = LibraryShareName(settings.usePersonalLibrary);
-    std::shared_ptr<CAbstractCredentialSource> credentials = Sheet().CredentialCache();
+    m_filledFor = Sheet().DestinationShareDisplay();
+    const std::string share = Sheet().DestinationShare();
     auto lister = Sheet().folderLister;
     if (!lister) {
-        lister = [address, credentials](const std::string& library,
-                                        std::vector<std::string>& names) {
-            std::unique_ptr<CAbstractShareSession> session = CreateSmbSession(address, credentials);
+        // Made here, used on the lister's thread only.
+        std::shared_ptr<CAbstractShareSession> session = Sheet().MakeDestinationSession();
+        lister = [session](const std::string& library, std::vector<std::string>& names) {
             return session ? ListSubFolders(*session, library, names)
                            : ShareResult{ShareStatus::Unreachable, 0};
         };
@@ -254,13 +267,13 @@ void CFolderPage::ApplyListing() {
     m_folders = std::move(listing->folders);
     const ShareResult result = listing->result;
     if (!result.ok()) {
-        const std::string share = "\\\\" + Sheet().properties.serverAddress + "\\" +
-                                  LibraryShareName(Sheet().settings.usePersonalLibrary);
+        const std::string share = Sheet().DestinationShareDisplay();
         m_status->SetText(
             ToWxText(FormatBrandedText(kListingFailed, share, ShareReasonText(result))));
     }
     WizardSettings& settings = Sheet().settings;
-    m_destinations->SetItems(FillDestinationEntries(settings, m_folders, TodayText()));
+    m_destinations->SetItems(
+        FillDestinationEntries(settings, m_folders, TodayText(), Sheet().CopiesToWebFolder()));
     const int selection = settings.groupSelection < int(CComboBoxMoreModel::kShownLimit)
                               ? settings.groupSelection
                               : 0;
@@ -270,7 +283,8 @@ void CFolderPage::ApplyListing() {
 
 void CFolderPage::RebuildEntries() {
     const int selection = m_destinations->Model().Selection();
-    m_destinations->SetItems(FillDestinationEntries(Sheet().settings, m_folders, TodayText()));
+    m_destinations->SetItems(FillDestinationEntries(Sheet().settings, m_folders, TodayText(),
+                                                    Sheet().CopiesToWebFolder()));
     m_destinations->SelectEntry(selection);
 }
 
@@ -300,8 +314,8 @@ bool CFolderPage::RefuseFileInTheWay(const std::string& destination) {
         return false;
     }
     CSnapferryPropSheet& sheet = Sheet();
-    const std::string parent = JoinSharePath(LibraryShareName(sheet.settings.usePersonalLibrary),
-                                             destination.substr(0, slash));
+    const std::string parent =
+        JoinSharePath(sheet.DestinationShare(), destination.substr(0, slash));
     std::vector<ShareEntry> entries;
     ShareResult listed;
     {
@@ -309,8 +323,7 @@ bool CFolderPage::RefuseFileInTheWay(const std::string& destination) {
         if (sheet.entryLister) {
             listed = sheet.entryLister(parent, entries);
         } else {
-            std::unique_ptr<CAbstractShareSession> session =
-                CreateSmbSession(sheet.properties.serverAddress, sheet.CredentialCache());
+            std::unique_ptr<CAbstractShareSession> session = sheet.MakeDestinationSession();
             listed =
                 session ? session->List(parent, entries) : ShareResult{ShareStatus::Unreachable, 0};
         }
@@ -346,7 +359,9 @@ int CFolderPage::OnWizardNext() {
     }
     settings.deleteAfterCopy = m_delete->IsEnabled() && m_delete->GetValue();
     settings.copyVideos = m_videos->GetValue();
-    settings.usePersonalLibrary = m_personal->GetValue();
+    if (!sheet.CopiesToWebFolder()) {
+        settings.usePersonalLibrary = m_personal->GetValue();
+    }
     settings.folderName = FolderNameFromDestination(destination);
     if (entry != nullptr) {
         settings.groupSelection = entry->type;

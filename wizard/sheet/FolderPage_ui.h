@@ -64,6 +64,7 @@ public:
     static constexpr int kFamilyId = 1012;
     static constexpr int kPersonalId = 1013;
     static constexpr int kVideosId = 1020;
+    static constexpr int kWebFolderId = 1015;
 
     CFolderPage(CSnapferryPropSheet& sheet, wxWindow* book);
     ~CFolderPage() override;
@@ -77,6 +78,7 @@ public:
     wxCheckBox* VideosBox() const { return m_videos; }
     CPageText* ListingStatus() const { return m_status; }
     wxCheckBox* SkipBox() const { return m_skip; }
+    wxRadioButton* WebFolderChoice() const { return m_webFolder; }
     // True while the library's folders are being listed.
     bool IsListing() const { return m_listing; }
 
@@ -94,6 +96,7 @@ private:
 
     wxRadioButton* m_family = nullptr;
     wxRadioButton* m_personal = nullptr;
+    wxRadioButton* m_webFolder = nullptr;
     wxComboBox* m_groupName = nullptr;
     ComboBoxMore* m_destinations = nullptr;
     CPageText* m_status = nullptr;
@@ -116,4 +119,5 @@ private:
     unsigned m_generation = 0;       // a later listing makes the results of an earlier one stale
     bool m_listing = false;
     bool m_initialised = false;
+    std::string m_filledFor; // the share the lists were filled for, as the user knows it
 };

@@ -113,6 +113,18 @@ std::string SavedServerName(const DeviceRecord& record) {
     return name ? CutText(*name, kSavedServerNameLimit) : std::string();
 }
 
+std::optional<DeviceRecord> RelayServerRecord(const std::string& savedServerName,
+                                              const std::string& launcherServerName) {
+    const std::string& name = savedServerName.empty() ? launcherServerName : savedServerName;
+    if (name.empty()) {
+        return std::nullopt;
+    }
+    DeviceRecord record;
+    record.hostName = CutText(name, kSavedServerNameLimit);
+    record.kind = RemoteHome;
+    return record;
+}
+
 std::string SavedDestination(const WizardSettings& settings, const std::string& date) {
     if (CheckGroupName(settings.groupName) != GroupNameProblem::None ||
         !IsUsableFolderName(settings.folderName)) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,11 @@ int CancelBack();
 // most this many bytes; empty for a server without a name.
 inline constexpr size_t kSavedServerNameLimit = 127;
 std::string SavedServerName(const DeviceRecord& record);
+
+// The entry that reaches a remembered server through the relay: named after the wizard's saved
+// server, or else the launcher's machine-wide remembered one; none when neither is remembered.
+std::optional<DeviceRecord> RelayServerRecord(const std::string& savedServerName,
+                                              const std::string& launcherServerName);
 
 // The user name transfers are made with when nobody typed one.
 inline constexpr const char* kDefaultUserName = "<username>";

@@ -4,6 +4,7 @@
 #include "common/desktop/linux/XdgOpener.h"
 #include "common/discovery/ServerName.h"
 #include "common/registry/Registry.h"
+#include "common/relay/RelayNames.h"
 #include "common/resources/ResourceManager.h"
 #include "common/ui/BrandedImage_ui.h"
 #include "common/ui/IntervalTimer_ui.h"
@@ -19,6 +20,8 @@
 #include "wizard/transfer/AuthenticationDialog_ui.h"
 #include "wizard/transfer/FileTransferFactory.h"
 #include "wizard/transfer/SmbSession.h"
+#include "wizard/transfer/TransferNaming.h"
+#include "wizard/transfer/WebDavSession.h"
 
 #include <wx/button.h>
 #include <wx/icon.h>
@@ -497,7 +500,37 @@ CSnapferryPropSheet::MakeTransfer(const DeviceRecord& chosen) {
     // pictures go, and an account may be allowed to write only there.
     factory.SetDestination(properties.location.empty() ? SavedDestination(settings, TodayText())
                                                        : properties.location);
-    return factory.Create();
+    factory.SetRelayNames(chosen.hostName, RememberedRelayUserName());
+    std::unique_ptr<CAbstractFileTransfer> transfer = factory.Create();
+    if (transfer && chosen.kind == RemoteHome) {
+        m_webFolderLink = factory.WebFolderLink();
+    }
+    return transfer;
+}
+
+std::optional<DeviceRecord> CSnapferryPropSheet::RelayServer() const {
+    return RelayServerRecord(settings.serverName, RememberedRelayServerName());
+}
+
+std::unique_ptr<CAbstractShareSession> CSnapferryPropSheet::MakeDestinationSession() const {
+    if (WebFolderAddress address;
+        CopiesToWebFolder() && ParseWebFolderLink(properties.webFolderLink, address)) {
+        return CreateWebDavSession(address, m_credentialCache);
+    }
+    return CreateSmbSession(properties.serverAddress, m_credentialCache);
+}
+
+std::string CSnapferryPropSheet::DestinationShare() const {
+    CTransferProperties current = properties;
+    current.library = settings.usePersonalLibrary ? 1 : 0;
+    return LibraryShareOf(current);
+}
+
+std::string CSnapferryPropSheet::DestinationShareDisplay() const {
+    if (CopiesToWebFolder()) {
+        return properties.webFolderLink;
+    }
+    return "\\\\" + properties.serverAddress + "\\" + DestinationShare();
 }
 
 void CSnapferryPropSheet::TakeServer(const DeviceRecord& chosen,
@@ -506,9 +539,10 @@ void CSnapferryPropSheet::TakeServer(const DeviceRecord& chosen,
     hasServer = true;
     properties.serverAddress = chosen.addressText;
     properties.library = settings.usePersonalLibrary ? 1 : 0;
+    properties.webFolderLink = chosen.kind == RemoteHome ? m_webFolderLink : std::string();
     // The name the wizard remembers is held to 127 bytes, as the saved value always was.
     settings.serverName = CutText(ServerNameOf(chosen).value_or(std::string()), 127);
-    const std::string library = LibraryShareName(settings.usePersonalLibrary);
+    const std::string library = DestinationShare();
     if (!cameraMode && copyRecord && !alreadyCopied.IsFor(settings.serverName, library)) {
         wxBusyCursor busy;
         alreadyCopied =
@@ -582,8 +616,7 @@ bool CSnapferryPropSheet::StartTransferThreads(
     properties.serverName = settings.serverName;
     properties.recordPlan = nullptr;
     if (!cameraMode) {
-        const bool sameServer =
-            alreadyCopied.IsFor(settings.serverName, LibraryShareName(settings.usePersonalLibrary));
+        const bool sameServer = alreadyCopied.IsFor(settings.serverName, DestinationShare());
         properties.recordPlan = MakeRecordPlan(
             copyRecord, settings.serverName, properties.serverAddress, pictures, pictureFacts,
             skipAlreadyCopied && sameServer ? &alreadyCopied : nullptr);

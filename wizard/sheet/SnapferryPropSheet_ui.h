@@ -27,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,17 @@ public:
     // A transfer object for a server, through the factory: may ask for credentials. Null keeps
     // the wizard where it is.
     std::unique_ptr<CAbstractFileTransfer> MakeTransfer(const DeviceRecord& server);
+    // The remembered server reached through the relay, when a name is remembered (the wizard's,
+    // or the launcher's machine-wide one).
+    std::optional<DeviceRecord> RelayServer() const;
+    // The copies go to the user's web folder rather than to a library.
+    bool CopiesToWebFolder() const { return !properties.webFolderLink.empty(); }
+    // A session with the chosen server's destination: the web folder, or the server's shares.
+    std::unique_ptr<CAbstractShareSession> MakeDestinationSession() const;
+    // The share the destination lies on: the web folder, or the chosen library.
+    std::string DestinationShare() const;
+    // How the user knows that share: "\\server\library", or the web folder's name.
+    std::string DestinationShareDisplay() const;
     // The server, the transfer and the server name are the wizard's from now on. The pictures
     // already on it are looked for again when the server or the library is not the one they
     // were looked for on.
@@ -230,6 +242,8 @@ private:
     CAbstractOpener* m_opener = nullptr;
     std::unique_ptr<CAbstractOpener> m_ownOpener;
     std::shared_ptr<CCredentialCache> m_credentialCache;
+    // The web folder the last transfer made for a server through the relay copies into.
+    std::string m_webFolderLink;
 
     CFileTransferStep m_fileStep;
     std::shared_ptr<CFileTransferCallback> m_runCallback;

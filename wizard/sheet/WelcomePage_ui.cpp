@@ -6,6 +6,7 @@
 #include "wizard/sheet/DestinationEntries.h"
 #include "wizard/sheet/PageFlow.h"
 #include "wizard/sheet/SnapferryPropSheet_ui.h"
+#include "wizard/transfer/TransferTexts.h"
 
 #include <wx/checkbox.h>
 #include <wx/sizer.h>
@@ -40,11 +41,17 @@ CWelcomePage::CWelcomePage(CSnapferryPropSheet& sheet, wxWindow* book)
                 0, wxBOTTOM, 16);
     m_useSaved = new wxCheckBox(this, kUseSavedId, WizardDialogText(kWelcomePage, kUseSavedId));
     column->Add(m_useSaved, 0, wxBOTTOM, 16);
+    m_relayLine = new CPageText(this, kRelayOfferId, wxString(), kFullPageTextWidth);
+    m_relayLine->Hide();
+    column->Add(m_relayLine, 0, wxBOTTOM, 12);
     column->AddStretchSpacer();
     m_bottom = new CPageText(this, 118, WizardDialogText(kWelcomePage, 118), kFullPageTextWidth);
     column->Add(m_bottom, 0);
     m_useSaved->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& event) {
         Sheet().settings.usingSaved = event.IsChecked();
+        // The offer belongs to the saved settings' way.
+        m_relayLine->Show(m_relayOffer.has_value() && event.IsChecked());
+        Layout();
     });
     m_skip->Bind(wxEVT_CHECKBOX,
                  [this](wxCommandEvent& event) { Sheet().skipAlreadyCopied = event.IsChecked(); });
@@ -96,9 +103,33 @@ int CWelcomePage::OnWizardNext() {
     case WelcomeNextAction::DevicePage:
         return kDevicePage;
     case WelcomeNextAction::QuickPath:
-        return RunQuickPath();
+        return m_relayOffer ? TakeRelayOffer() : RunQuickPath();
     }
     return kStayOnPage;
+}
+
+int CWelcomePage::TakeRelayOffer() {
+    CSnapferryPropSheet& sheet = Sheet();
+    const DeviceRecord relay = *m_relayOffer;
+    std::unique_ptr<CAbstractFileTransfer> transfer = sheet.MakeTransfer(relay);
+    if (!transfer) {
+        // The device page offers the way through the relay again, beside what the search found.
+        return kDevicePage;
+    }
+    UseSavedChoices(m_relayDestination);
+    sheet.TakeServer(relay, std::move(transfer));
+    sheet.SaveSettings();
+    return kCopyingPage;
+}
+
+void CWelcomePage::UseSavedChoices(const std::string& destination) {
+    CSnapferryPropSheet& sheet = Sheet();
+    sheet.properties.userName = kDefaultUserName;
+    sheet.properties.location = destination;
+    sheet.properties.groupName = sheet.settings.groupName;
+    sheet.properties.deleteAfterCopy =
+        sheet.settings.deleteAfterCopy && !sheet.properties.cannotDelete;
+    sheet.properties.copyVideos = sheet.settings.copyVideos;
 }
 
 int CWelcomePage::RunQuickPath() {
@@ -115,12 +146,7 @@ int CWelcomePage::RunQuickPath() {
                                                                     : "saved names unusable");
     switch (result.outcome) {
     case QuickPathOutcome::Ready:
-        sheet.properties.userName = kDefaultUserName;
-        sheet.properties.location = result.destination;
-        sheet.properties.groupName = sheet.settings.groupName;
-        sheet.properties.deleteAfterCopy =
-            sheet.settings.deleteAfterCopy && !sheet.properties.cannotDelete;
-        sheet.properties.copyVideos = sheet.settings.copyVideos;
+        UseSavedChoices(result.destination);
         sheet.TakeServer(result.server, std::move(result.transfer));
         // The choices are saved whenever copying is about to start, the welcome box's with them.
         sheet.SaveSettings();
@@ -129,6 +155,18 @@ int CWelcomePage::RunQuickPath() {
         sheet.savedServerMissing = true;
         if (auto* device = dynamic_cast<CChooseVelmoraPage*>(sheet.PageByTemplate(kDevicePage))) {
             device->SetFoundBefore(std::move(result.found));
+        }
+        if (const std::optional<DeviceRecord> relay = sheet.RelayServer()) {
+            // Away from home: the way through the relay is offered here, in one line, and the
+            // user's next Next takes it.
+            m_relayOffer = relay;
+            m_relayDestination = result.destination;
+            m_relayLine->SetText(
+                ToWxText(FormatBrandedText(transfer_text::kRelayOffer, relay->hostName)));
+            m_relayLine->Show();
+            Layout();
+            sheet.GrowToFit(this);
+            return kStayOnPage;
         }
         break;
     case QuickPathOutcome::NoTransfer:

@@ -30,17 +30,31 @@ wxString TextWith(unsigned id, const char* englishBefore, const std::string& arg
 } // namespace
 
 kvCredentialsDlg::kvCredentialsDlg(wxWindow* owner, const std::string& share,
-                                   const std::string& failure, const ShareCredentials& initial)
-    : wxDialog(owner, wxID_ANY, TextWith(transfer_text::kCredentialsTitle, "Connect to ", share)) {
+                                   const std::string& failure, const ShareCredentials& initial,
+                                   Place place)
+    : wxDialog(owner, wxID_ANY,
+               place == Place::WebFolder
+                   ? Text(transfer_text::kWebFolderTitle, "Password for your web folder")
+                   : TextWith(transfer_text::kCredentialsTitle, "Connect to ", share)) {
     using namespace transfer_text;
     m_promptText =
-        TextWith(kCredentialsPrompt, "Type your user name and password for ", share, ".");
+        place == Place::WebFolder
+            ? TextWith(kWebFolderPrompt,
+                       "Your server is not on this network, so the pictures go to your web "
+                       "folder (",
+                       share,
+                       ") over the Internet, through the relay. Type the password of your "
+                       "account on the server; it is sent over an encrypted connection only.")
+            : TextWith(kCredentialsPrompt, "Type your user name and password for ", share, ".");
     m_failureText = ToWxText(failure);
 
     auto* column = new wxBoxSizer(wxVERTICAL);
-    column->Add(new wxStaticText(this, wxID_ANY, m_promptText), 0, wxALL, 8);
+    auto* prompt = new wxStaticText(this, wxID_ANY, m_promptText);
+    prompt->Wrap(420);
+    column->Add(prompt, 0, wxALL, 8);
     if (!failure.empty()) {
         auto* refused = new wxStaticText(this, wxID_ANY, m_failureText);
+        refused->Wrap(420);
         refused->SetForegroundColour(*wxRED);
         column->Add(refused, 0, wxLEFT | wxRIGHT | wxBOTTOM, 8);
     }
@@ -57,6 +71,10 @@ kvCredentialsDlg::kvCredentialsDlg(wxWindow* owner, const std::string& share,
         {Text(kDomainLabel, "&Domain (optional):"), m_domain},
     };
     for (const auto& [label, field] : rows) {
+        if (field == m_domain && place == Place::WebFolder) {
+            field->Hide();
+            continue;
+        }
         fields->Add(new wxStaticText(this, wxID_ANY, label), 0, wxALIGN_CENTER_VERTICAL);
         field->SetMinSize(wxSize(260, -1));
         fields->Add(field, 1, wxEXPAND);
@@ -93,6 +111,20 @@ bool CDialogCredentialsPrompt::AskCredentials(const std::string& share, const st
         return false;
     }
     credentials = dialog.Credentials();
+    remember = dialog.Remember();
+    return true;
+}
+
+bool CDialogCredentialsPrompt::AskWebFolderPassword(const std::string& place,
+                                                    const std::string& failure,
+                                                    ShareCredentials& credentials, bool& remember) {
+    kvCredentialsDlg dialog(m_owner, place, failure, credentials,
+                            kvCredentialsDlg::Place::WebFolder);
+    if (dialog.ShowModal() != wxID_OK) {
+        return false;
+    }
+    credentials = dialog.Credentials();
+    credentials.domain.clear();
     remember = dialog.Remember();
     return true;
 }

@@ -12,10 +12,15 @@
 
 class kvCredentialsDlg : public wxDialog {
 public:
+    enum class Place {
+        Share,     // a library share: user name, password and domain
+        WebFolder, // the user's web folder through the relay: why it asks, no domain
+    };
+
     // `failure` (may be empty) says why the last attempt was refused; the fields start with
     // `initial`.
     kvCredentialsDlg(wxWindow* owner, const std::string& share, const std::string& failure,
-                     const ShareCredentials& initial);
+                     const ShareCredentials& initial, Place place = Place::Share);
 
     ShareCredentials Credentials() const;
     bool Remember() const { return m_remember->GetValue(); }
@@ -44,6 +49,8 @@ public:
 
     bool AskCredentials(const std::string& share, const std::string& failure,
                         ShareCredentials& credentials, bool& remember) override;
+    bool AskWebFolderPassword(const std::string& place, const std::string& failure,
+                              ShareCredentials& credentials, bool& remember) override;
     void ShowFailure(const std::string& message) override;
 
 private:

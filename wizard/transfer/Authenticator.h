@@ -27,6 +27,13 @@ public:
     // password) and goes out with the user's. False when the user cancels.
     virtual bool AskCredentials(const std::string& share, const std::string& failure,
                                 ShareCredentials& credentials, bool& remember) = 0;
+    // Asks for the password of the user's web folder, `place` ("user on server.domain"),
+    // reached through the relay; the dialog says why it asks. `credentials` comes in with the
+    // user name (empty: the user types it too). The share prompt unless a front end has its own.
+    virtual bool AskWebFolderPassword(const std::string& place, const std::string& failure,
+                                      ShareCredentials& credentials, bool& remember) {
+        return AskCredentials(place, failure, credentials, remember);
+    }
     // A failure that asking again cannot mend.
     virtual void ShowFailure(const std::string& message) = 0;
 };

@@ -284,6 +284,9 @@ TransferResult CSambaFileTransfer::Transfer(CAbstractPictureSource& source,
     if (outcome.ok()) {
         outcome = output->Close();
     }
+    // A server that takes the whole body before it answers (a web folder) refuses it only then
+    // when the temporary name was taken meanwhile: the file under it is another copy's.
+    const bool temporaryTaken = outcome.status == ShareStatus::AlreadyExists;
     if (outcome.ok() && facts.sizeKnown && writer.BytesWritten() != facts.size) {
         // The source changed size while it was copied: the copy is not the picture.
         outcome = {ShareStatus::SizeMismatch, 0};
@@ -300,10 +303,31 @@ TransferResult CSambaFileTransfer::Transfer(CAbstractPictureSource& source,
     // A server that went away or stopped answering would only make the user wait again: the
     // run's rollback, which waits for the server for a while, takes the temporary file.
     const bool serverGone = IsConnectionFailure(outcome.status);
+    if (temporaryTaken) {
+        return result;
+    }
     if (const ShareResult removed = serverGone ? outcome : m_session->Remove(temporary);
         !removed.ok() && removed.status != ShareStatus::NotFound) {
         result.partialLeft = true;
         result.partialPath = temporary;
     }
     return result;
+}
+
+CWebDAVFileTransfer::CWebDAVFileTransfer(const SessionMaker& makeSession, size_t lanes)
+    : CSambaFileTransfer(makeSession(), kMinimumChunkSize) {
+    for (size_t lane = 0; lane < lanes && lanes > 1; ++lane) {
+        if (std::unique_ptr<CAbstractShareSession> session = makeSession()) {
+            m_lanes.push_back(
+                std::make_unique<CSambaFileTransfer>(std::move(session), kMinimumChunkSize));
+        }
+    }
+}
+
+std::vector<CAbstractFileTransfer*> CWebDAVFileTransfer::Lanes() {
+    std::vector<CAbstractFileTransfer*> lanes;
+    for (const auto& lane : m_lanes) {
+        lanes.push_back(lane.get());
+    }
+    return lanes.size() > 1 ? lanes : std::vector<CAbstractFileTransfer*>{};
 }

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -160,6 +161,10 @@ public:
     // when this transfer has none.
     virtual CAbstractShareSession* Session() = 0;
 
+    // Further transfers to the same place that may copy at the same time as each other, each
+    // on a thread of its own; none when copies go one at a time.
+    virtual std::vector<CAbstractFileTransfer*> Lanes() { return {}; }
+
     // Set by the copying page before a run starts (UI thread); a run started afterwards posts
     // through it and keeps it alive to its end.
     void SetCallback(std::shared_ptr<CAbstractFileTransferCallback> callback);
@@ -194,13 +199,20 @@ private:
     PictureReadBuffers m_buffers;
 };
 
-// Servers reached through the relay take no files: every copy fails.
-class CWebDAVFileTransfer : public CAbstractFileTransfer {
+// Copies into the user's web folder through WebDAV sessions, as to a share, with up to kLanes
+// copies under way at once: each lane has a session of its own, and the run's listings, folders
+// and removals go through one more. Without a session maker (a server reached through the relay
+// whose web folder is not known) every copy fails.
+class CWebDAVFileTransfer : public CSambaFileTransfer {
 public:
-    using CAbstractFileTransfer::Transfer;
-    TransferResult Transfer(CAbstractPictureSource&, const std::string&,
-                            CAbstractFileTransferCallback*) override {
-        return {{ShareStatus::NotSupported, 0}, false, {}, 0};
-    }
-    CAbstractShareSession* Session() override { return nullptr; }
+    static constexpr size_t kLanes = 3;
+    using SessionMaker = std::function<std::unique_ptr<CAbstractShareSession>()>;
+
+    CWebDAVFileTransfer() : CSambaFileTransfer(nullptr, kMinimumChunkSize) {}
+    explicit CWebDAVFileTransfer(const SessionMaker& makeSession, size_t lanes = kLanes);
+
+    std::vector<CAbstractFileTransfer*> Lanes() override;
+
+private:
+    std::vector<std::unique_ptr<CSambaFileTransfer>> m_lanes;
 };

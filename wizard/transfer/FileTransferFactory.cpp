@@ -1,6 +1,10 @@
 #include "wizard/transfer/FileTransferFactory.h"
 
+#include "common/branding/Branding.h"
+#include "common/relay/CurlHttpClient.h"
 #include "wizard/transfer/SmbSession.h"
+#include "wizard/transfer/WebDavSession.h"
+#include "wizard/transfer/WebFolderAccess.h"
 
 CFileTransferFactory::CFileTransferFactory(std::string serverAddress, DeviceKind kind,
                                            uint8_t library)
@@ -27,8 +31,26 @@ std::unique_ptr<CAbstractFileTransfer> CFileTransferFactory::Create() {
         }
         return std::make_unique<CSambaFileTransfer>(std::move(session));
     }
-    case RemoteHome:
-        return std::make_unique<CWebDAVFileTransfer>();
+    case RemoteHome: {
+        std::unique_ptr<CAbstractCredentialStore> davStore;
+        if (!m_store) {
+            davStore = CreateKeyringCredentialStore("davs");
+        }
+        CCurlHttpClient http({}, "snapferry/1.2");
+        CWebFolderAccess access(ReadRelayDomain(), m_relayServer, m_relayUser);
+        access.SetOwner(m_prompt);
+        access.SetHttpClient(&http);
+        access.SetCredentialStore(m_store ? m_store.get() : davStore.get());
+        access.SetCredentialCache(m_cache);
+        if (!access.Authenticate()) {
+            return nullptr;
+        }
+        m_webFolderLink = access.Link();
+        const WebFolderAddress address = access.Address();
+        std::shared_ptr<CCredentialCache> cache = m_cache;
+        return std::make_unique<CWebDAVFileTransfer>(
+            [address, cache] { return CreateWebDavSession(address, cache); });
+    }
     case RelaySite:
         break;
     }

@@ -34,10 +34,20 @@ public:
     // the check that the share may be written goes there.
     void SetDestination(std::string location) { m_location = std::move(location); }
 
+    // The names the relay knows the remembered server and the user by, for a RemoteHome
+    // server; the user name may be empty (the password dialog asks for it).
+    void SetRelayNames(std::string serverName, std::string userName) {
+        m_relayServer = std::move(serverName);
+        m_relayUser = std::move(userName);
+    }
+
     // A server found on the local network: authenticate against the library share, then a
-    // transfer over SMB. A remembered server reached through the relay: a transfer that takes
-    // no files. Anything else: none.
+    // transfer over SMB. A remembered server reached through the relay: its web folder looked
+    // up and opened, then a transfer over WebDAV into it. Anything else: none.
     std::unique_ptr<CAbstractFileTransfer> Create() override;
+
+    // After a Create for a server reached through the relay: the web folder's address.
+    const std::string& WebFolderLink() const { return m_webFolderLink; }
 
 private:
     std::string m_serverAddress;
@@ -47,4 +57,7 @@ private:
     CAbstractCredentialsPrompt* m_prompt = nullptr;
     std::shared_ptr<CAbstractCredentialStore> m_store;
     std::shared_ptr<CCredentialCache> m_cache;
+    std::string m_relayServer;
+    std::string m_relayUser;
+    std::string m_webFolderLink;
 };

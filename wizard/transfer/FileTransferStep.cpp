@@ -253,13 +253,50 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
 
     std::vector<size_t> copied; // in the order of the run's copies
     PassedOver passedOver;
+    passedOver.alreadyThere = static_cast<uint32_t>(job.alreadyThere.size());
+    // A failed copy that the set passes over is counted and the run goes on; false when the
+    // failure ends the run.
+    const auto passOver = [&] {
+        if (!set.PassesOver(run.Failure())) {
+            return false;
+        }
+        if (passedOver.count++ == 0) {
+            passedOver.first = run.Failure();
+        }
+        run.ForgetFailure();
+        return true;
+    };
+    const bool atOnce = run.CopiesAtOnce(set);
+    if (atOnce) {
+        std::optional<Ending> ended;
+        run.CopyPictures(set, [&](size_t picture, CTransferRun::CopyOutcome outcome) {
+            switch (outcome) {
+            case CTransferRun::CopyOutcome::Copied:
+                copied.push_back(picture);
+                return true;
+            case CTransferRun::CopyOutcome::Stopped:
+            case CTransferRun::CopyOutcome::NameTaken:
+                ended = Ending{true, false, passedOver};
+                return false;
+            case CTransferRun::CopyOutcome::Failed:
+                if (!passOver()) {
+                    ended = Ending{false, false, passedOver};
+                    return false;
+                }
+                return true;
+            }
+            return true;
+        });
+        if (ended) {
+            return *ended;
+        }
+    }
     // The picture under way: its first file, and how many of its files are copied so far.
     size_t pictureStart = 0;
     size_t pictureCopies = 0;
     PassedOver passedBeforePicture;
     int moves = 0;
-    passedOver.alreadyThere = static_cast<uint32_t>(job.alreadyThere.size());
-    for (size_t picture = 0; picture < set.Count(); ++picture) {
+    for (size_t picture = 0; !atOnce && picture < set.Count(); ++picture) {
         if (set.StartsPicture(picture)) {
             pictureStart = picture;
             pictureCopies = 0;
@@ -287,13 +324,9 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
         case CTransferRun::CopyOutcome::Stopped:
             return {true, false, passedOver};
         case CTransferRun::CopyOutcome::Failed:
-            if (!set.PassesOver(run.Failure())) {
+            if (!passOver()) {
                 return {false, false, passedOver};
             }
-            if (passedOver.count++ == 0) {
-                passedOver.first = run.Failure();
-            }
-            run.ForgetFailure();
             break;
         }
     }

@@ -90,6 +90,8 @@ const char* DescribeShareStatus(ShareStatus status) {
         return "the picture cannot be read";
     case ShareStatus::NotSupported:
         return "this server cannot receive files";
+    case ShareStatus::UntrustedCertificate:
+        return "the server's certificate cannot be verified";
     case ShareStatus::OldProtocolOnly:
         return "the server only offers the old SMB1 protocol, which this program does not use "
                "because it is unsafe; the server's file-sharing settings should allow SMB2 or "

@@ -20,13 +20,14 @@ enum class ShareStatus {
     ConnectionLost,    // the connection broke during the operation
     DiskFull,          // the server's disk or the user's quota is full
     NameTooLong,
-    InvalidName,      // a path part that no share accepts ("..", a name with a slash)
-    Cancelled,        // the user cancelled
-    SizeMismatch,     // the copy read back from the server differs from its source
-    SourceUnreadable, // the local source file cannot be opened or read
-    NotSupported,     // this kind of server cannot take files
-    OldProtocolOnly,  // the server offers nothing newer than SMB1, which is never used
-    Failed,           // any other error
+    InvalidName,          // a path part that no share accepts ("..", a name with a slash)
+    Cancelled,            // the user cancelled
+    SizeMismatch,         // the copy read back from the server differs from its source
+    SourceUnreadable,     // the local source file cannot be opened or read
+    NotSupported,         // this kind of server cannot take files
+    OldProtocolOnly,      // the server offers nothing newer than SMB1, which is never used
+    UntrustedCertificate, // the server's certificate cannot be verified: it is never accepted
+    Failed,               // any other error
 };
 
 struct ShareResult {

@@ -78,5 +78,8 @@ public:
     virtual bool Save(const std::string& server, const ShareCredentials& credentials) = 0;
 };
 
-// The desktop keyring. Without a keyring service it finds nothing and saves nothing, quickly.
-std::unique_ptr<CAbstractCredentialStore> CreateKeyringCredentialStore();
+// The desktop keyring, its entries of `protocol` ("smb" for shares, "davs" for the web folder;
+// the server is "host[:port]"). Without a keyring service it finds nothing and saves nothing,
+// quickly.
+std::unique_ptr<CAbstractCredentialStore>
+CreateKeyringCredentialStore(const char* protocol = "smb");

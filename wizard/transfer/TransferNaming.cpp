@@ -2,6 +2,7 @@
 
 #include "common/branding/Branding.h"
 #include "wizard/search/MediaKinds.h"
+#include "wizard/transfer/WebDavReply.h"
 
 #include <cstdio>
 #include <vector>
@@ -45,6 +46,10 @@ bool IsGroupPictureName(std::string_view name, std::string_view groupName) {
 } // namespace
 
 std::string LibraryShareOf(const CTransferProperties& properties) {
+    if (WebFolderAddress webFolder; !properties.webFolderLink.empty() &&
+                                    ParseWebFolderLink(properties.webFolderLink, webFolder)) {
+        return webFolder.share;
+    }
     return LibraryShareName(properties.library != 0);
 }
 

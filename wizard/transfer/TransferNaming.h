@@ -12,7 +12,8 @@
 #include <string_view>
 #include <vector>
 
-// The library share of the job: "familylibrary" or "mylibrary" from the branding settings.
+// The library share of the job: "familylibrary" or "mylibrary" from the branding settings, or
+// the web folder's name when the job goes to the user's web folder.
 std::string LibraryShareOf(const CTransferProperties& properties);
 
 // The destination folder as a share path: the library share, then the location's parts.

@@ -17,8 +17,11 @@ struct CTransferProperties {
     bool copyVideos = true;             // videos go with the pictures
     const FoundSet* pictures = nullptr; // folder mode: the found pictures, not owned
     uint8_t library = 0;                // 0: family library, any other value: personal library
-    int32_t number = 0;                 // the last number used in a copy's name
-    uint32_t total = 0;                 // pictures of the run
+    // The user's web folder ("https://..."), when the copies go there through the relay instead
+    // of to a library; it stands in for the library share.
+    std::string webFolderLink;
+    int32_t number = 0; // the last number used in a copy's name
+    uint32_t total = 0; // pictures of the run
     bool cameraMode = false;
     std::string cameraDeviceId; // camera mode: the camera's port
     // Folder mode: the record of copies, and the pictures already on the server; none: every

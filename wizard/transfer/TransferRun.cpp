@@ -3,9 +3,12 @@
 #include "wizard/transfer/TransferNaming.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <deque>
+#include <future>
 #include <map>
 #include <optional>
 #include <thread>
@@ -77,13 +80,21 @@ CTransferRun::CopyOutcome CTransferRun::CopyPicture(CAbstractPictureSource& pict
         // The number the picture's first file took, already counted.
         const std::string name =
             DestinationName(m_properties.groupName, m_properties.number, extension);
-        const CopyOutcome outcome = CopyUnder(picture, source, name, index);
+        const CopyOutcome outcome = CopyUnder(m_transfer, picture, source, name, index);
         if (outcome == CopyOutcome::NameTaken) {
             std::printf("%s is taken: the picture of %s moves to the next number\n", name.c_str(),
                         source.c_str());
         }
         return outcome;
     }
+    return CopyPictureWith(m_transfer, picture, index);
+}
+
+CTransferRun::CopyOutcome CTransferRun::CopyPictureWith(CAbstractFileTransfer& transfer,
+                                                        CAbstractPictureSource& picture,
+                                                        uint32_t index) {
+    const std::string source = picture.Describe();
+    const std::string extension = picture.Extension();
     std::string name;
     for (int tries = 0;; ++tries) {
         if (m_properties.number == INT32_MAX || tries == kMaxNameTries) {
@@ -94,7 +105,7 @@ CTransferRun::CopyOutcome CTransferRun::CopyPicture(CAbstractPictureSource& pict
             return CopyOutcome::Failed;
         }
         name = DestinationName(m_properties.groupName, int64_t(m_properties.number) + 1, extension);
-        const CopyOutcome outcome = CopyUnder(picture, source, name, index);
+        const CopyOutcome outcome = CopyUnder(transfer, picture, source, name, index);
         if (outcome == CopyOutcome::Copied || outcome == CopyOutcome::NameTaken) {
             // A name taken is someone else's file, never touched: the next number is tried.
             ++m_properties.number;
@@ -105,14 +116,15 @@ CTransferRun::CopyOutcome CTransferRun::CopyPicture(CAbstractPictureSource& pict
     }
 }
 
-CTransferRun::CopyOutcome CTransferRun::CopyUnder(CAbstractPictureSource& picture,
+CTransferRun::CopyOutcome CTransferRun::CopyUnder(CAbstractFileTransfer& transfer,
+                                                  CAbstractPictureSource& picture,
                                                   const std::string& source,
                                                   const std::string& name, uint32_t index) {
     if (m_callback.OnCopyFile(m_properties.total, index, name)) {
         return CopyOutcome::Stopped;
     }
     const std::string path = JoinSharePath(m_folder, name);
-    const TransferResult result = m_transfer.Transfer(picture, path, &m_callback);
+    const TransferResult result = transfer.Transfer(picture, path, &m_callback);
     if (result.partialLeft) {
         m_partials.push_back(result.partialPath);
     }
@@ -129,6 +141,177 @@ CTransferRun::CopyOutcome CTransferRun::CopyUnder(CAbstractPictureSource& pictur
     std::printf("Copying %s to %s failed: %s\n", source.c_str(), path.c_str(),
                 result.result.Message().c_str());
     m_failure = {result.result.status, result.result.error, source, name, 0};
+    return CopyOutcome::Failed;
+}
+
+namespace {
+
+// The progress of one lane's copy: passed on to the page only for the picture the page
+// announced last (the bar follows one picture at a time), answered from the run's controls, and
+// refused once the pass has ended early.
+class CLaneCallback final : public CAbstractFileTransferCallback {
+public:
+    CLaneCallback(CAbstractFileTransferCallback& run, const std::atomic<size_t>& announced,
+                  const std::atomic<bool>& abandoned, size_t picture)
+        : m_run(run), m_announced(announced), m_abandoned(abandoned), m_picture(picture) {
+        AttachRun(run.AttachedRun());
+    }
+
+    void OnBegin() override {}
+    void OnSwitchToDelete() override {}
+    int OnCopyProgress(uint64_t totalBytes, uint64_t bytesTransferred) override {
+        int answer = IsCancelled() ? 1 : 0;
+        if (m_announced.load() == m_picture) {
+            answer = m_run.OnCopyProgress(totalBytes, bytesTransferred);
+        }
+        return m_abandoned.load() ? 1 : answer;
+    }
+    bool OnCopyFile(uint32_t, uint32_t, const std::string&) override { return IsCancelled(); }
+    bool OnDeleteFile(uint32_t, uint32_t, const std::string&) override { return IsCancelled(); }
+    void OnDone(bool, const TransferFailure&, const PassedOver&) override {}
+
+private:
+    CAbstractFileTransferCallback& m_run;
+    const std::atomic<size_t>& m_announced;
+    const std::atomic<bool>& m_abandoned;
+    size_t m_picture;
+};
+
+} // namespace
+
+struct CTransferRun::Upload {
+    size_t picture = 0;
+    uint32_t index = 0;
+    CAbstractFileTransfer* lane = nullptr;
+    std::unique_ptr<CAbstractPictureSource> source;
+    std::string name;
+    std::string path;
+    std::unique_ptr<CLaneCallback> progress;
+    std::future<TransferResult> result;
+    // Set when the picture never started: the page stopped the run when it was announced, or
+    // no number was left for it.
+    std::optional<CopyOutcome> ending;
+};
+
+bool CTransferRun::CopiesAtOnce(const CAbstractPictureSet& set) const {
+    if (m_transfer.Lanes().size() < 2 || m_properties.cameraMode) {
+        return false;
+    }
+    for (size_t file = 0; file < set.Count(); ++file) {
+        if (!set.StartsPicture(file)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void CTransferRun::CopyPictures(
+    CAbstractPictureSet& set,
+    const std::function<bool(size_t picture, CopyOutcome outcome)>& onOutcome) {
+    if (CopiesAtOnce(set)) {
+        CopyPicturesAtOnce(set, m_transfer.Lanes(), onOutcome);
+        return;
+    }
+    for (size_t picture = 0; picture < set.Count(); ++picture) {
+        const std::unique_ptr<CAbstractPictureSource> source = set.Source(picture);
+        if (!onOutcome(picture, CopyPicture(*source, set.NumberOf(picture)))) {
+            return;
+        }
+    }
+}
+
+void CTransferRun::CopyPicturesAtOnce(CAbstractPictureSet& set,
+                                      const std::vector<CAbstractFileTransfer*>& lanes,
+                                      const std::function<bool(size_t, CopyOutcome)>& onOutcome) {
+    std::atomic<size_t> announced{SIZE_MAX};
+    std::atomic<bool> abandoned{false};
+    std::vector<CAbstractFileTransfer*> freeLanes(lanes.rbegin(), lanes.rend());
+    std::deque<Upload> underWay; // in picture order
+    size_t next = 0;
+    bool starting = true;  // pictures are still given names and lanes
+    bool reporting = true; // outcomes still go to onOutcome
+
+    while (true) {
+        // Every free lane takes the next picture, named now, in picture order.
+        while (starting && next < set.Count() && !freeLanes.empty()) {
+            Upload upload;
+            upload.picture = next;
+            upload.index = set.NumberOf(next);
+            upload.source = set.Source(next);
+            ++next;
+            m_callback.WaitForRunGate();
+            upload.name = DestinationName(m_properties.groupName, int64_t(m_properties.number) + 1,
+                                          upload.source->Extension());
+            if (m_properties.number == INT32_MAX) {
+                std::printf("No free name for %s\n", upload.source->Describe().c_str());
+                m_failure = {ShareStatus::AlreadyExists, EEXIST, upload.source->Describe(),
+                             upload.name, 0};
+                upload.ending = CopyOutcome::Failed;
+            } else if (m_callback.OnCopyFile(m_properties.total, upload.index, upload.name)) {
+                upload.ending = CopyOutcome::Stopped;
+            }
+            if (upload.ending) {
+                underWay.push_back(std::move(upload));
+                starting = false;
+                break;
+            }
+            ++m_properties.number;
+            announced.store(upload.picture);
+            upload.lane = freeLanes.back();
+            freeLanes.pop_back();
+            upload.path = JoinSharePath(m_folder, upload.name);
+            upload.progress =
+                std::make_unique<CLaneCallback>(m_callback, announced, abandoned, upload.picture);
+            Upload& placed = underWay.emplace_back(std::move(upload));
+            placed.result = std::async(std::launch::async, [&placed] {
+                return placed.lane->Transfer(*placed.source, placed.path, placed.progress.get());
+            });
+        }
+        if (underWay.empty()) {
+            return;
+        }
+        Upload& oldest = underWay.front();
+        CopyOutcome outcome = oldest.ending.value_or(CopyOutcome::Stopped);
+        if (!oldest.ending) {
+            outcome = Settle(oldest, reporting);
+            freeLanes.push_back(oldest.lane);
+        }
+        if (reporting && !onOutcome(oldest.picture, outcome)) {
+            reporting = false;
+        }
+        if (!reporting) {
+            // What is still under way is not wanted any more: it is cancelled, and what arrives
+            // anyway is taken back with the run's other copies.
+            starting = false;
+            abandoned.store(true);
+        }
+        underWay.pop_front();
+    }
+}
+
+CTransferRun::CopyOutcome CTransferRun::Settle(Upload& upload, bool mayRetry) {
+    const TransferResult result = upload.result.get();
+    if (result.partialLeft) {
+        m_partials.push_back(result.partialPath);
+    }
+    const std::string source = upload.source->Describe();
+    if (result.ok()) {
+        m_copies.push_back({upload.path, source, result.bytes, 0});
+        return CopyOutcome::Copied;
+    }
+    if (result.result.status == ShareStatus::AlreadyExists) {
+        if (!mayRetry) {
+            return CopyOutcome::Stopped;
+        }
+        // Taken meanwhile by someone else: this picture takes the next free number.
+        return CopyPictureWith(*upload.lane, *upload.source, upload.index);
+    }
+    if (result.result.status == ShareStatus::Cancelled) {
+        return CopyOutcome::Stopped;
+    }
+    std::printf("Copying %s to %s failed: %s\n", source.c_str(), upload.path.c_str(),
+                result.result.Message().c_str());
+    m_failure = {result.result.status, result.result.error, source, upload.name, 0};
     return CopyOutcome::Failed;
 }
 

@@ -4,10 +4,12 @@
 #pragma once
 
 #include "wizard/transfer/FileTransfer.h"
+#include "wizard/transfer/PictureSet.h"
 #include "wizard/transfer/TransferProperties.h"
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,6 +58,22 @@ public:
     // The local file `source`, with `extension` for its copy.
     CopyOutcome CopyPicture(const std::string& source, std::string_view extension, uint32_t index);
 
+    // Whether CopyPictures copies `set` several pictures at once: the transfer offers lanes, the
+    // pictures are not a camera's (it gives one at a time), and every picture is one file (the
+    // files of one picture share a number, which CopyPicture keeps, one file after the other).
+    bool CopiesAtOnce(const CAbstractPictureSet& set) const;
+
+    // Copies the pictures of `set` in order, each as CopyPicture does, and hands each outcome to
+    // `onOutcome` in picture order; the pass ends when that returns false. When CopiesAtOnce,
+    // up to as many copies as the transfer has lanes are under way at once: every picture gets
+    // its name in picture order before its upload starts, so the numbering follows the pictures
+    // (but for a name someone else takes meanwhile: that picture then takes the next free number
+    // after those already given). When the pass ends early, the copies still under way are
+    // cancelled and waited for; those that arrived anyway count as copies of the run. The
+    // outcome is never NameTaken.
+    void CopyPictures(CAbstractPictureSet& set,
+                      const std::function<bool(size_t picture, CopyOutcome outcome)>& onOutcome);
+
     // Removes the last `count` copies of this run from the share, so that their picture can be
     // copied again under another number. A copy that cannot be removed now is removed with the
     // partial files.
@@ -92,10 +110,21 @@ public:
     void SetCleanupPatience(std::chrono::milliseconds patience) { m_patience = patience; }
 
 private:
-    // Announces the picture as number `index` and copies it under `name`; NameTaken when the
-    // name is someone else's, and nothing was written.
-    CopyOutcome CopyUnder(CAbstractPictureSource& picture, const std::string& source,
-                          const std::string& name, uint32_t index);
+    struct Upload;
+    // Copies the picture under the group's next free name through `transfer`, moving on past
+    // taken names (at most kMaxNameTries).
+    CopyOutcome CopyPictureWith(CAbstractFileTransfer& transfer, CAbstractPictureSource& picture,
+                                uint32_t index);
+    // Announces the picture as number `index` and copies it under `name` through `transfer`;
+    // NameTaken when the name is someone else's, and nothing was written.
+    CopyOutcome CopyUnder(CAbstractFileTransfer& transfer, CAbstractPictureSource& picture,
+                          const std::string& source, const std::string& name, uint32_t index);
+    void CopyPicturesAtOnce(CAbstractPictureSet& set,
+                            const std::vector<CAbstractFileTransfer*>& lanes,
+                            const std::function<bool(size_t, CopyOutcome)>& onOutcome);
+    // The outcome of an upload that was under way; a taken name is tried again under the next
+    // free number when `mayRetry`.
+    CopyOutcome Settle(Upload& upload, bool mayRetry);
     void RemoveLeftoverTemporaries(const std::vector<ShareEntry>& entries);
     // Removes the paths, retrying while the server cannot be reached; returns how many stay.
     int RemovePaths(std::vector<std::string> pending);

@@ -32,6 +32,8 @@ unsigned ReasonId(ShareStatus status) {
         return kReasonNotSupported;
     case ShareStatus::OldProtocolOnly:
         return kReasonOldProtocol;
+    case ShareStatus::UntrustedCertificate:
+        return kReasonUntrustedCertificate;
     case ShareStatus::Ok:
     case ShareStatus::Cancelled:
     case ShareStatus::Failed:

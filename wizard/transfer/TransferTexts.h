@@ -33,6 +33,21 @@ inline constexpr unsigned kReasonOther = 170;       // "error %d"
 inline constexpr unsigned kReasonOldProtocol = 171; // "the server only offers the old SMB1 ..."
 inline constexpr unsigned kNeedsCredentials = 172;  // "This library needs your name and password."
 inline constexpr unsigned kCannotWrite = 173;       // "This account may not add files to ..."
+inline constexpr unsigned kReasonUntrustedCertificate = 300; // "the server's certificate ..."
+// Copying through the relay to the user's web folder.
+inline constexpr unsigned kRelayCannotNavigateText = 301; // the relay's messages, as the launcher's
+inline constexpr unsigned kRelayServerErrorText = 302;
+inline constexpr unsigned kRelayInvalidParameterText = 303;
+inline constexpr unsigned kRelayHostUnreachableText = 304;
+inline constexpr unsigned kRelayServiceUnavailableText = 305;
+inline constexpr unsigned kWebFolderNotSecure = 306;   // "The web folder %s is not ... https"
+inline constexpr unsigned kUntrustedCertificate = 307; // "The server ... %s ... certificate"
+inline constexpr unsigned kWebFolderTitle = 308;       // "Password for your web folder"
+inline constexpr unsigned kWebFolderPrompt = 309;      // "Your web folder %s is reached ..."
+inline constexpr unsigned kWebFolderRefused = 310;     // "The web folder refused ... for %s"
+inline constexpr unsigned kRelayEntry = 311;           // "%s (through the relay)"
+inline constexpr unsigned kWebFolderChoice = 312;      // "Copy pictures to my web folder"
+inline constexpr unsigned kRelayOffer = 313;           // "%s is not on this network. ... Next."
 
 } // namespace transfer_text
 

@@ -983,3 +983,73 @@ TEST_F(SnapferryEndToEndTest, ACardCopiedAgainPutsOnlyItsNewPicturesOnTheServer)
     }
     ExpectPicturesKept();
 }
+
+// Away from home: nothing on the local network answers, the launcher remembers the server and the
+// user, and the relay names the user's web folder, which a real mod_dav serves over TLS.
+TEST_F(SnapferryEndToEndTest, AwayFromHomeThePicturesGoThroughTheRelayToTheWebFolder) {
+    // A program directory of the run's own, whose settings.ini names the relay in the namespace.
+    const fs::path programDir = folder.Path() / "program";
+    fs::create_directories(programDir);
+    for (const auto& entry : fs::directory_iterator(VELMORA_PROGRAM_DIR)) {
+        fs::create_symlink(entry.path(), programDir / entry.path().filename());
+    }
+    WriteTextFile(programDir / "settings.ini", "[Domain]\nDomain=localhost:8080\n");
+    setenv("VELMORA_PROGRAM_DIR", programDir.c_str(), 1);
+    const std::string productKey =
+        "Software\\Corvanta Corporation\\Velmora Desktop Applications\\1.2";
+    WriteTextFile(folder.Path() / "machine" / "velmora" / "registry.reg",
+                  "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\" + productKey +
+                      "]\r\n\"subdomain\"=\"home\"\r\n");
+    WriteTextFile(UserHive(), "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" +
+                                  productKey + "]\r\n\"username\"=\"" + kUser + "\"\r\n");
+    ASSERT_TRUE(
+        Succeeds({"bash", std::string(VELMORA_SOURCE_DIR) + "/tests/support/recording-opener.sh",
+                  (folder.Path() / "opened.log").string(), "davs"},
+                 20s));
+    serverOptions = {"--no-announce", "--relay-port", "8080", "--httpd"};
+    MakePictures(kThreePictures, 300 * 1024);
+    ASSERT_NO_FATAL_FAILURE(Start());
+    std::string webFolders;
+    for (const std::string& line : output) {
+        if (line.rfind("snapferry-netns: webfolders=", 0) == 0) {
+            webFolders = line.substr(line.find('=') + 1);
+        }
+    }
+    ASSERT_FALSE(webFolders.empty()) << "the server serves no web folders";
+
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("device"), "the device page"));
+    ASSERT_NO_FATAL_FAILURE(WaitForServerSearch());
+    // Nobody answered on the network: "No local devices were found" is selected, and the way
+    // through the relay is the user's to pick.
+    const std::string passwordPattern = "^Password for your web folder$";
+    std::string prompt;
+    ASSERT_TRUE(Press({"key", "Down", "Return"}, WindowShows(passwordPattern, {}, prompt),
+                      "the web folder's password dialog"));
+    ASSERT_TRUE(Keys(prompt, passwordPattern, {"type", kPassword}));
+    ASSERT_TRUE(PressIn(prompt, passwordPattern, {}, {"key", "Return"}, PageShows("folder"),
+                        "the folder page"));
+    // Pictures/Photo in the web folder.
+    ASSERT_TRUE(Press({"key", "Return"}, PageShows("copying"), "the copying page"));
+    ASSERT_TRUE(WaitForPage("finish"));
+    const fs::path arrived = fs::path(webFolders) / kUser / "Pictures" / "Photo";
+    std::map<std::string, std::string> copies = FilesUnder(arrived);
+    EXPECT_EQ(copies.size(), 3u);
+    std::set<std::string> expectedBytes;
+    for (const auto& [name, bytes] : sources) {
+        expectedBytes.insert(bytes);
+    }
+    for (const auto& [name, bytes] : copies) {
+        EXPECT_EQ(name.rfind("Photo ", 0), 0u) << name;
+        EXPECT_EQ(expectedBytes.count(bytes), 1u) << name;
+    }
+    EXPECT_TRUE(Press(
+        {"key", "shift+Tab", "Return"}, [this] { return Printed("Opening the web folder"); },
+        "the link's opening"));
+    EXPECT_EQ(EndWith({"key", "Tab", "Return"}), 0);
+    EXPECT_TRUE(Printed("Wizard closed: finished, 3 picture(s) copied"));
+    const std::vector<std::string> opened = ReadLines(folder.Path() / "opened.log");
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].rfind("davs://home.localhost:", 0), 0u) << opened[0];
+    EXPECT_NE(opened[0].find("/webdav/velmoratest/Pictures/Photo/"), std::string::npos)
+        << opened[0];
+}

@@ -17,7 +17,8 @@
 #   --server-pid-file FILE  writes the simulated server's process id into FILE once it is ready,
 #                       so that a test can stop its smbd (SIGUSR1) and start it again (SIGUSR2)
 # The first line on standard output is "snapferry-netns: shares=FOLDER", the live share folders
-# (one directory a share); "snapferry-netns: program=PID" names snapferry's process once it has
+# (one directory a share), then, with the server's --httpd, "snapferry-netns: webfolders=FOLDER"
+# (one directory a user's web folder); "snapferry-netns: program=PID" names snapferry's process once it has
 # started, and snapferry's own output follows. Exits with snapferry's status (90 and
 # up: the namespace or the server could not be set up).
 set -uo pipefail
@@ -80,6 +81,13 @@ if [[ -n $seed ]] && ! cp -a "$seed"/. "$shares"/; then
 fi
 [[ -n $pid_file ]] && echo "$sim_pid" >"$pid_file"
 echo "snapferry-netns: shares=$shares"
+# With --httpd: the users' web folders, and the test authority snapferry is to trust for them.
+if [[ $ready == *" ca="* ]]; then
+  ca=${ready##* ca=}
+  export VELMORA_CA_BUNDLE=${ca%% *}
+  webfolders=${ready##* webfolders=}
+  echo "snapferry-netns: webfolders=${webfolders%% *}"
+fi
 
 # In the background, so that a TERM reaches the trap while snapferry runs.
 "$snapferry" "$@" &

@@ -21,6 +21,7 @@
 #include "wizard/sheet/RunOutcome.h"
 #include "wizard/sheet/SnapferryPropSheet_ui.h"
 #include "wizard/sheet/TransferRate.h"
+#include "wizard/sheet/WelcomePage_ui.h"
 #include "wizard/sheet/WorkPages_ui.h"
 #include "wizard/transfer/SmbSession.h"
 
@@ -489,14 +490,25 @@ TEST_F(SheetTest, AMissingSavedServerOffersTheServersHeardInsteadOfSearchingAgai
     Announcers servers(port, {{20, "alpha.local"}});
     auto sheet = MakeSheet();
     sheet->locateSeconds = 2;
+    auto& welcome = *dynamic_cast<CWelcomePage*>(sheet->PageByTemplate(kWelcomePage));
     Drive(*sheet, {
                       {On(*sheet, kWelcomePage), [&] { sheet->PressButton(kNextButton); }},
+                      // The saved server is away: the welcome page offers the way through the
+                      // relay; the user declines it and goes on to the servers heard instead.
+                      {[&] { return welcome.RelayLine()->IsShown(); },
+                       [&] {
+                           EXPECT_EQ(Current(*sheet), kWelcomePage);
+                           welcome.UseSavedBox()->SetValue(false);
+                           sheet->settings.usingSaved = false;
+                           sheet->PressButton(kNextButton);
+                       }},
                       {On(*sheet, kDevicePage),
                        [&] {
                            EXPECT_EQ(DevicePage(*sheet).Meter().Dialog(), nullptr)
                                << "no second search";
                            EXPECT_EQ(ListTexts(DevicePage(*sheet).List()),
-                                     std::vector<std::string>{"alpha (127.0.0.20)"});
+                                     (std::vector<std::string>{"alpha (127.0.0.20)",
+                                                               "gamma (through the relay)"}));
                            sheet->PressButton(kNextButton);
                        }},
                       {On(*sheet, kFolderPage), [&] { sheet->EndModal(wxID_CANCEL); }},

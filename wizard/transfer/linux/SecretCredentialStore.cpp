@@ -1,7 +1,8 @@
-// Remembered share credentials in the desktop keyring through libsecret, under the network
-// password schema (protocol "smb", server, user, domain, port), where the desktop's own file
-// manager keeps them too. Without a session bus nothing is asked at all; with one, no call is
-// waited for longer than a few seconds, so a bus without a keyring never holds the wizard up.
+// Remembered credentials in the desktop keyring through libsecret, under the network password
+// schema (protocol "smb" for shares, "davs" for the web folder; server, user, domain, port), where
+// the desktop's own file manager keeps them too. Without a session bus nothing is asked at all;
+// with one, no call is waited for longer than a few seconds, so a bus without a keyring never holds
+// the wizard up.
 #include "wizard/transfer/ShareCredentials.h"
 #include "wizard/transfer/SmbSession.h"
 
@@ -20,7 +21,6 @@ namespace {
 
 // Long enough for a keyring service that answers; short enough that a wizard never seems hung.
 constexpr auto kKeyringTimeout = std::chrono::seconds(3);
-constexpr const char* kProtocol = "smb";
 
 bool HasSessionBus() {
     const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
@@ -60,30 +60,53 @@ std::optional<Result> WithDeadline(std::function<Result(GCancellable*)> call) {
 
 class CSecretCredentialStore : public CAbstractCredentialStore {
 public:
+    explicit CSecretCredentialStore(std::string protocol) : m_protocol(std::move(protocol)) {}
+
     std::optional<ShareCredentials> Find(const std::string& server) override {
         SmbEndpoint endpoint;
-        if (!HasSessionBus() || !ParseServerAddress(server, endpoint)) {
+        if (!HasSessionBus() || !ParseEndpoint(server, endpoint)) {
             return std::nullopt;
         }
         auto found = WithDeadline<std::optional<ShareCredentials>>(
-            [endpoint](GCancellable* cancellable) { return Search(endpoint, cancellable); });
+            [endpoint, protocol = m_protocol](GCancellable* cancellable) {
+                return Search(protocol.c_str(), endpoint, cancellable);
+            });
         return found ? *found : std::nullopt;
     }
 
     bool Save(const std::string& server, const ShareCredentials& credentials) override {
         SmbEndpoint endpoint;
-        if (credentials.IsGuest() || !HasSessionBus() || !ParseServerAddress(server, endpoint)) {
+        if (credentials.IsGuest() || !HasSessionBus() || !ParseEndpoint(server, endpoint)) {
             return false;
         }
-        const std::string label = "smb://" + credentials.user + "@" + server;
-        return WithDeadline<bool>([endpoint, credentials, label](GCancellable* cancellable) {
-                   return Store(endpoint, credentials, label, cancellable);
+        const std::string label = m_protocol + "://" + credentials.user + "@" + server;
+        return WithDeadline<bool>([endpoint, credentials, label,
+                                   protocol = m_protocol](GCancellable* cancellable) {
+                   return Store(protocol.c_str(), endpoint, credentials, label, cancellable);
                })
             .value_or(false);
     }
 
 private:
-    static std::optional<ShareCredentials> Search(const SmbEndpoint& endpoint,
+    // "host[:port]"; a share server's port may also come from the environment.
+    bool ParseEndpoint(const std::string& server, SmbEndpoint& endpoint) const {
+        if (m_protocol == "smb") {
+            return ParseServerAddress(server, endpoint);
+        }
+        const size_t colon = server.rfind(':');
+        endpoint.host = server.substr(0, colon);
+        endpoint.port = 0;
+        if (colon != std::string::npos) {
+            const int port = std::atoi(server.c_str() + colon + 1);
+            if (port <= 0 || port > 65535) {
+                return false;
+            }
+            endpoint.port = static_cast<uint16_t>(port);
+        }
+        return !endpoint.host.empty();
+    }
+
+    static std::optional<ShareCredentials> Search(const char* protocol, const SmbEndpoint& endpoint,
                                                   GCancellable* cancellable) {
         GError* error = nullptr;
         GList* items = nullptr;
@@ -91,11 +114,11 @@ private:
         const auto flags = SECRET_SEARCH_LOAD_SECRETS;
         if (endpoint.port != 0) {
             items = secret_password_search_sync(
-                SECRET_SCHEMA_COMPAT_NETWORK, flags, cancellable, &error, "protocol", kProtocol,
+                SECRET_SCHEMA_COMPAT_NETWORK, flags, cancellable, &error, "protocol", protocol,
                 "server", endpoint.host.c_str(), "port", static_cast<int>(endpoint.port), nullptr);
         } else {
             items = secret_password_search_sync(SECRET_SCHEMA_COMPAT_NETWORK, flags, cancellable,
-                                                &error, "protocol", kProtocol, "server",
+                                                &error, "protocol", protocol, "server",
                                                 endpoint.host.c_str(), nullptr);
         }
         Report("search", error);
@@ -124,30 +147,33 @@ private:
         return found;
     }
 
-    static bool Store(const SmbEndpoint& endpoint, const ShareCredentials& credentials,
-                      const std::string& label, GCancellable* cancellable) {
+    static bool Store(const char* protocol, const SmbEndpoint& endpoint,
+                      const ShareCredentials& credentials, const std::string& label,
+                      GCancellable* cancellable) {
         GError* error = nullptr;
         gboolean saved = FALSE;
         if (endpoint.port != 0) {
             saved = secret_password_store_sync(
                 SECRET_SCHEMA_COMPAT_NETWORK, SECRET_COLLECTION_DEFAULT, label.c_str(),
-                credentials.password.c_str(), cancellable, &error, "protocol", kProtocol, "server",
+                credentials.password.c_str(), cancellable, &error, "protocol", protocol, "server",
                 endpoint.host.c_str(), "user", credentials.user.c_str(), "domain",
                 credentials.domain.c_str(), "port", static_cast<int>(endpoint.port), nullptr);
         } else {
             saved = secret_password_store_sync(
                 SECRET_SCHEMA_COMPAT_NETWORK, SECRET_COLLECTION_DEFAULT, label.c_str(),
-                credentials.password.c_str(), cancellable, &error, "protocol", kProtocol, "server",
+                credentials.password.c_str(), cancellable, &error, "protocol", protocol, "server",
                 endpoint.host.c_str(), "user", credentials.user.c_str(), "domain",
                 credentials.domain.c_str(), nullptr);
         }
         Report("store", error);
         return saved == TRUE;
     }
+
+    std::string m_protocol;
 };
 
 } // namespace
 
-std::unique_ptr<CAbstractCredentialStore> CreateKeyringCredentialStore() {
-    return std::make_unique<CSecretCredentialStore>();
+std::unique_ptr<CAbstractCredentialStore> CreateKeyringCredentialStore(const char* protocol) {
+    return std::make_unique<CSecretCredentialStore>(protocol);
 }

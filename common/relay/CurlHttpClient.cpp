@@ -1,4 +1,6 @@
-#include "launcher/CurlHttpClient.h"
+#include "common/relay/CurlHttpClient.h"
+
+#include "common/relay/CurlTrust.h"
 
 #include <memory>
 #include <mutex>
@@ -30,7 +32,8 @@ struct CurlEasyDeleter {
 
 } // namespace
 
-CCurlHttpClient::CCurlHttpClient(HttpLimits limits) : m_limits(limits) {
+CCurlHttpClient::CCurlHttpClient(HttpLimits limits, std::string userAgent)
+    : m_limits(limits), m_userAgent(std::move(userAgent)) {
     static std::once_flag globalInit;
     std::call_once(globalInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
@@ -55,7 +58,8 @@ HttpReply CCurlHttpClient::Get(const std::string& address) {
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
                      static_cast<long>(m_limits.connectTimeout.count()));
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(m_limits.totalTimeout.count()));
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, "doorlet/1.2");
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, m_userAgent.c_str());
+    ApplyCertificateTrust(curl);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &AppendBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);

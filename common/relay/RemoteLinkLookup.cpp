@@ -1,6 +1,6 @@
-#include "launcher/RemoteLinkLookup.h"
+#include "common/relay/RemoteLinkLookup.h"
 
-#include "launcher/WebAddresses.h"
+#include "common/relay/RelayAddresses.h"
 
 #include <cstdio>
 
@@ -32,4 +32,19 @@ RemoteLinkResult LookupRemoteLink(CAbstractHttpClient& http, std::string_view re
         return kRelayNoReply;
     }
     return InterpretRelayReply(reply.body, link);
+}
+
+RelayMessage RelayMessageFor(RemoteLinkResult result) {
+    switch (result) {
+    case kRelayServerError:
+        return RelayMessage::ServerError;
+    case kRelayInvalidParameter:
+        return RelayMessage::InvalidParameter;
+    case kRelayHostUnreachable:
+        return RelayMessage::HostUnreachable;
+    case kRelayServiceUnavailable:
+        return RelayMessage::ServiceUnavailable;
+    default:
+        return RelayMessage::CannotNavigate;
+    }
 }

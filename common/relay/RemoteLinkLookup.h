@@ -1,8 +1,8 @@
 // The link lookup: asks the relay service where a user's web folder on a server is.
 #pragma once
 
-#include "launcher/HttpClient.h"
-#include "launcher/WebDavLink.h"
+#include "common/relay/HttpClient.h"
+#include "common/relay/WebDavLink.h"
 
 #include <string>
 #include <string_view>
@@ -17,3 +17,14 @@
 RemoteLinkResult LookupRemoteLink(CAbstractHttpClient& http, std::string_view relayDomain,
                                   std::string_view server, std::string_view user,
                                   std::string& link);
+
+// What a user is told of a lookup result other than kLinkFound: the relay's errors 1 to 4 each
+// have a message of their own, every other result says that the folder cannot be reached.
+enum class RelayMessage {
+    ServerError,
+    InvalidParameter,
+    HostUnreachable,
+    ServiceUnavailable,
+    CannotNavigate
+};
+RelayMessage RelayMessageFor(RemoteLinkResult result);
