@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <map>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -21,6 +22,12 @@ bool SourceUnchanged(const std::string& path, const SourceFacts& facts) {
            modified == facts.modified;
 }
 
+const SourceFacts* FactsIn(const std::map<std::string, SourceFacts>& facts,
+                           const std::string& source) {
+    const auto found = facts.find(source);
+    return found == facts.end() ? nullptr : &found->second;
+}
+
 } // namespace
 
 // What one run works on, taken when it starts: later changes to the sheet's properties, its
@@ -29,6 +36,9 @@ struct CFileTransferStep::Job {
     FoundSet pictures;
     FoundSet alreadyThere;                    // left out: their copies are on the server
     std::unique_ptr<CAbstractPictureSet> set; // over `pictures`, or the camera's
+    // The facts the set gives of its files (a camera's, once it is listed), by the description
+    // of their sources, as the run's copies name them.
+    std::map<std::string, SourceFacts> setFacts;
     CTransferProperties properties;
     std::shared_ptr<CAbstractFileTransfer> transfer;
     std::shared_ptr<CTransferRunControl> control;
@@ -247,6 +257,7 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
         run.SetFailure(opened);
         return {false, false};
     }
+    NoteSetFacts(job);
     run.Prepare();
     properties.total = set.Total();
     callback.OnBegin();
@@ -443,6 +454,18 @@ std::vector<const FoundPicture*> CFileTransferStep::ConfirmAlreadyThere(const Jo
     return confirmed;
 }
 
+void CFileTransferStep::NoteSetFacts(Job& job) {
+    const RecordPlan* plan = job.properties.recordPlan.get();
+    if (plan == nullptr || !plan->record) {
+        return;
+    }
+    for (size_t picture = 0; picture < job.set->Count(); ++picture) {
+        if (SourceFacts facts = job.set->FactsOf(picture); facts.identity.Known()) {
+            job.setFacts.emplace(job.set->Source(picture)->Describe(), std::move(facts));
+        }
+    }
+}
+
 void CFileTransferStep::RecordCopies(const Job& job, const CTransferRun& run) {
     const RecordPlan* plan = job.properties.recordPlan.get();
     if (plan == nullptr || !plan->record) {
@@ -452,12 +475,14 @@ void CFileTransferStep::RecordCopies(const Job& job, const CTransferRun& run) {
     const std::string library = LibraryShareOf(job.properties);
     std::vector<CopyEntry> entries;
     for (const CTransferRun::Copy& copy : run.Copies()) {
-        const auto facts = plan->facts.find(copy.source);
-        if (!CTransferRun::PassedReadBack(copy) || facts == plan->facts.end() ||
-            !facts->second.identity.Known()) {
+        const SourceFacts* facts = FactsIn(plan->facts, copy.source);
+        if (facts == nullptr) {
+            facts = FactsIn(job.setFacts, copy.source);
+        }
+        if (!CTransferRun::PassedReadBack(copy) || facts == nullptr || !facts->identity.Known()) {
             continue;
         }
-        entries.push_back({facts->second, plan->server, library, copy.path, copy.size, now});
+        entries.push_back({*facts, plan->server, library, copy.path, copy.size, now});
     }
     if (!entries.empty() && !plan->record->Add(entries, plan->serverAddress)) {
         std::printf("The copies of this run were not recorded; the next run copies them again\n");

@@ -89,6 +89,8 @@ private:
     // The originals of the pictures left out as already on the server whose copies the server
     // still shows now, in the found set's order.
     std::vector<const FoundPicture*> ConfirmAlreadyThere(const Job& job) const;
+    // Notes the facts the run's set gives of its files, for the record.
+    static void NoteSetFacts(Job& job);
     // Records the run's copies that passed their read-back, all in one transaction.
     static void RecordCopies(const Job& job, const CTransferRun& run);
 

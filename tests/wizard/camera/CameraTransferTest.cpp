@@ -2,6 +2,7 @@
 // the pictures, the copies' names, the delete pass and its guards, a camera that goes away, and
 // cancels while a picture streams from the camera.
 #include "wizard/camera/CameraTransfer.h"
+#include "wizard/sheet/AlreadyCopied.h"
 #include "wizard/transfer/FileTransferStep.h"
 
 #include "tests/wizard/camera/FakeCamera.h"
@@ -10,11 +11,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -357,6 +361,78 @@ TEST_F(CameraTransferTest, AStartedCameraRunPostsItsEndOnceAndFreesTheCamera) {
     EXPECT_EQ(poster.Done().skipped, 0u);
     EXPECT_EQ(OnShare("Holiday 1.jpg"), Pattern(3 << 20, 1));
     EXPECT_EQ(system->opened, std::vector<std::string>{kPort});
+}
+
+// Camera runs with the record of copies on a temporary database.
+class CameraRecordTest : public CameraTransferTest {
+protected:
+    void SetUp() override {
+        CameraTransferTest::SetUp();
+        std::string pattern = (fs::temp_directory_path() / "vm-camera-record.XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder = pattern;
+        RecordOpening opening{};
+        record = CCopyRecord::Open(folder + "/copies.sqlite3", opening);
+        ASSERT_TRUE(record);
+        camera.AddFolder("/", "DCIM");
+        camera.AddFolder("/DCIM", "100TEST");
+        for (char seed = 1; seed <= 3; ++seed) {
+            camera.AddData("/DCIM/100TEST", Name(seed), "image/jpeg", Pattern(3000 + seed, seed));
+        }
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    }
+
+    static std::string Name(char seed) { return "IMG_000" + std::to_string(int(seed)) + ".JPG"; }
+
+    // One run with the record, its notices apart from those of the runs before it.
+    void RunRecorded(bool skip = true) {
+        runPoster = std::make_unique<RecordingPoster>();
+        callback->SetTarget(runPoster.get(), nullptr);
+        camera.reads.clear();
+        properties.recordPlan = MakeCameraRecordPlan(record, "home", "10.0.0.5", skip);
+        step.Run(properties);
+    }
+
+    // The record's copies of a file of the camera, as it is now.
+    std::vector<CopyEntry> Recorded(const std::string& name, CameraPort port = {}) {
+        CameraItem item{"/DCIM/100TEST", name, camera.Facts("/DCIM/100TEST", name)};
+        const SourceFacts facts =
+            CameraSourceFacts(port.model.empty() ? camera.Port() : port, item);
+        return record->Find("home", "FamilyLibrary", {facts}).front();
+    }
+
+    std::string folder;
+    std::shared_ptr<CCopyRecord> record;
+    std::unique_ptr<RecordingPoster> runPoster;
+};
+
+TEST_F(CameraRecordTest, CopiesAreRecordedByTheCameraThePathOnItItsSizeAndTime) {
+    // The camera tells no time for the third picture: it is copied, but not recorded.
+    camera.Facts("/DCIM/100TEST", Name(3)).modifiedKnown = false;
+    share->listedSize[Path("Holiday 2.jpg")] = 5; // reads back wrong: kept, not recorded
+    RunRecorded();
+    EXPECT_FALSE(runPoster->Done().failure.Failed()) << runPoster->Done().failure.Describe();
+    EXPECT_EQ(Copied().size(), 3u);
+    EXPECT_EQ(record->Count(), 1);
+    const std::vector<CopyEntry> first = Recorded(Name(1));
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0].source.identity.volume, "camera:Fake Camera/usb:001,002");
+    EXPECT_EQ(first[0].source.identity.path, "/DCIM/100TEST/IMG_0001.JPG");
+    EXPECT_EQ(first[0].source.size, 3001u);
+    EXPECT_EQ(first[0].source.modified, kFakeModified);
+    EXPECT_EQ(first[0].destination, Path("Holiday 1.jpg"));
+    EXPECT_EQ(first[0].copiedSize, 3001u);
+    EXPECT_EQ(record->LastAddress("home"), "10.0.0.5");
+
+    // A camera that tells its serial number is known by it, on whatever port it sits.
+    CameraPort numbered{"Fake Camera", "usb:003,009", "A1234"};
+    CameraItem item{"/DCIM/100TEST", Name(1), camera.Facts("/DCIM/100TEST", Name(1))};
+    EXPECT_EQ(CameraSourceFacts(numbered, item).identity.volume, "camera:Fake Camera/A1234");
+    item.facts.sizeKnown = false;
+    EXPECT_FALSE(CameraSourceFacts(numbered, item).identity.Known());
 }
 
 } // namespace
