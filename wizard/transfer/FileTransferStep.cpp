@@ -4,6 +4,7 @@
 
 #include "common/files/RegularFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -39,6 +40,8 @@ struct CFileTransferStep::Job {
     // The facts the set gives of its files (a camera's, once it is listed), by the description
     // of their sources, as the run's copies name them.
     std::map<std::string, SourceFacts> setFacts;
+    // The copies on the server of the files the set left out, by the set's left-out indexes.
+    std::vector<KnownCopy> leftOut;
     CTransferProperties properties;
     std::shared_ptr<CAbstractFileTransfer> transfer;
     std::shared_ptr<CTransferRunControl> control;
@@ -257,6 +260,7 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
         run.SetFailure(opened);
         return {false, false};
     }
+    LeaveOutCopiesThere(job);
     NoteSetFacts(job);
     run.Prepare();
     properties.total = set.Total();
@@ -264,7 +268,7 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
 
     std::vector<size_t> copied; // in the order of the run's copies
     PassedOver passedOver;
-    passedOver.alreadyThere = static_cast<uint32_t>(job.alreadyThere.size());
+    passedOver.alreadyThere = static_cast<uint32_t>(job.alreadyThere.size() + job.leftOut.size());
     // A failed copy that the set passes over is counted and the run goes on; false when the
     // failure ends the run.
     const auto passOver = [&] {
@@ -384,7 +388,9 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
     // Pictures already on the server go with the others, once the server shows their copies
     // again now; those it does not stay.
     const std::vector<const FoundPicture*> confirmed = ConfirmAlreadyThere(job);
-    const uint32_t deleteTotal = properties.total + static_cast<uint32_t>(confirmed.size());
+    const std::vector<size_t> confirmedLeftOut = ConfirmLeftOut(job);
+    const uint32_t deleteTotal =
+        properties.total + static_cast<uint32_t>(confirmed.size() + confirmedLeftOut.size());
     callback.OnSwitchToDelete();
     for (size_t index = 0; index < copied.size(); ++index) {
         const size_t picture = copied[index];
@@ -422,7 +428,90 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
             ++passedOver.originalsKept;
         }
     }
+    const uint32_t deletedBefore = properties.total + static_cast<uint32_t>(confirmed.size());
+    for (size_t index = 0; index < confirmedLeftOut.size(); ++index) {
+        const size_t file = confirmedLeftOut[index];
+        callback.WaitForRunGate();
+        if (control.IsCancelled()) {
+            return {true, true, passedOver};
+        }
+        if (callback.OnDeleteFile(deleteTotal, deletedBefore + uint32_t(index) + 1,
+                                  set.LeftOutNameOf(file))) {
+            return {true, true, passedOver};
+        }
+        const CAbstractPictureSet::DeleteOutcome outcome = set.DeleteLeftOut(file);
+        if (outcome == CAbstractPictureSet::DeleteOutcome::Kept) {
+            ++passedOver.originalsKept;
+        } else if (outcome == CAbstractPictureSet::DeleteOutcome::KeptAndStop) {
+            passedOver.originalsKept += static_cast<uint32_t>(confirmedLeftOut.size() - index);
+            return {false, true, passedOver};
+        }
+    }
     return {false, true, passedOver};
+}
+
+void CFileTransferStep::LeaveOutCopiesThere(Job& job) {
+    const RecordPlan* plan = job.properties.recordPlan.get();
+    CAbstractShareSession* session = job.transfer->Session();
+    if (plan == nullptr || !plan->record || !plan->leaveOutCopiesThere || session == nullptr) {
+        return;
+    }
+    CAbstractPictureSet& set = *job.set;
+    std::vector<size_t> files;
+    std::vector<SourceFacts> facts;
+    for (size_t file = 0; file < set.Count(); ++file) {
+        if (SourceFacts known = set.FactsOf(file); known.identity.Known()) {
+            files.push_back(file);
+            facts.push_back(std::move(known));
+        }
+    }
+    if (facts.empty()) {
+        return;
+    }
+    const std::vector<std::vector<CopyEntry>> recorded =
+        plan->record->Find(plan->server, LibraryShareOf(job.properties), facts);
+    // The server is asked only when the record knows one of the files.
+    if (std::all_of(recorded.begin(), recorded.end(),
+                    [](const std::vector<CopyEntry>& copies) { return copies.empty(); })) {
+        return;
+    }
+    std::vector<KnownCopy> there = ConfirmKnownCopies(*session, recorded);
+    std::vector<size_t> leaving;
+    for (KnownCopy& copy : there) {
+        leaving.push_back(files[copy.picture]);
+        copy.picture = leaving.size() - 1;
+    }
+    if (leaving.empty() || !set.LeaveOut(leaving)) {
+        return;
+    }
+    job.leftOut = std::move(there);
+    std::printf("Already on the server: %u of %u file(s)\n", unsigned(job.leftOut.size()),
+                unsigned(set.Count() + job.leftOut.size()));
+}
+
+std::vector<size_t> CFileTransferStep::ConfirmLeftOut(const Job& job) const {
+    std::vector<size_t> confirmed;
+    CAbstractShareSession* session = job.transfer->Session();
+    if (job.leftOut.empty() || session == nullptr) {
+        return confirmed;
+    }
+    std::vector<size_t> files;
+    std::vector<std::vector<CopyEntry>> recorded;
+    for (size_t file = 0; file < job.leftOut.size() && file < job.set->LeftOutCount(); ++file) {
+        // Only a copy as long as its original may stand in for it.
+        if (job.set->LeftOutFactsOf(file).size != job.leftOut[file].size) {
+            continue;
+        }
+        CopyEntry entry;
+        entry.destination = job.leftOut[file].destination;
+        entry.copiedSize = job.leftOut[file].size;
+        files.push_back(file);
+        recorded.push_back({entry});
+    }
+    for (const KnownCopy& copy : ConfirmKnownCopies(*session, recorded)) {
+        confirmed.push_back(files[copy.picture]);
+    }
+    return confirmed;
 }
 
 std::vector<const FoundPicture*> CFileTransferStep::ConfirmAlreadyThere(const Job& job) const {
