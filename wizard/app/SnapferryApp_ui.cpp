@@ -302,6 +302,10 @@ int CSnapferryApp::RunCameraMode() {
     sheet.properties.sourceDisplayName = find.displayName;
     sheet.properties.driveText = find.driveText;
     sheet.properties.cannotDelete = find.cannotDelete;
+    // The camera's pictures are looked up in the record by the copy run, which lists them.
+    RecordOpening opening = RecordOpening::Unavailable;
+    sheet.copyRecord = CCopyRecord::Open(DefaultCopyRecordPath(), opening);
+    sheet.copyRecordReplaced = opening == RecordOpening::Replaced;
     sheet.FileStep().SetCameraPictures(CameraPicturesThrough(system, release));
     sheet.AddPages();
     SetTopWindow(&sheet);

@@ -35,6 +35,9 @@ struct CameraResult {
 struct CameraPort {
     std::string model;
     std::string port;
+    // The camera's serial number as an opened camera tells it; empty when it tells none (and
+    // always before the camera is opened).
+    std::string serial = {};
 };
 
 // What the camera tells about one file. Facts it does not give are marked unknown, never guessed.
@@ -45,6 +48,8 @@ struct CameraFileFacts {
     bool permissionsKnown = false;
     bool canRead = false;
     bool canDelete = false;
+    bool modifiedKnown = false;
+    std::int64_t modified = 0; // nanoseconds since 1970
 };
 
 enum class CameraSinkAction : std::uint8_t { Continue, Stop };

@@ -203,3 +203,16 @@ bool CopyMatchesCameraFile(const CameraFileFacts& facts, std::uint64_t bytesRead
                            std::uint64_t copySize) {
     return facts.sizeKnown && bytesRead == facts.size && copySize == facts.size;
 }
+
+SourceFacts CameraSourceFacts(const CameraPort& camera, const CameraItem& item) {
+    SourceFacts facts;
+    if (!item.facts.sizeKnown || !item.facts.modifiedKnown) {
+        return facts;
+    }
+    facts.identity.volume =
+        "camera:" + camera.model + "/" + (camera.serial.empty() ? camera.port : camera.serial);
+    facts.identity.path = item.FullPath();
+    facts.size = item.facts.size;
+    facts.modified = item.facts.modified;
+    return facts;
+}

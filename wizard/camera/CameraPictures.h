@@ -4,6 +4,7 @@
 #pragma once
 
 #include "wizard/camera/Camera.h"
+#include "wizard/record/CopyRecord.h"
 #include "wizard/search/MediaKinds.h"
 
 #include <cstdint>
@@ -80,3 +81,10 @@ std::string CameraCopyExtension(std::string_view fileName, std::string_view mime
 // gave the file's size, and both the bytes read from the camera and the copy's size match it.
 bool CopyMatchesCameraFile(const CameraFileFacts& facts, std::uint64_t bytesRead,
                            std::uint64_t copySize);
+
+// What the record of copies knows a camera's file by: the camera (its model and serial number, or
+// its port when it tells no number) and the file's path on it, with the size and time the camera
+// gives. A file whose size or time the camera does not tell gets no identity, and so is always
+// copied: cameras give the same names again once their counter has gone round, and a name with a
+// size alone could pass a new picture for an old one.
+SourceFacts CameraSourceFacts(const CameraPort& camera, const CameraItem& item);

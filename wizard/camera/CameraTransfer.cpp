@@ -117,7 +117,36 @@ bool CCameraPictureSet::CopyStandsIn(size_t picture, uint64_t bytesWritten,
 }
 
 CAbstractPictureSet::DeleteOutcome CCameraPictureSet::DeleteOriginal(size_t picture) {
-    const CameraItem& item = m_pictures[picture].item;
+    return Delete(m_pictures[picture].item);
+}
+
+SourceFacts CCameraPictureSet::FactsOf(size_t picture) const {
+    return CameraSourceFacts(m_camera->Port(), m_pictures[picture].item);
+}
+
+SourceFacts CCameraPictureSet::LeftOutFactsOf(size_t file) const {
+    return CameraSourceFacts(m_camera->Port(), m_leftOut[file]);
+}
+
+bool CCameraPictureSet::LeaveOut(const std::vector<size_t>& pictures) {
+    std::vector<bool> leaving(m_pictures.size(), false);
+    for (const size_t picture : pictures) {
+        if (picture < leaving.size()) {
+            leaving[picture] = true;
+        }
+    }
+    std::vector<CameraItem> rest;
+    for (size_t picture = 0; picture < m_pictures.size(); ++picture) {
+        (leaving[picture] ? m_leftOut : rest).push_back(std::move(m_pictures[picture].item));
+    }
+    // The files that stay keep their order, and are grouped and numbered again among
+    // themselves, as a camera holding only them would be.
+    m_pictures = CameraPicturesOf(rest, m_withVideos);
+    m_bytesRead.assign(m_pictures.size(), 0);
+    return true;
+}
+
+CAbstractPictureSet::DeleteOutcome CCameraPictureSet::Delete(const CameraItem& item) {
     if (item.facts.permissionsKnown && !item.facts.canDelete) {
         // The owner protected it on the camera; the others may still go.
         std::printf("%s is protected on the camera and stays\n", item.FullPath().c_str());

@@ -61,8 +61,16 @@ public:
     }
     bool CopyStandsIn(size_t picture, uint64_t bytesWritten, uint64_t listedSize) const override;
     DeleteOutcome DeleteOriginal(size_t picture) override;
+    SourceFacts FactsOf(size_t picture) const override;
+    bool LeaveOut(const std::vector<size_t>& pictures) override;
+    size_t LeftOutCount() const override { return m_leftOut.size(); }
+    SourceFacts LeftOutFactsOf(size_t file) const override;
+    std::string LeftOutNameOf(size_t file) const override { return m_leftOut[file].name; }
+    DeleteOutcome DeleteLeftOut(size_t file) override { return Delete(m_leftOut[file]); }
 
 private:
+    DeleteOutcome Delete(const CameraItem& item);
+
     std::shared_ptr<CAbstractCameraSystem> m_system;
     std::shared_ptr<CAbstractCameraClaimRelease> m_release;
     std::string m_port;
@@ -70,6 +78,7 @@ private:
     std::unique_ptr<CAbstractCamera> m_camera;
     std::vector<CameraPicture> m_pictures;
     std::vector<uint64_t> m_bytesRead; // per picture, as its last read delivered
+    std::vector<CameraItem> m_leftOut;
 };
 
 // The maker the copy step uses in camera mode: every run opens the camera afresh through `system`

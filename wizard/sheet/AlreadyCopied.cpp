@@ -58,6 +58,21 @@ MakeRecordPlan(std::shared_ptr<CAbstractCopyRecord> record, const std::string& s
     return plan;
 }
 
+std::shared_ptr<const RecordPlan> MakeCameraRecordPlan(std::shared_ptr<CAbstractCopyRecord> record,
+                                                       const std::string& server,
+                                                       const std::string& serverAddress,
+                                                       bool skip) {
+    if (!record) {
+        return nullptr;
+    }
+    auto plan = std::make_shared<RecordPlan>();
+    plan->record = std::move(record);
+    plan->server = server;
+    plan->serverAddress = serverAddress;
+    plan->leaveOutCopiesThere = skip;
+    return plan;
+}
+
 std::string LocationOfShareFolder(const std::string& folder) {
     const std::vector<std::string> parts = SplitPathParts(folder);
     std::string location;

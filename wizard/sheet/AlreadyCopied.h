@@ -53,6 +53,13 @@ MakeRecordPlan(std::shared_ptr<CAbstractCopyRecord> record, const std::string& s
                const std::string& serverAddress, const FoundSet& pictures,
                const std::vector<SourceFacts>& facts, const AlreadyCopied* skipped);
 
+// What a camera run needs of the record: the run lists the camera, looks its pictures up and
+// records their copies itself; it leaves out those already there when `skip`. Null without a
+// record.
+std::shared_ptr<const RecordPlan> MakeCameraRecordPlan(std::shared_ptr<CAbstractCopyRecord> record,
+                                                       const std::string& server,
+                                                       const std::string& serverAddress, bool skip);
+
 // The destination text of a folder given as a share path: the folders below the library share, as
 // the folder page writes them ("FamilyLibrary/Holidays/Beach" gives "Holidays/Beach").
 std::string LocationOfShareFolder(const std::string& folder);

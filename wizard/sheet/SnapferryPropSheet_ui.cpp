@@ -620,6 +620,10 @@ bool CSnapferryPropSheet::StartTransferThreads(
         properties.recordPlan = MakeRecordPlan(
             copyRecord, settings.serverName, properties.serverAddress, pictures, pictureFacts,
             skipAlreadyCopied && sameServer ? &alreadyCopied : nullptr);
+    } else {
+        // The camera is listed by the run, which finds its pictures already there itself.
+        properties.recordPlan = MakeCameraRecordPlan(copyRecord, settings.serverName,
+                                                     properties.serverAddress, skipAlreadyCopied);
     }
     copiedCount = 0;
     videoCount = 0;

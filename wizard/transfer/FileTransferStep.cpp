@@ -4,9 +4,11 @@
 
 #include "common/files/RegularFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <map>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -21,6 +23,12 @@ bool SourceUnchanged(const std::string& path, const SourceFacts& facts) {
            modified == facts.modified;
 }
 
+const SourceFacts* FactsIn(const std::map<std::string, SourceFacts>& facts,
+                           const std::string& source) {
+    const auto found = facts.find(source);
+    return found == facts.end() ? nullptr : &found->second;
+}
+
 } // namespace
 
 // What one run works on, taken when it starts: later changes to the sheet's properties, its
@@ -29,6 +37,11 @@ struct CFileTransferStep::Job {
     FoundSet pictures;
     FoundSet alreadyThere;                    // left out: their copies are on the server
     std::unique_ptr<CAbstractPictureSet> set; // over `pictures`, or the camera's
+    // The facts the set gives of its files (a camera's, once it is listed), by the description
+    // of their sources, as the run's copies name them.
+    std::map<std::string, SourceFacts> setFacts;
+    // The copies on the server of the files the set left out, by the set's left-out indexes.
+    std::vector<KnownCopy> leftOut;
     CTransferProperties properties;
     std::shared_ptr<CAbstractFileTransfer> transfer;
     std::shared_ptr<CTransferRunControl> control;
@@ -247,13 +260,15 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
         run.SetFailure(opened);
         return {false, false};
     }
+    LeaveOutCopiesThere(job);
+    NoteSetFacts(job);
     run.Prepare();
     properties.total = set.Total();
     callback.OnBegin();
 
     std::vector<size_t> copied; // in the order of the run's copies
     PassedOver passedOver;
-    passedOver.alreadyThere = static_cast<uint32_t>(job.alreadyThere.size());
+    passedOver.alreadyThere = static_cast<uint32_t>(job.alreadyThere.size() + job.leftOut.size());
     // A failed copy that the set passes over is counted and the run goes on; false when the
     // failure ends the run.
     const auto passOver = [&] {
@@ -373,7 +388,9 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
     // Pictures already on the server go with the others, once the server shows their copies
     // again now; those it does not stay.
     const std::vector<const FoundPicture*> confirmed = ConfirmAlreadyThere(job);
-    const uint32_t deleteTotal = properties.total + static_cast<uint32_t>(confirmed.size());
+    const std::vector<size_t> confirmedLeftOut = ConfirmLeftOut(job);
+    const uint32_t deleteTotal =
+        properties.total + static_cast<uint32_t>(confirmed.size() + confirmedLeftOut.size());
     callback.OnSwitchToDelete();
     for (size_t index = 0; index < copied.size(); ++index) {
         const size_t picture = copied[index];
@@ -411,7 +428,90 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
             ++passedOver.originalsKept;
         }
     }
+    const uint32_t deletedBefore = properties.total + static_cast<uint32_t>(confirmed.size());
+    for (size_t index = 0; index < confirmedLeftOut.size(); ++index) {
+        const size_t file = confirmedLeftOut[index];
+        callback.WaitForRunGate();
+        if (control.IsCancelled()) {
+            return {true, true, passedOver};
+        }
+        if (callback.OnDeleteFile(deleteTotal, deletedBefore + uint32_t(index) + 1,
+                                  set.LeftOutNameOf(file))) {
+            return {true, true, passedOver};
+        }
+        const CAbstractPictureSet::DeleteOutcome outcome = set.DeleteLeftOut(file);
+        if (outcome == CAbstractPictureSet::DeleteOutcome::Kept) {
+            ++passedOver.originalsKept;
+        } else if (outcome == CAbstractPictureSet::DeleteOutcome::KeptAndStop) {
+            passedOver.originalsKept += static_cast<uint32_t>(confirmedLeftOut.size() - index);
+            return {false, true, passedOver};
+        }
+    }
     return {false, true, passedOver};
+}
+
+void CFileTransferStep::LeaveOutCopiesThere(Job& job) {
+    const RecordPlan* plan = job.properties.recordPlan.get();
+    CAbstractShareSession* session = job.transfer->Session();
+    if (plan == nullptr || !plan->record || !plan->leaveOutCopiesThere || session == nullptr) {
+        return;
+    }
+    CAbstractPictureSet& set = *job.set;
+    std::vector<size_t> files;
+    std::vector<SourceFacts> facts;
+    for (size_t file = 0; file < set.Count(); ++file) {
+        if (SourceFacts known = set.FactsOf(file); known.identity.Known()) {
+            files.push_back(file);
+            facts.push_back(std::move(known));
+        }
+    }
+    if (facts.empty()) {
+        return;
+    }
+    const std::vector<std::vector<CopyEntry>> recorded =
+        plan->record->Find(plan->server, LibraryShareOf(job.properties), facts);
+    // The server is asked only when the record knows one of the files.
+    if (std::all_of(recorded.begin(), recorded.end(),
+                    [](const std::vector<CopyEntry>& copies) { return copies.empty(); })) {
+        return;
+    }
+    std::vector<KnownCopy> there = ConfirmKnownCopies(*session, recorded);
+    std::vector<size_t> leaving;
+    for (KnownCopy& copy : there) {
+        leaving.push_back(files[copy.picture]);
+        copy.picture = leaving.size() - 1;
+    }
+    if (leaving.empty() || !set.LeaveOut(leaving)) {
+        return;
+    }
+    job.leftOut = std::move(there);
+    std::printf("Already on the server: %u of %u file(s)\n", unsigned(job.leftOut.size()),
+                unsigned(set.Count() + job.leftOut.size()));
+}
+
+std::vector<size_t> CFileTransferStep::ConfirmLeftOut(const Job& job) const {
+    std::vector<size_t> confirmed;
+    CAbstractShareSession* session = job.transfer->Session();
+    if (job.leftOut.empty() || session == nullptr) {
+        return confirmed;
+    }
+    std::vector<size_t> files;
+    std::vector<std::vector<CopyEntry>> recorded;
+    for (size_t file = 0; file < job.leftOut.size() && file < job.set->LeftOutCount(); ++file) {
+        // Only a copy as long as its original may stand in for it.
+        if (job.set->LeftOutFactsOf(file).size != job.leftOut[file].size) {
+            continue;
+        }
+        CopyEntry entry;
+        entry.destination = job.leftOut[file].destination;
+        entry.copiedSize = job.leftOut[file].size;
+        files.push_back(file);
+        recorded.push_back({entry});
+    }
+    for (const KnownCopy& copy : ConfirmKnownCopies(*session, recorded)) {
+        confirmed.push_back(files[copy.picture]);
+    }
+    return confirmed;
 }
 
 std::vector<const FoundPicture*> CFileTransferStep::ConfirmAlreadyThere(const Job& job) const {
@@ -443,6 +543,18 @@ std::vector<const FoundPicture*> CFileTransferStep::ConfirmAlreadyThere(const Jo
     return confirmed;
 }
 
+void CFileTransferStep::NoteSetFacts(Job& job) {
+    const RecordPlan* plan = job.properties.recordPlan.get();
+    if (plan == nullptr || !plan->record) {
+        return;
+    }
+    for (size_t picture = 0; picture < job.set->Count(); ++picture) {
+        if (SourceFacts facts = job.set->FactsOf(picture); facts.identity.Known()) {
+            job.setFacts.emplace(job.set->Source(picture)->Describe(), std::move(facts));
+        }
+    }
+}
+
 void CFileTransferStep::RecordCopies(const Job& job, const CTransferRun& run) {
     const RecordPlan* plan = job.properties.recordPlan.get();
     if (plan == nullptr || !plan->record) {
@@ -452,12 +564,14 @@ void CFileTransferStep::RecordCopies(const Job& job, const CTransferRun& run) {
     const std::string library = LibraryShareOf(job.properties);
     std::vector<CopyEntry> entries;
     for (const CTransferRun::Copy& copy : run.Copies()) {
-        const auto facts = plan->facts.find(copy.source);
-        if (!CTransferRun::PassedReadBack(copy) || facts == plan->facts.end() ||
-            !facts->second.identity.Known()) {
+        const SourceFacts* facts = FactsIn(plan->facts, copy.source);
+        if (facts == nullptr) {
+            facts = FactsIn(job.setFacts, copy.source);
+        }
+        if (!CTransferRun::PassedReadBack(copy) || facts == nullptr || !facts->identity.Known()) {
             continue;
         }
-        entries.push_back({facts->second, plan->server, library, copy.path, copy.size, now});
+        entries.push_back({*facts, plan->server, library, copy.path, copy.size, now});
     }
     if (!entries.empty() && !plan->record->Add(entries, plan->serverAddress)) {
         std::printf("The copies of this run were not recorded; the next run copies them again\n");

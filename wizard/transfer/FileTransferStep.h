@@ -89,6 +89,13 @@ private:
     // The originals of the pictures left out as already on the server whose copies the server
     // still shows now, in the found set's order.
     std::vector<const FoundPicture*> ConfirmAlreadyThere(const Job& job) const;
+    // Takes out of the run's set the files whose recorded copies the server holds, when the
+    // plan says so: one listing per folder of those copies.
+    static void LeaveOutCopiesThere(Job& job);
+    // The files left out whose copies the server still shows now, by the set's left-out indexes.
+    std::vector<size_t> ConfirmLeftOut(const Job& job) const;
+    // Notes the facts the run's set gives of its files, for the record.
+    static void NoteSetFacts(Job& job);
     // Records the run's copies that passed their read-back, all in one transaction.
     static void RecordCopies(const Job& job, const CTransferRun& run);
 

@@ -38,4 +38,7 @@ struct RecordPlan {
     std::map<std::string, SourceFacts> facts;
     // Pictures not to copy again, by their full paths: their copies are on the server.
     std::map<std::string, KnownCopy> alreadyThere;
+    // A run whose pictures are only known once it lists them (a camera's) looks them up itself,
+    // and leaves out those the server holds when this says so (the user's skip choice).
+    bool leaveOutCopiesThere = false;
 };

@@ -4,6 +4,7 @@
 // camera, and a camera picture goes only when its copy was read back with the camera's size).
 #pragma once
 
+#include "wizard/record/CopyRecord.h"
 #include "wizard/search/FoundPicture.h"
 #include "wizard/transfer/AsyncData.h"
 #include "wizard/transfer/PictureSource.h"
@@ -57,6 +58,24 @@ public:
         KeptAndStop, // the original stays, and so do the ones after it
     };
     virtual DeleteOutcome DeleteOriginal(size_t picture) = 0;
+
+    // What the record of copies knows a file by. An unknown identity (as here) when the set
+    // cannot tell: the file is then neither looked up nor recorded. The found pictures' facts
+    // come with the run's record plan instead.
+    virtual SourceFacts FactsOf(size_t /*picture*/) const { return {}; }
+
+    // Takes the files out of those to copy, their copies being on the server already, and
+    // numbers the rest anew as if the files had never been there; the indexes are those before
+    // the call. The files taken out are kept apart, in the order they had, for the delete pass.
+    // False, and nothing taken out, for a set that leaves nothing out (the found pictures are
+    // left out before the run).
+    virtual bool LeaveOut(const std::vector<size_t>& /*pictures*/) { return false; }
+    // The files taken out, by their own indexes: how many, what they are, and their deletion as
+    // DeleteOriginal does it.
+    virtual size_t LeftOutCount() const { return 0; }
+    virtual SourceFacts LeftOutFactsOf(size_t /*file*/) const { return {}; }
+    virtual std::string LeftOutNameOf(size_t /*file*/) const { return {}; }
+    virtual DeleteOutcome DeleteLeftOut(size_t /*file*/) { return DeleteOutcome::Kept; }
 };
 
 // The found pictures of a folder, in the set's order, gathered into pictures of one or more

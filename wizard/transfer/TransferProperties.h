@@ -24,8 +24,8 @@ struct CTransferProperties {
     uint32_t total = 0; // pictures of the run
     bool cameraMode = false;
     std::string cameraDeviceId; // camera mode: the camera's port
-    // Folder mode: the record of copies, and the pictures already on the server; none: every
-    // picture is copied and nothing recorded.
+    // The record of copies, and in folder mode the pictures already on the server (a camera run
+    // finds them itself); none: every picture is copied and nothing recorded.
     std::shared_ptr<const RecordPlan> recordPlan;
 
     // Kept for the other pages of the wizard.

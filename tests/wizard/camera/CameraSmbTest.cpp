@@ -2,6 +2,7 @@
 // private smbd and deleted from the camera afterwards (as root; skipped otherwise).
 #include "wizard/camera/CameraTransfer.h"
 #include "wizard/camera/linux/GphotoCamera.h"
+#include "wizard/sheet/AlreadyCopied.h"
 #include "wizard/transfer/FileTransferStep.h"
 #include "wizard/transfer/SmbSession.h"
 
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -80,6 +82,62 @@ TEST(CameraToShare, ADcimIsCopiedByteForByteAndOnlyItsPicturesLeaveTheCamera) {
     EXPECT_FALSE(fs::exists(card.Root() + "/DCIM/100TEST/IMG_0003.JPG"));
     EXPECT_FALSE(fs::exists(card.Root() + "/DCIM/101TEST/SHOT_0004.PNG"));
     EXPECT_EQ(ReadFile(card.Root() + "/DCIM/100TEST/MVI_0001.MOV"), clip);
+}
+
+TEST(CameraToShare, ACardCopiedAgainCopiesOnlyThePictureWhoseCopyWasRemoved) {
+    IN_CAMERA_WORLD();
+    SmbdFixture server;
+    std::string why;
+    if (!server.Start(why)) {
+        GTEST_SKIP() << "no smbd: " << why;
+    }
+    namespace fs = std::filesystem;
+    TmpfsCamera card("card");
+    const std::string first = RandomBytes(3000, 1);
+    card.Write("DCIM/100TEST/IMG_0001.JPG", first);
+    card.Write("DCIM/100TEST/IMG_0002.JPG", RandomBytes(2000, 2));
+    card.Write("DCIM/100TEST/IMG_0003.HEIC", RandomBytes(1000, 3)); // the card's own file
+    RecordOpening opening{};
+    std::shared_ptr<CCopyRecord> record =
+        CCopyRecord::Open(WorldBase() + "/record/copies.sqlite3", opening);
+    ASSERT_TRUE(record);
+
+    const auto run = [&](std::vector<std::string>& copied) {
+        RecordingPoster poster;
+        auto callback = std::make_shared<CFileTransferCallback>();
+        callback->SetTarget(&poster, nullptr);
+        auto transfer = std::make_unique<CSambaFileTransfer>(CreateSmbSession(
+            server.Address(),
+            std::make_shared<CFixedCredentialSource>(ShareCredentials::NamedGuest())));
+        transfer->SetCallback(callback);
+        CFileTransferStep step;
+        step.SetTransfer(std::move(transfer));
+        step.SetCameraPictures(CameraPicturesThrough(std::make_shared<CGphotoCameraSystem>(),
+                                                     std::make_shared<CNoRelease>()));
+        CTransferProperties properties;
+        properties.groupName = "Holiday";
+        properties.location = "Camera";
+        properties.cameraMode = true;
+        properties.cameraDeviceId = card.Port();
+        properties.serverAddress = server.Address();
+        properties.recordPlan = MakeCameraRecordPlan(record, "home", server.Address(), true);
+        step.Run(properties);
+        copied = step.CopiedList();
+        EXPECT_FALSE(poster.Done().failure.Failed()) << poster.Done().failure.Describe();
+        return poster.Done().alreadyThere;
+    };
+    std::vector<std::string> copied;
+    EXPECT_EQ(run(copied), 0u);
+    EXPECT_EQ(copied.size(), 3u);
+    EXPECT_EQ(record->Count(), 3);
+    EXPECT_EQ(run(copied), 3u);
+    EXPECT_TRUE(copied.empty());
+
+    const std::string folder = server.ShareDirectory(SmbdFixture::kGuestShare) + "/Camera/";
+    ASSERT_TRUE(fs::remove(folder + "Holiday 1.jpg"));
+    EXPECT_EQ(run(copied), 2u);
+    ASSERT_EQ(copied.size(), 1u);
+    EXPECT_EQ(ReadFile(folder + "Holiday 4.jpg"), first);
 }
 
 } // namespace

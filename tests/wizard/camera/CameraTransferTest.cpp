@@ -2,6 +2,7 @@
 // the pictures, the copies' names, the delete pass and its guards, a camera that goes away, and
 // cancels while a picture streams from the camera.
 #include "wizard/camera/CameraTransfer.h"
+#include "wizard/sheet/AlreadyCopied.h"
 #include "wizard/transfer/FileTransferStep.h"
 
 #include "tests/wizard/camera/FakeCamera.h"
@@ -9,12 +10,17 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -357,6 +363,187 @@ TEST_F(CameraTransferTest, AStartedCameraRunPostsItsEndOnceAndFreesTheCamera) {
     EXPECT_EQ(poster.Done().skipped, 0u);
     EXPECT_EQ(OnShare("Holiday 1.jpg"), Pattern(3 << 20, 1));
     EXPECT_EQ(system->opened, std::vector<std::string>{kPort});
+}
+
+// Counts the listings a run asks for.
+class CountingShare : public FakeShare {
+public:
+    explicit CountingShare(std::shared_ptr<State> shared) : FakeShare(std::move(shared)) {}
+    ShareResult List(const std::string& folder, std::vector<ShareEntry>& entries) override {
+        ++lists;
+        return FakeShare::List(folder, entries);
+    }
+    std::atomic<int> lists{0};
+};
+
+// Camera runs with the record of copies on a temporary database.
+class CameraRecordTest : public CameraTransferTest {
+protected:
+    void SetUp() override {
+        CameraTransferTest::SetUp();
+        std::string pattern = (fs::temp_directory_path() / "vm-camera-record.XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder = pattern;
+        RecordOpening opening{};
+        record = CCopyRecord::Open(folder + "/copies.sqlite3", opening);
+        ASSERT_TRUE(record);
+        camera.AddFolder("/", "DCIM");
+        camera.AddFolder("/DCIM", "100TEST");
+        for (char seed = 1; seed <= 3; ++seed) {
+            camera.AddData("/DCIM/100TEST", Name(seed), "image/jpeg", Pattern(3000 + seed, seed));
+        }
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    }
+
+    static std::string Name(char seed) { return "IMG_000" + std::to_string(int(seed)) + ".JPG"; }
+
+    // One run with the record, its notices apart from those of the runs before it.
+    void RunRecorded(bool skip = true) {
+        runPoster = std::make_unique<RecordingPoster>();
+        callback->SetTarget(runPoster.get(), nullptr);
+        camera.reads.clear();
+        properties.recordPlan = MakeCameraRecordPlan(record, "home", "10.0.0.5", skip);
+        step.Run(properties);
+    }
+
+    // The record's copies of a file of the camera, as it is now.
+    std::vector<CopyEntry> Recorded(const std::string& name, CameraPort port = {}) {
+        CameraItem item{"/DCIM/100TEST", name, camera.Facts("/DCIM/100TEST", name)};
+        const SourceFacts facts =
+            CameraSourceFacts(port.model.empty() ? camera.Port() : port, item);
+        return record->Find("home", "FamilyLibrary", {facts}).front();
+    }
+
+    std::string folder;
+    std::shared_ptr<CCopyRecord> record;
+    std::unique_ptr<RecordingPoster> runPoster;
+};
+
+TEST_F(CameraRecordTest, CopiesAreRecordedByTheCameraThePathOnItItsSizeAndTime) {
+    // The camera tells no time for the third picture: it is copied, but not recorded.
+    camera.Facts("/DCIM/100TEST", Name(3)).modifiedKnown = false;
+    share->listedSize[Path("Holiday 2.jpg")] = 5; // reads back wrong: kept, not recorded
+    RunRecorded();
+    EXPECT_FALSE(runPoster->Done().failure.Failed()) << runPoster->Done().failure.Describe();
+    EXPECT_EQ(Copied().size(), 3u);
+    EXPECT_EQ(record->Count(), 1);
+    const std::vector<CopyEntry> first = Recorded(Name(1));
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0].source.identity.volume, "camera:Fake Camera/usb:001,002");
+    EXPECT_EQ(first[0].source.identity.path, "/DCIM/100TEST/IMG_0001.JPG");
+    EXPECT_EQ(first[0].source.size, 3001u);
+    EXPECT_EQ(first[0].source.modified, kFakeModified);
+    EXPECT_EQ(first[0].destination, Path("Holiday 1.jpg"));
+    EXPECT_EQ(first[0].copiedSize, 3001u);
+    EXPECT_EQ(record->LastAddress("home"), "10.0.0.5");
+
+    // A camera that tells its serial number is known by it, on whatever port it sits.
+    CameraPort numbered{"Fake Camera", "usb:003,009", "A1234"};
+    CameraItem item{"/DCIM/100TEST", Name(1), camera.Facts("/DCIM/100TEST", Name(1))};
+    EXPECT_EQ(CameraSourceFacts(numbered, item).identity.volume, "camera:Fake Camera/A1234");
+    item.facts.sizeKnown = false;
+    EXPECT_FALSE(CameraSourceFacts(numbered, item).identity.Known());
+}
+
+TEST_F(CameraRecordTest, ACameraCopiedAgainPutsOnlyWhatIsNotThereOnTheServer) {
+    RunRecorded();
+    ASSERT_EQ(record->Count(), 3);
+    const std::vector<std::string> first =
+        Paths({"Holiday 1.jpg", "Holiday 2.jpg", "Holiday 3.jpg"});
+    ASSERT_EQ(Copied(), first);
+
+    struct Round {
+        const char* what;
+        std::function<void()> arrange;
+        std::vector<std::string> copied; // the run's copies
+        std::vector<std::string> read;   // what it read from the camera
+        uint32_t alreadyThere;
+        int lists; // listings of the camera run's folder: numbering, earlier copies, read-back
+    };
+    const Round rounds[] = {
+        {"the same camera again", [] {}, {}, {}, 3, 2},
+        {"a copy removed on the server",
+         [this] {
+             std::lock_guard lock(share->mutex);
+             share->files.erase(Path("Holiday 2.jpg"));
+         },
+         Paths({"Holiday 4.jpg"}),
+         {"/DCIM/100TEST/IMG_0002.JPG"},
+         2,
+         3},
+        {"a new picture, and another changed on the camera since its copy",
+         [this] {
+             camera.AddData("/DCIM/100TEST", "IMG_0004.JPG", "image/jpeg", Pattern(500, 4));
+             camera.Facts("/DCIM/100TEST", Name(1)).modified += 1000000000;
+         },
+         Paths({"Holiday 5.jpg", "Holiday 6.jpg"}),
+         {"/DCIM/100TEST/IMG_0001.JPG", "/DCIM/100TEST/IMG_0004.JPG"},
+         2,
+         3},
+    };
+    for (const Round& round : rounds) {
+        round.arrange();
+        auto counting = std::make_unique<CountingShare>(share);
+        CountingShare* lists = counting.get();
+        auto transfer = std::make_unique<CSambaFileTransfer>(std::move(counting));
+        transfer->SetCallback(callback);
+        step.SetTransfer(std::move(transfer));
+        RunRecorded();
+        const kvDoneCopyAsyncData& done = runPoster->Done();
+        EXPECT_FALSE(done.failure.Failed()) << round.what << ": " << done.failure.Describe();
+        EXPECT_EQ(Copied(), round.copied) << round.what;
+        EXPECT_EQ(camera.reads, round.read) << round.what;
+        EXPECT_EQ(done.alreadyThere, round.alreadyThere) << round.what;
+        EXPECT_EQ(done.picturesCopied, round.copied.size()) << round.what;
+        EXPECT_EQ(lists->lists, round.lists) << round.what;
+        // Numbered among the new pictures only.
+        const auto groups = runPoster->All<kvGroupStatusAsyncData>();
+        ASSERT_EQ(groups.size(), round.copied.size()) << round.what;
+        for (size_t i = 0; i < groups.size(); ++i) {
+            EXPECT_EQ(groups[i]->pictureNumber, int(i + 1)) << round.what;
+            EXPECT_EQ(groups[i]->pictureCount, int(groups.size())) << round.what;
+        }
+    }
+    EXPECT_EQ(OnShare("Holiday 4.jpg"), Pattern(3002, 2));
+    EXPECT_TRUE(camera.deleted.empty());
+
+    // Without the skip, every picture is copied once more.
+    RunRecorded(false);
+    EXPECT_EQ(Copied().size(), 4u);
+    EXPECT_EQ(runPoster->Done().alreadyThere, 0u);
+}
+
+TEST_F(CameraRecordTest, DeleteAfterCopyTakesThePicturesTheServerStillShowsAtTheEnd) {
+    RunRecorded();
+    ASSERT_EQ(record->Count(), 3);
+    camera.AddData("/DCIM/100TEST", "IMG_0004.JPG", "image/jpeg", Pattern(500, 4));
+    camera.Facts("/DCIM/100TEST", Name(3)).canDelete = false; // protected on the camera
+    properties.deleteAfterCopy = true;
+    // The copy of the first picture goes away on the server while the new one is copied: its
+    // original must stay.
+    share->beforeRename = [this](const std::string& target) {
+        if (target == Path("Holiday 4.jpg")) {
+            std::lock_guard lock(share->mutex);
+            share->files.erase(Path("Holiday 1.jpg"));
+        }
+        return ShareResult{};
+    };
+    RunRecorded();
+    const kvDoneCopyAsyncData& done = runPoster->Done();
+    EXPECT_FALSE(done.failure.Failed()) << done.failure.Describe();
+    EXPECT_EQ(Copied(), Paths({"Holiday 4.jpg"}));
+    EXPECT_EQ(done.alreadyThere, 3u);
+    EXPECT_EQ(camera.deleted, (std::vector<std::string>{"/DCIM/100TEST/IMG_0004.JPG",
+                                                        "/DCIM/100TEST/IMG_0002.JPG"}));
+    EXPECT_TRUE(camera.Holds("/DCIM/100TEST", Name(1)));
+    EXPECT_TRUE(camera.Holds("/DCIM/100TEST", Name(3)));
+    const auto deletes = runPoster->All<kvDeleteStatusAsyncData>();
+    ASSERT_EQ(deletes.size(), 3u);
+    EXPECT_EQ(deletes[1]->pictureName, Name(2));
+    EXPECT_EQ(deletes[2]->pictureCount, 3);
 }
 
 } // namespace

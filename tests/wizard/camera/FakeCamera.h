@@ -21,11 +21,16 @@ struct FakeFile {
     std::string data;
 };
 
+// When a made-up camera's files were last changed: 2026-05-01 12:00:00.
+inline constexpr std::int64_t kFakeModified = 1777636800LL * 1000000000LL;
+
 inline CameraFileFacts FakeFacts(const std::string& mimeType, bool canDelete = true,
                                  std::uint64_t size = 100) {
     CameraFileFacts facts;
     facts.sizeKnown = true;
     facts.size = size;
+    facts.modifiedKnown = true;
+    facts.modified = kFakeModified;
     facts.mimeType = mimeType;
     facts.permissionsKnown = true;
     facts.canRead = true;

@@ -24,7 +24,9 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -165,6 +167,34 @@ TEST(GphotoFinding, AReadOnlyFirstPictureMayNotBeDeleted) {
     find = FindCamera(card.Port(), system, release);
     EXPECT_FALSE(find.noPictures);
     EXPECT_FALSE(find.cannotDelete);
+}
+
+TEST(GphotoPictures, FilesTellTheirTimeAndACardWithoutSerialNumberIsKnownByItsPort) {
+    IN_CAMERA_WORLD();
+    const TmpfsCamera card("card");
+    // One file the library lists (it keeps whole seconds), one it leaves to the card.
+    const std::string listed = card.Write("DCIM/100TEST/IMG_0001.JPG", kJpeg);
+    const std::string cardOnly = card.Write("DCIM/100TEST/IMG_0002.HEIC", "heic picture");
+    struct timespec times[2] = {{0, UTIME_OMIT}, {1777636800, 250000000}};
+    ASSERT_EQ(utimensat(AT_FDCWD, listed.c_str(), times, 0), 0) << errno;
+    ASSERT_EQ(utimensat(AT_FDCWD, cardOnly.c_str(), times, 0), 0) << errno;
+    CGphotoCameraSystem system;
+    const auto camera = OpenCamera(system, card.Port());
+    ASSERT_TRUE(camera);
+    EXPECT_EQ(camera->Port().serial, "");
+    std::vector<std::string> names; // the card's own files are known once listed
+    ASSERT_TRUE(camera->ListFiles("/DCIM/100TEST", names).ok());
+    for (const auto& [name, modified] :
+         {std::pair{"IMG_0001.JPG", 1777636800LL * 1000000000LL},
+          std::pair{"IMG_0002.HEIC", 1777636800LL * 1000000000LL + 250000000LL}}) {
+        CameraItem item{"/DCIM/100TEST", name, {}};
+        ASSERT_TRUE(camera->GetFileFacts(item.folder, item.name, item.facts).ok()) << name;
+        EXPECT_TRUE(item.facts.modifiedKnown) << name;
+        EXPECT_EQ(item.facts.modified, modified) << name;
+        const SourceFacts facts = CameraSourceFacts(camera->Port(), item);
+        EXPECT_EQ(facts.identity.volume, "camera:" + camera->Port().model + "/" + card.Port());
+        EXPECT_EQ(facts.identity.path, std::string("/DCIM/100TEST/") + name);
+    }
 }
 
 TEST(GphotoPictures, AVideoBeforeThePicturesIsNeitherListedNorCounted) {

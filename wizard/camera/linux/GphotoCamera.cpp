@@ -57,6 +57,11 @@ CameraFileHandler g_sinkHandler = {SizeUnknown, ReadNothing, WriteChunk};
 
 constexpr std::string_view kDiskPortPrefix = "disk:";
 constexpr size_t kCardReadChunk = size_t(1) << 20;
+constexpr std::int64_t kNanosecondsPerSecond = 1000000000;
+
+struct WidgetDeleter {
+    void operator()(CameraWidget* widget) const { gp_widget_free(widget); }
+};
 
 std::string CameraChild(const std::string& folder, const std::string& name) {
     return folder == "/" ? "/" + name : folder + "/" + name;
@@ -171,8 +176,38 @@ CameraResult CGphotoCamera::Init(const CameraAbilities& abilities, int portIndex
     }
     if (code < GP_OK) {
         m_camera.reset();
+        return ResultOf(code);
     }
+    m_port.serial = ReadSerialNumber();
     return ResultOf(code);
+}
+
+std::string CGphotoCamera::ReadSerialNumber() {
+    // Cameras that tell it (PTP ones do) name it among their settings; the others, and a card
+    // in a reader, have none.
+    CameraWidget* raw = nullptr;
+    const int code =
+        gp_camera_get_single_config(m_camera.get(), "serialnumber", &raw, m_context.get());
+    m_lastError.clear();
+    if (code < GP_OK || raw == nullptr) {
+        return {};
+    }
+    const std::unique_ptr<CameraWidget, WidgetDeleter> widget(raw);
+    CameraWidgetType type{};
+    const char* value = nullptr;
+    if (gp_widget_get_type(raw, &type) < GP_OK || type != GP_WIDGET_TEXT ||
+        gp_widget_get_value(raw, &value) < GP_OK || value == nullptr) {
+        return {};
+    }
+    std::string serial = value;
+    // Some cameras pad the number, or give nothing but zeros for "unknown".
+    while (!serial.empty() && (serial.back() == ' ' || serial.back() == '\0')) {
+        serial.pop_back();
+    }
+    if (serial.find_first_not_of("0 ") == std::string::npos) {
+        return {};
+    }
+    return serial;
 }
 
 CameraResult CGphotoCamera::List(const std::string& folder, bool folders,
@@ -264,6 +299,9 @@ CameraResult CGphotoCamera::GetFileFacts(const std::string& folder, const std::s
         facts.permissionsKnown = true;
         facts.canRead = (info.st_mode & S_IRUSR) != 0;
         facts.canDelete = (info.st_mode & S_IWUSR) != 0;
+        facts.modifiedKnown = true;
+        facts.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * kNanosecondsPerSecond +
+                         info.st_mtim.tv_nsec;
         return {};
     }
     CameraFileInfo info{};
@@ -283,6 +321,11 @@ CameraResult CGphotoCamera::GetFileFacts(const std::string& folder, const std::s
         facts.permissionsKnown = true;
         facts.canRead = (info.file.permissions & GP_FILE_PERM_READ) != 0;
         facts.canDelete = (info.file.permissions & GP_FILE_PERM_DELETE) != 0;
+    }
+    // A camera keeps whole seconds; 0 is what drivers give for a time they do not know.
+    if ((info.file.fields & GP_FILE_INFO_MTIME) != 0 && info.file.mtime > 0) {
+        facts.modifiedKnown = true;
+        facts.modified = static_cast<std::int64_t>(info.file.mtime) * kNanosecondsPerSecond;
     }
     return {};
 }

@@ -67,6 +67,8 @@ private:
     static GPContextFeedback OnCancelQuery(GPContext* context, void* self);
 
     CameraResult ResultOf(int code);
+    // The serial number the camera tells among its settings; empty when it tells none.
+    std::string ReadSerialNumber();
     CameraResult List(const std::string& folder, bool folders, std::vector<std::string>& names);
     // The card's own path of a file the library does not list; empty for the library's files.
     std::string CardPathOf(const std::string& folder, const std::string& name) const;
