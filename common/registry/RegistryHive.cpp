@@ -1,5 +1,7 @@
 #include "common/registry/RegistryHive.h"
 
+#include "common/text/HexDigits.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <utility>
@@ -117,26 +119,13 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
            FoldRegistryName(text.substr(0, prefix.size())) == FoldRegistryName(prefix);
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 std::optional<uint32_t> ParseHexNumber(std::string_view digits, std::size_t maxDigits) {
     if (digits.empty() || digits.size() > maxDigits) {
         return std::nullopt;
     }
     uint32_t number = 0;
     for (char c : digits) {
-        const int digit = HexDigit(c);
+        const int digit = HexDigitValue(c);
         if (digit < 0) {
             return std::nullopt;
         }

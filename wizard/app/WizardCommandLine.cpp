@@ -1,5 +1,7 @@
 #include "wizard/app/WizardCommandLine.h"
 
+#include "common/text/HexDigits.h"
+
 #include <algorithm>
 #include <optional>
 
@@ -30,17 +32,6 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
            EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    const char lower = LowerAscii(c);
-    if (lower >= 'a' && lower <= 'f') {
-        return lower - 'a' + 10;
-    }
-    return -1;
-}
-
 // Undoes the %XX escapes of a URI part. A broken escape, or one that yields a NUL, makes the
 // whole location unusable rather than a path that names some other file.
 std::optional<std::string> PercentDecode(std::string_view text) {
@@ -54,8 +45,8 @@ std::optional<std::string> PercentDecode(std::string_view text) {
         if (i + 2 >= text.size()) {
             return std::nullopt;
         }
-        const int high = HexValue(text[i + 1]);
-        const int low = HexValue(text[i + 2]);
+        const int high = HexDigitValue(text[i + 1]);
+        const int low = HexDigitValue(text[i + 2]);
         if (high < 0 || low < 0 || (high == 0 && low == 0)) {
             return std::nullopt;
         }

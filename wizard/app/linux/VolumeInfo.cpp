@@ -1,5 +1,7 @@
 #include "wizard/app/linux/VolumeInfo.h"
 
+#include "common/text/HexDigits.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -25,19 +27,6 @@ struct FreeDeleter {
 
 bool IsOctal(char c) {
     return c >= '0' && c <= '7';
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 std::vector<std::string_view> SplitFields(std::string_view line) {
@@ -111,8 +100,9 @@ std::string DecodeDiskLabel(std::string_view name) {
     decoded.reserve(name.size());
     for (size_t i = 0; i < name.size(); ++i) {
         if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' &&
-            HexValue(name[i + 2]) >= 0 && HexValue(name[i + 3]) >= 0) {
-            decoded += static_cast<char>(HexValue(name[i + 2]) * 16 + HexValue(name[i + 3]));
+            HexDigitValue(name[i + 2]) >= 0 && HexDigitValue(name[i + 3]) >= 0) {
+            decoded +=
+                static_cast<char>(HexDigitValue(name[i + 2]) * 16 + HexDigitValue(name[i + 3]));
             i += 3;
         } else {
             decoded += name[i];
