@@ -1,6 +1,45 @@
 #include "wizard/sheet/AlreadyCopied.h"
 
 #include "common/branding/Branding.h"
+#include "wizard/search/MediaGroups.h"
+
+#include <algorithm>
+#include <set>
+#include <unordered_map>
+
+namespace {
+
+// The found pictures' files grouped into pictures, as their indexes in the found set.
+std::vector<std::vector<size_t>> PictureIndexGroups(const FoundSet& pictures) {
+    std::unordered_map<const FoundPicture*, size_t> indexes;
+    size_t index = 0;
+    for (const FoundPicture& picture : pictures) {
+        indexes.emplace(&picture, index++);
+    }
+    std::vector<std::vector<size_t>> groups;
+    for (const FoundGroup& group : GroupFoundPictures(pictures, true)) {
+        std::vector<size_t>& files = groups.emplace_back();
+        for (const FoundPicture* file : group.files) {
+            files.push_back(indexes.at(file));
+        }
+    }
+    return groups;
+}
+
+bool EveryFileThere(const std::vector<size_t>& files, const std::set<size_t>& there) {
+    return std::all_of(files.begin(), files.end(),
+                       [&](size_t file) { return there.count(file) != 0; });
+}
+
+std::set<size_t> IndexesOf(const std::vector<KnownCopy>& copies) {
+    std::set<size_t> there;
+    for (const KnownCopy& copy : copies) {
+        there.insert(copy.picture);
+    }
+    return there;
+}
+
+} // namespace
 
 AlreadyCopied CheckAlreadyCopied(CAbstractCopyRecord* record, CAbstractShareSession* session,
                                  const std::string& server, const std::string& serverAddress,
@@ -18,6 +57,16 @@ AlreadyCopied CheckAlreadyCopied(CAbstractCopyRecord* record, CAbstractShareSess
     const std::vector<std::vector<CopyEntry>> recorded = record->Find(server, library, facts);
     check.copies = ConfirmKnownCopies(*session, recorded);
     return check;
+}
+
+void CountWholePictures(AlreadyCopied& check, const FoundSet& pictures) {
+    const std::set<size_t> there = IndexesOf(check.copies);
+    const std::vector<std::vector<size_t>> groups = PictureIndexGroups(pictures);
+    check.wholePictures = groups.size();
+    check.wholePicturesThere =
+        size_t(std::count_if(groups.begin(), groups.end(), [&](const std::vector<size_t>& files) {
+            return EveryFileThere(files, there);
+        }));
 }
 
 bool RecordKnowsAny(CAbstractCopyRecord& record, const std::string& server,
@@ -49,8 +98,15 @@ MakeRecordPlan(std::shared_ptr<CAbstractCopyRecord> record, const std::string& s
         plan->facts.emplace(paths.back(), facts[index++]);
     }
     if (skipped != nullptr) {
+        const std::set<size_t> there = IndexesOf(skipped->copies);
+        std::set<size_t> whole;
+        for (const std::vector<size_t>& files : PictureIndexGroups(pictures)) {
+            if (EveryFileThere(files, there)) {
+                whole.insert(files.begin(), files.end());
+            }
+        }
         for (const KnownCopy& copy : skipped->copies) {
-            if (copy.picture < paths.size()) {
+            if (copy.picture < paths.size() && whole.count(copy.picture) != 0) {
                 plan->alreadyThere.emplace(paths[copy.picture], copy);
             }
         }
@@ -87,8 +143,8 @@ std::string AlreadyCopiedLine(const AlreadyCopied& check) {
         return {};
     }
     if (check.All()) {
-        return FormatBrandedText(kAllThereText, unsigned(check.pictureCount));
+        return FormatBrandedText(kAllThereText, unsigned(check.wholePictures));
     }
-    return FormatBrandedText(kAlreadyThereText, unsigned(check.copies.size()),
-                             unsigned(check.pictureCount));
+    return FormatBrandedText(kAlreadyThereText, unsigned(check.wholePicturesThere),
+                             unsigned(check.wholePictures));
 }

@@ -26,6 +26,10 @@ struct AlreadyCopied {
     std::string serverAddress;
     size_t pictureCount = 0;
     std::vector<KnownCopy> copies; // confirmed, by the pictures' indexes in the found set
+    // What the pages count: pictures with all their files together (a RAW+JPEG pair is one), and
+    // those whose every file is there (CountWholePictures).
+    size_t wholePictures = 0;
+    size_t wholePicturesThere = 0;
 
     bool Any() const { return !copies.empty(); }
     bool All() const { return pictureCount > 0 && copies.size() == pictureCount; }
@@ -41,13 +45,18 @@ AlreadyCopied CheckAlreadyCopied(CAbstractCopyRecord* record, CAbstractShareSess
                                  const std::string& server, const std::string& serverAddress,
                                  const std::string& library, const std::vector<SourceFacts>& facts);
 
+// Counts the found pictures as the pages show them, a picture's files together, and those whose
+// every file the check found on the server.
+void CountWholePictures(AlreadyCopied& check, const FoundSet& pictures);
+
 // Whether the record holds any copy of these pictures for the server and library, without asking
 // the server (so that the server is reached only when there is something to confirm).
 bool RecordKnowsAny(CAbstractCopyRecord& record, const std::string& server,
                     const std::string& library, const std::vector<SourceFacts>& facts);
 
 // What a run needs of the record: the facts of every picture, and, when the user skips them,
-// the pictures already there. Null without a record.
+// the pictures already there: only pictures whose every file is there, so that the files of a
+// picture never end up under two numbers. Null without a record.
 std::shared_ptr<const RecordPlan>
 MakeRecordPlan(std::shared_ptr<CAbstractCopyRecord> record, const std::string& server,
                const std::string& serverAddress, const FoundSet& pictures,

@@ -548,8 +548,9 @@ void CSnapferryPropSheet::TakeServer(const DeviceRecord& chosen,
         alreadyCopied =
             CheckAlreadyCopied(copyRecord.get(), transfer ? transfer->Session() : nullptr,
                                settings.serverName, chosen.addressText, library, pictureFacts);
-        std::printf("Already on the server: %zu of %zu picture(s)\n", alreadyCopied.copies.size(),
-                    pictures.size());
+        CountWholePictures(alreadyCopied, pictures);
+        std::printf("Already on the server: %zu of %zu picture(s)\n",
+                    alreadyCopied.wholePicturesThere, alreadyCopied.wholePictures);
     }
     m_fileStep.SetTransfer(std::move(transfer));
 }
@@ -585,8 +586,9 @@ void CSnapferryPropSheet::CheckAlreadyCopiedOnSavedServer() {
     }
     alreadyCopied = CheckAlreadyCopied(copyRecord.get(), transfer->Session(), settings.serverName,
                                        address, library, pictureFacts);
-    std::printf("Already on the server: %zu of %zu picture(s)\n", alreadyCopied.copies.size(),
-                pictures.size());
+    CountWholePictures(alreadyCopied, pictures);
+    std::printf("Already on the server: %zu of %zu picture(s)\n", alreadyCopied.wholePicturesThere,
+                alreadyCopied.wholePictures);
 }
 
 int CSnapferryPropSheet::FinishAsAlreadyCopied() {
@@ -595,7 +597,7 @@ int CSnapferryPropSheet::FinishAsAlreadyCopied() {
     firstSkipped = {};
     lastFailure = {};
     keptOriginals = {};
-    alreadyThereCount = uint32_t(alreadyCopied.copies.size());
+    alreadyThereCount = uint32_t(alreadyCopied.wholePicturesThere);
     properties.serverAddress = alreadyCopied.serverAddress;
     properties.library = settings.usePersonalLibrary ? 1 : 0;
     properties.location = LocationOfShareFolder(FolderOfMostCopies(alreadyCopied.copies));

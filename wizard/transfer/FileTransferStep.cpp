@@ -1,5 +1,6 @@
 #include "wizard/transfer/FileTransferStep.h"
 
+#include "wizard/search/MediaGroups.h"
 #include "wizard/transfer/TransferNaming.h"
 
 #include "common/files/RegularFile.h"
@@ -268,7 +269,9 @@ CFileTransferStep::Ending CFileTransferStep::CopyAndDelete(Job& job, CTransferRu
 
     std::vector<size_t> copied; // in the order of the run's copies
     PassedOver passedOver;
-    passedOver.alreadyThere = static_cast<uint32_t>(job.alreadyThere.size() + job.leftOut.size());
+    // Pictures, with their files together, as the pages count them.
+    passedOver.alreadyThere = static_cast<uint32_t>(
+        GroupFoundPictures(job.alreadyThere, true).size() + job.leftOut.size());
     // A failed copy that the set passes over is counted and the run goes on; false when the
     // failure ends the run.
     const auto passOver = [&] {

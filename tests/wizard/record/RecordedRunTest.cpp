@@ -215,6 +215,33 @@ TEST_F(RecordedRunTest, PicturesAlreadyThereAreLeftOutAndTheNumberingGoesOn) {
     EXPECT_EQ(poster->Done().alreadyThere, 3u);
 }
 
+TEST_F(RecordedRunTest, APictureOfSeveralFilesCountsOnceAndIsLeftOutOnlyWhole) {
+    sources.Add("1.JPG");
+    sources.Add("1.CR2");
+    sources.Add("2.jpg");
+    RunWithRecord();
+    ASSERT_TRUE(OnShare("Holiday 1.JPG") && OnShare("Holiday 1.CR2") && OnShare("Holiday 2.jpg"));
+
+    AlreadyCopied check = Check();
+    CountWholePictures(check, sources.Pictures());
+    EXPECT_EQ(check.wholePictures, 2u) << "the pair is one picture";
+    EXPECT_EQ(check.wholePicturesThere, 2u);
+
+    // The pair's raw copy is gone: the pair is copied again whole, under one new number, rather
+    // than its raw file alone under a number of its own.
+    {
+        std::lock_guard lock(share->mutex);
+        share->files.erase(Path("Holiday 1.CR2"));
+    }
+    check = Check();
+    CountWholePictures(check, sources.Pictures());
+    EXPECT_EQ(check.wholePicturesThere, 1u);
+    RunWithRecord(&check);
+    EXPECT_EQ(step.CopiedList(),
+              (std::vector<std::string>{Path("Holiday 3.CR2"), Path("Holiday 3.JPG")}));
+    EXPECT_EQ(poster->Done().alreadyThere, 1u);
+}
+
 TEST_F(RecordedRunTest, DeleteAfterCopyTakesTheOriginalsWhoseCopiesTheServerStillShows) {
     sources.Add("1.jpg");
     sources.Add("2.jpg");
