@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #ifdef _WIN32
 #include "common/files/windows/WideText.h"
@@ -89,3 +90,23 @@ std::string UserHomeFolder() {
 }
 
 #endif
+
+ScratchFolder::~ScratchFolder() {
+    if (!m_path.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(PathFromUtf8(m_path), ignored);
+    }
+}
+
+std::string ScratchFolder::Make(const std::string& relative) const {
+    const std::string path = m_path + "/" + relative;
+    std::filesystem::create_directories(PathFromUtf8(path));
+    return path;
+}
+
+std::string ScratchFolder::Write(const std::string& relative, const std::string& text) const {
+    const std::string path = m_path + "/" + relative;
+    std::filesystem::create_directories(PathFromUtf8(path).parent_path());
+    std::ofstream(PathFromUtf8(path), std::ios::binary) << text;
+    return path;
+}

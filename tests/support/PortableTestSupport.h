@@ -23,6 +23,25 @@ inline std::filesystem::path PathFromUtf8(const std::string& path) {
     return std::filesystem::path(std::u8string(path.begin(), path.end()));
 }
 
+// A temporary folder of the test's own (MakeTemporaryFolder), removed with all it holds when the
+// object goes.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::string& prefix) : m_path(MakeTemporaryFolder(prefix)) {}
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    // Makes the folder `relative` (with its parents) inside; its path.
+    std::string Make(const std::string& relative) const;
+    // Writes `text` to the file `relative` inside, making its folders; its path.
+    std::string Write(const std::string& relative, const std::string& text) const;
+
+private:
+    std::string m_path;
+};
+
 // Sets (or, with nullopt, removes) an environment variable for the life of the object.
 class ScopedEnvironment {
 public:

@@ -1,6 +1,7 @@
 // The record of copies on temporary databases: what matches, what a damaged or foreign file
 // becomes, and the identity of a card's pictures wherever the card is mounted.
 #include "wizard/record/CopyRecord.h"
+#include "PortableTestSupport.h"
 #include "wizard/app/linux/SourceIdentity.h"
 
 #include <gtest/gtest.h>
@@ -13,33 +14,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "vm-record.XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) {
-            m_path = pattern;
-        }
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::string& Path() const { return m_path; }
-    std::string Write(const std::string& relative, const std::string& text) const {
-        const std::string path = m_path + "/" + relative;
-        fs::create_directories(fs::path(path).parent_path());
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
-    }
-
-private:
-    std::string m_path;
-};
 
 SourceFacts FactsOn(const std::string& volume, const std::string& path) {
     SourceFacts facts;
@@ -86,7 +60,7 @@ protected:
         return CCopyRecord::Open(path, opening, movedTo);
     }
 
-    TempFolder temp;
+    ScratchFolder temp{"vm-record"};
     std::string path = temp.Path() + "/state/velmora/copies.sqlite3";
 };
 
@@ -262,7 +236,7 @@ TEST(CopyRecordPath, FollowsTheStateFolderOfTheUser) {
 // A card (a plain file standing for its device, linked from a by-uuid folder) mounted at one
 // point, then at another and through another device node: its pictures keep their identity.
 TEST(SourceIdentityTest, ACardMountedElsewhereOrInAnotherReaderIsTheSameSource) {
-    TempFolder temp;
+    ScratchFolder temp{"vm-record"};
     ASSERT_FALSE(temp.Path().empty());
     const std::string device = temp.Write("dev/sdb1", "");
     const std::string otherReader = temp.Path() + "/dev/sdc1";

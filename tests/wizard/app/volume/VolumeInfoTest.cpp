@@ -1,6 +1,7 @@
 // The volume facts of a folder, from prepared mount tables and label folders, and from a real
 // read-only tmpfs in a mount namespace of the test's own.
 #include "wizard/app/linux/VolumeInfo.h"
+#include "PortableTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -18,38 +19,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "vm-volume.XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) {
-            m_path = pattern;
-        }
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::string& Path() const { return m_path; }
-    std::string Make(const std::string& relative) const {
-        const std::string path = m_path + "/" + relative;
-        fs::create_directories(path);
-        return path;
-    }
-    std::string Write(const std::string& relative, const std::string& text) const {
-        const std::string path = m_path + "/" + relative;
-        fs::create_directories(fs::path(path).parent_path());
-        std::ofstream(path) << text;
-        return path;
-    }
-
-private:
-    std::string m_path;
-};
 
 // A path as mountinfo writes it.
 std::string Escaped(const std::string& path) {
@@ -157,7 +126,7 @@ protected:
                                           Escaped(cardSource) + " rw\n");
     }
 
-    TempFolder m_temp;
+    ScratchFolder m_temp{"vm-volume"};
     std::string m_cardDevice;
     std::string m_rootDevice;
     std::string m_card;
@@ -282,7 +251,7 @@ TEST(RealVolume, ReadOnlyTmpfsInAPrivateMountNamespace) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "mounting a tmpfs needs root";
     }
-    TempFolder temp;
+    ScratchFolder temp{"vm-volume"};
     ASSERT_FALSE(temp.Path().empty());
     const std::string self = fs::read_symlink("/proc/self/exe").string();
     const std::string filter =
